@@ -1,0 +1,106 @@
+#include "AcquisitionRun.h"
+
+#include <array>
+#include <charconv>
+
+namespace adc {
+
+AcquisitionRun::AcquisitionRun(Mode mode, SerialControl &port, Display &display)
+    : m_mode(modeInfo(mode)), m_port(port), m_display(display), m_framer(m_mode.sync)
+{
+}
+
+bool AcquisitionRun::start()
+{
+    const bool ok = m_port.setCommPort(kCommPort) && m_port.setSettings(kSettings) &&
+                    m_port.setPortOpen(true) && m_port.setRtsEnable(true) &&
+                    m_port.setRThreshold(0) && m_port.setInBufferCount(0) &&
+                    m_port.setInputLen(1);
+    if (!ok) {
+        fail(m_port.errorText());
+        return false;
+    }
+    m_display.markRunning();
+    m_running = true;
+    m_count = 0;
+    m_plotPosition = 0;
+    m_framer.reset();
+    return true;
+}
+
+bool AcquisitionRun::service(std::size_t budget)
+{
+    std::array<char, 16 * 1024> buffer;
+    while (m_running && budget > 0) {
+        const std::size_t got = m_port.input(buffer.data(), std::min(budget, buffer.size()));
+        if (got == 0) {
+            return false;
+        }
+        budget -= got;
+        process(std::string_view(buffer.data(), got));
+    }
+    return m_running && m_port.inBufferCount() > 0;
+}
+
+void AcquisitionRun::process(std::string_view characters)
+{
+    while (m_running && m_framer.feed(characters)) {
+        std::string &record = m_framer.record();
+        if (RecordParser::tagMatches(m_mode, record)) {
+            accept(record);
+        }
+    }
+}
+
+void AcquisitionRun::accept(std::string &record)
+{
+    if (!RecordParser::parse(m_mode, record, m_texts, m_current)) {
+        ++m_malformed;
+        return;
+    }
+    const int channels = m_mode.channelCount;
+    for (int k = 0; k < channels; ++k) {
+        m_display.showValueText(k, m_texts[k]);
+    }
+    ++m_count;
+    std::array<char, 24> digits;
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), m_count).ptr;
+    m_display.showCount(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+    if (m_count == 1) {
+        // The first record draws level segments.
+        m_previous = m_current;
+    }
+    const std::int64_t x = m_plotPosition;
+    for (int k = 0; k < channels; ++k) {
+        m_display.drawSegment(x, m_previous[k], x + kSegmentStep, m_current[k],
+                              channelColour(m_mode.mode, k));
+    }
+    for (int k = 0; k < channels; ++k) {
+        m_previous[k] = m_current[k];
+    }
+    m_plotPosition = x + kSegmentStep;
+}
+
+void AcquisitionRun::fail(std::string_view message)
+{
+    m_running = false;
+    if (m_port.portOpen()) {
+        m_port.setPortOpen(false);
+    }
+    m_display.runEnded(message);
+}
+
+void AcquisitionRun::stop()
+{
+    m_running = false;
+    if (m_port.portOpen()) {
+        m_port.setPortOpen(false);
+    }
+}
+
+std::int64_t AcquisitionRun::droppedRecords() const
+{
+    return m_malformed + static_cast<std::int64_t>(m_framer.overlongDropped());
+}
+
+} // namespace adc

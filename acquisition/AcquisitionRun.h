@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Display.h"
+#include "ModeTable.h"
+#include "RecordFramer.h"
+#include "RecordParser.h"
+#include "SerialControl.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace adc {
+
+/// What a start button does: opens the board's port, marks the window as running and then turns
+/// every record that arrives into value texts, the sample count and one segment per channel.
+///
+/// The run never waits: service() works on what has arrived, at most a bounded amount per call,
+/// and returns so that the window's event loop goes on. The caller calls it again when the port
+/// says characters are waiting, or at once when service() says more is left.
+class AcquisitionRun {
+public:
+    /// Horizontal step of the chart per record, in twips.
+    static constexpr std::int64_t kSegmentStep = 25;
+    /// The port number and settings the board uses.
+    static constexpr int kCommPort = 1;
+    static constexpr std::string_view kSettings = "9600,N,8,1";
+    /// Characters worked on per service() call at most, so that a flood cannot freeze the window.
+    static constexpr std::size_t kDefaultBudget = 64 * 1024;
+
+    AcquisitionRun(Mode mode, SerialControl &port, Display &display);
+
+    /// Runs the start sequence on the port and marks the window as running. Returns false when
+    /// the port refuses a step; the port is then closed and the display told why.
+    bool start();
+
+    /// Reads and works on up to `budget` waiting characters. Returns true when characters are
+    /// still waiting, so that the caller should come back soon.
+    bool service(std::size_t budget = kDefaultBudget);
+
+    /// Works on characters as if they had come from the port (for the run's own loop, and for
+    /// feeding it directly).
+    void process(std::string_view characters);
+
+    /// Ends the run because the port failed: closes the port and tells the display `message`.
+    void fail(std::string_view message);
+
+    /// Ends the run without a message (the port is closed if open).
+    void stop();
+
+    bool running() const { return m_running; }
+    Mode mode() const { return m_mode.mode; }
+    /// Records accepted so far.
+    std::int64_t count() const { return m_count; }
+    /// Where the next segments begin, in twips.
+    std::int64_t plotPosition() const { return m_plotPosition; }
+    /// Records dropped because they were too long or lacked separators.
+    std::int64_t droppedRecords() const;
+
+private:
+    void accept(std::string &record);
+
+    const ModeInfo &m_mode;
+    SerialControl &m_port;
+    Display &m_display;
+    RecordFramer m_framer;
+    RecordParser::ValueTexts m_texts{};
+    OrdinateTable m_current{};
+    OrdinateTable m_previous{};
+    std::int64_t m_count = 0;
+    std::int64_t m_plotPosition = 0;
+    std::int64_t m_malformed = 0;
+    bool m_running = false;
+};
+
+} // namespace adc

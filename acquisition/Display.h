@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ModeTable.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace adc {
+
+/// What the window shows of an acquisition run. The run calls these in the order its records
+/// give them; the window may bring them to the screen later, but in that order.
+class Display {
+public:
+    virtual ~Display() = default;
+
+    /// Sets the value box of `channel` (0-7) to `text`.
+    virtual void showValueText(int channel, std::string_view text) = 0;
+    /// Sets the sample counter box to `text` (plain decimal digits).
+    virtual void showCount(std::string_view text) = 0;
+    /// Turns the running indicator green.
+    virtual void markRunning() = 0;
+    /// Draws one straight segment in the plot area, in twips from its top-left corner.
+    virtual void drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
+                             Colour colour) = 0;
+    /// The run has ended because of the serial port; `message` says why, for the user.
+    virtual void runEnded(std::string_view message) = 0;
+};
+
+} // namespace adc

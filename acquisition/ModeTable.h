@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace adc {
+
+/// The two acquisition modes, one per start button.
+enum class Mode {
+    Int,     ///< "INT A/D Start": eight channels in records tagged "PIC"
+    Mcp3201, ///< "MCP3201 A/D Start": two channels in records tagged "MCP"
+};
+
+/// A colour value with red in the low byte, green in the middle byte and blue in the high byte.
+using Colour = std::uint32_t;
+
+/// Most channels any mode has.
+inline constexpr int kMaxChannels = 8;
+/// Slots in an ordinate table (only the mode's channels are used).
+inline constexpr int kOrdinateSlots = 11;
+
+/// A table of ordinates, one slot per channel, in twips from the top of the plot area.
+using OrdinateTable = std::array<std::int32_t, kOrdinateSlots>;
+
+/// The constants that make the two modes differ.
+struct ModeInfo {
+    Mode mode;
+    char sync;                                 ///< character that starts a record
+    std::string_view tag;                      ///< the record's first three characters
+    int channelCount;                          ///< channels 0 .. channelCount-1
+    std::array<int, kMaxChannels> paletteNumbers; ///< palette colour number per channel
+};
+
+/// The row of the mode table for `mode`.
+const ModeInfo &modeInfo(Mode mode);
+
+/// The colour value of entry `number` (0-15) of the standard 16-colour palette.
+Colour paletteColour(int number);
+
+/// The trace colour of channel `channel` in `mode`.
+Colour channelColour(Mode mode, int channel);
+
+/// The ordinate at which value `v` is drawn in `mode`, rounded to the nearest integer with
+/// halves going to the even neighbour, and held at the signed 32-bit limits when it lies beyond.
+std::int32_t ordinateOf(Mode mode, double v);
+
+} // namespace adc

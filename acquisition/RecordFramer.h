@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace adc {
+
+/// Turns the serial character stream into records.
+///
+/// It discards characters until the sync character, then collects everything up to the next
+/// line feed, dropping NUL characters, and appends one blank. Carriage returns and further sync
+/// characters are kept. A record whose text, blank included, would be longer than
+/// kMaxRecordLength is dropped whole; characters past the limit are not stored, so memory stays
+/// bounded however long a line is.
+class RecordFramer {
+public:
+    /// Longest record handed on, the appended blank included.
+    static constexpr std::size_t kMaxRecordLength = 32767;
+
+    explicit RecordFramer(char sync);
+
+    /// Consumes characters from the front of `input` until one record is complete (returns true;
+    /// `input` then starts just after its line feed) or `input` is used up (returns false).
+    bool feed(std::string_view &input);
+
+    /// The record completed by the last successful feed(); the caller may change it in place.
+    /// Valid until the next feed().
+    std::string &record() { return m_record; }
+
+    /// Records dropped so far because they were too long.
+    std::size_t overlongDropped() const { return m_overlongDropped; }
+
+    /// Forgets any partly collected record and starts hunting again.
+    void reset();
+
+private:
+    void collect(std::string_view chunk);
+
+    std::string m_record;
+    std::size_t m_overlongDropped = 0;
+    char m_sync;
+    bool m_collecting = false;
+    bool m_complete = false;
+    bool m_overlong = false;
+};
+
+} // namespace adc

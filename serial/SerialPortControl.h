@@ -1,0 +1,55 @@
+#pragma once
+
+#include "SerialControl.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <string>
+
+namespace adc {
+
+/// The board's serial port over QSerialPort, with the fixed settings and plain error texts.
+///
+/// Port 1 is the device given to the constructor (by default /dev/ttyS0). A device without an
+/// RTS line, such as a pseudo-terminal, is not an error.
+class SerialPortControl : public QObject, public SerialControl {
+    Q_OBJECT
+
+public:
+    explicit SerialPortControl(const QString &port1Device = QStringLiteral("/dev/ttyS0"),
+                               QObject *parent = nullptr);
+    ~SerialPortControl() override;
+
+    /// The device that stands for port 1.
+    QString port1Device() const { return m_port1Device; }
+    /// The device the next open uses (chosen by setCommPort()).
+    QString deviceName() const;
+
+    bool setCommPort(int port) override;
+    bool setSettings(std::string_view settings) override;
+    bool setPortOpen(bool open) override;
+    bool portOpen() const override;
+    bool setRtsEnable(bool on) override;
+    bool setRThreshold(int threshold) override;
+    bool setInBufferCount(int count) override;
+    bool setInputLen(int length) override;
+    std::size_t inBufferCount() override;
+    std::size_t input(char *buffer, std::size_t max) override;
+    std::string errorText() const override;
+
+signals:
+    /// Characters have arrived and wait to be read.
+    void dataWaiting();
+    /// The open port failed (the device vanished, an I/O error); `message` is for the user.
+    /// Emitted once per failure; the port is closed by then.
+    void failed(const QString &message);
+
+private:
+    QSerialPort m_port;
+    QString m_port1Device;
+    std::string m_errorText;
+};
+
+} // namespace adc
