@@ -14,8 +14,7 @@ bool AcquisitionRun::start()
 {
     const bool ok = m_port.setCommPort(kCommPort) && m_port.setSettings(kSettings) &&
                     m_port.setPortOpen(true) && m_port.setRtsEnable(true) &&
-                    m_port.setRThreshold(0) && m_port.setInBufferCount(0) &&
-                    m_port.setInputLen(1);
+                    m_port.setRThreshold(0) && m_port.setInBufferCount(0) && m_port.setInputLen(1);
     if (!ok) {
         fail(m_port.errorText());
         return false;
@@ -65,7 +64,8 @@ void AcquisitionRun::accept(std::string &record)
     ++m_count;
     std::array<char, 24> digits;
     const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), m_count).ptr;
-    m_display.showCount(std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+    m_display.showCount(
+        std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
     if (m_count == 1) {
         // The first record draws level segments.
         m_previous = m_current;

@@ -26,9 +26,9 @@ using OrdinateTable = std::array<std::int32_t, kOrdinateSlots>;
 /// The constants that make the two modes differ.
 struct ModeInfo {
     Mode mode;
-    char sync;                                 ///< character that starts a record
-    std::string_view tag;                      ///< the record's first three characters
-    int channelCount;                          ///< channels 0 .. channelCount-1
+    char sync;                                    ///< character that starts a record
+    std::string_view tag;                         ///< the record's first three characters
+    int channelCount;                             ///< channels 0 .. channelCount-1
     std::array<int, kMaxChannels> paletteNumbers; ///< palette colour number per channel
 };
 

@@ -65,10 +65,10 @@ void RecordFramer::collect(std::string_view chunk)
     // Room is left for the blank that closes the record.
     while (!chunk.empty() && !m_overlong) {
         const void *nul = std::memchr(chunk.data(), '\0', chunk.size());
-        const std::size_t run = nul == nullptr
-                                    ? chunk.size()
-                                    : static_cast<std::size_t>(static_cast<const char *>(nul) -
-                                                               chunk.data());
+        const std::size_t run =
+            nul == nullptr
+                ? chunk.size()
+                : static_cast<std::size_t>(static_cast<const char *>(nul) - chunk.data());
         if (m_record.size() + run > kMaxRecordLength - 1) {
             m_overlong = true;
             m_record.clear();

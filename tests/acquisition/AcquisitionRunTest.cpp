@@ -1,0 +1,180 @@
+#include "AcquisitionRun.h"
+#include "FakeSerialControl.h"
+#include "RecordingDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace adc;
+using adc::test::FakeSerialControl;
+using adc::test::RecordingDisplay;
+
+namespace {
+
+std::string picRecord(int first, int others = 0)
+{
+    std::string r = "PIC 0:" + std::to_string(first);
+    for (int k = 1; k < 8; ++k) {
+        r += " " + std::to_string(k) + ":" + std::to_string(others);
+    }
+    return r + "\r\n";
+}
+
+struct Bench {
+    FakeSerialControl port;
+    RecordingDisplay display;
+    AcquisitionRun run;
+    explicit Bench(Mode mode) : run(mode, port, display) {}
+
+    void arrive(const std::string &characters)
+    {
+        port.waiting += characters;
+        while (run.service()) {
+        }
+    }
+};
+
+} // namespace
+
+TEST(AcquisitionRun, StartRunsTheSequenceInOrderThenMarksRunning)
+{
+    Bench b(Mode::Int);
+    b.port.waiting = "PIC 0:1 1:1 2:1 3:1 4:1 5:1 6:1 7:1\n"; // arrived before the start
+    ASSERT_TRUE(b.run.start());
+    EXPECT_EQ(b.port.calls,
+              (std::vector<std::string>{"CommPort=1", "Settings=9600,N,8,1", "PortOpen=true",
+                                        "RTSEnable=true", "RThreshold=0", "InBufferCount=0",
+                                        "InputLen=1"}));
+    EXPECT_EQ(b.display.log, std::vector<std::string>{"running"});
+    EXPECT_TRUE(b.run.running());
+    // What arrived before the start was discarded.
+    EXPECT_FALSE(b.run.service());
+    EXPECT_EQ(b.run.count(), 0);
+}
+
+TEST(AcquisitionRun, ARefusedStartEndsTheRunWithTheReasonAndNoGreen)
+{
+    for (const char *refused : {"PortOpen", "Settings", "RTSEnable", "InBufferCount"}) {
+        Bench b(Mode::Mcp3201);
+        b.port.refuse = refused;
+        EXPECT_FALSE(b.run.start()) << refused;
+        EXPECT_FALSE(b.run.running());
+        EXPECT_FALSE(b.port.open) << "the port is left closed after " << refused;
+        ASSERT_FALSE(b.display.log.empty());
+        EXPECT_EQ(b.display.log.back(), "ended Cannot open /dev/ttyS0: no such device.");
+        EXPECT_EQ(std::count(b.display.log.begin(), b.display.log.end(), "running"), 0);
+    }
+}
+
+TEST(AcquisitionRun, EachRecordShowsTextsThenCountThenSegmentsInChannelOrder)
+{
+    Bench b(Mode::Mcp3201);
+    ASSERT_TRUE(b.run.start());
+    b.display.log.clear();
+    b.arrive("MCP 0:100 1:4095\r\nMCP 0:200 1:0\r\n");
+    EXPECT_EQ(b.display.log, (std::vector<std::string>{
+                                 "text 0 0100", "text 1 04095\r", "count 1",
+                                 "segment 0,3995 25,3995", "segment 0,0 25,0", // first: level
+                                 "text 0 0200", "text 1 00\r", "count 2", "segment 25,3995 50,3895",
+                                 "segment 25,0 50,4095"}));
+    EXPECT_EQ(b.display.segments[0].colour, 255u);      // MCP channel 0: red
+    EXPECT_EQ(b.display.segments[1].colour, 16711680u); // MCP channel 1: blue
+    // The boxes the mode does not use keep what they had.
+    for (int k = 2; k < 8; ++k) {
+        EXPECT_EQ(b.display.boxes[k], "0");
+    }
+}
+
+TEST(AcquisitionRun, TheThirdRecordDrawsFromTheSecondsOrdinates)
+{
+    Bench b(Mode::Int);
+    ASSERT_TRUE(b.run.start());
+    b.arrive(picRecord(500) + picRecord(0) + picRecord(1023));
+    ASSERT_EQ(b.display.segments.size(), 24u);
+    const RecordingDisplay::Segment third{50, 4047, 75, 978, 12632256};
+    EXPECT_EQ(b.display.segments[16], third);
+    EXPECT_EQ(b.display.count, "3");
+    EXPECT_EQ(b.run.plotPosition(), 75);
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(b.display.segments[8 + k].colour, channelColour(Mode::Int, k));
+    }
+}
+
+TEST(AcquisitionRun, WrongTagsAndMalformedRecordsChangeNothing)
+{
+    Bench b(Mode::Int);
+    ASSERT_TRUE(b.run.start());
+    b.display.log.clear();
+    b.arrive("pic 0:1 1:1 2:1 3:1 4:1 5:1 6:1 7:1\r\n"   // lower case
+             "MCP 0:1 1:2\r\n"                           // the other mode's record
+             "PIC 0:1 1:2 2:3\r\n"                       // too few separators
+             "PIX 0:1 1:1 2:1 3:1 4:1 5:1 6:1 7:1\r\n"); // wrong tag
+    EXPECT_TRUE(b.display.log.empty());
+    EXPECT_EQ(b.run.count(), 0);
+    EXPECT_EQ(b.run.droppedRecords(), 1);
+    b.arrive(picRecord(7));
+    EXPECT_EQ(b.display.count, "1");
+    EXPECT_EQ(b.display.segments.front().x1, 0); // the first accepted record starts the chart
+}
+
+TEST(AcquisitionRun, TheCountGoesOnPast32767)
+{
+    Bench b(Mode::Mcp3201);
+    ASSERT_TRUE(b.run.start());
+    std::string many;
+    for (int i = 0; i < 40000; ++i) {
+        many += "MCP 0:1 1:2\r\n";
+    }
+    b.arrive(many);
+    EXPECT_EQ(b.run.count(), 40000);
+    EXPECT_EQ(b.display.count, "40000");
+    EXPECT_EQ(b.run.plotPosition(), 40000 * 25);
+    EXPECT_EQ(b.display.segments.back().x1, 39999 * 25);
+    EXPECT_EQ(b.display.segments.back().x2, 40000 * 25);
+}
+
+TEST(AcquisitionRun, ServiceWorksInBoundedTurns)
+{
+    Bench b(Mode::Mcp3201);
+    ASSERT_TRUE(b.run.start());
+    std::string flood;
+    while (flood.size() < 1'000'000) {
+        flood += "MCP 0:1 1:2\r\n";
+    }
+    b.port.waiting = flood;
+    int turns = 1;
+    while (b.run.service(64 * 1024)) {
+        ++turns;
+        EXPECT_LE(b.port.waiting.size() + 64 * 1024 * turns, flood.size() + 64 * 1024);
+    }
+    EXPECT_EQ(turns, static_cast<int>((flood.size() + 65535) / 65536));
+    EXPECT_EQ(b.run.count(), static_cast<std::int64_t>(flood.size() / 13));
+    // A record split across turns is put together.
+    EXPECT_FALSE(b.run.service());
+}
+
+TEST(AcquisitionRun, AFailureClosesThePortAndStopsTheRun)
+{
+    Bench b(Mode::Int);
+    ASSERT_TRUE(b.run.start());
+    b.arrive(picRecord(1));
+    b.run.fail("The connection to /dev/ttyUSB0 was lost.");
+    EXPECT_FALSE(b.run.running());
+    EXPECT_FALSE(b.port.open);
+    EXPECT_EQ(b.display.log.back(), "ended The connection to /dev/ttyUSB0 was lost.");
+    // Nothing more is worked on after the end.
+    b.port.waiting = picRecord(2);
+    EXPECT_FALSE(b.run.service());
+    EXPECT_EQ(b.run.count(), 1);
+}
+
+TEST(AcquisitionRun, StopClosesThePortWithoutAMessage)
+{
+    Bench b(Mode::Int);
+    ASSERT_TRUE(b.run.start());
+    b.run.stop();
+    EXPECT_FALSE(b.port.open);
+    EXPECT_EQ(b.display.log, std::vector<std::string>{"running"});
+}

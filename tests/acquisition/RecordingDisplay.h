@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Display.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace adc::test {
+
+/// A display that writes down every operation the run calls, in order.
+class RecordingDisplay : public Display {
+public:
+    struct Segment {
+        std::int64_t x1;
+        std::int32_t y1;
+        std::int64_t x2;
+        std::int32_t y2;
+        Colour colour;
+        bool operator==(const Segment &) const = default;
+    };
+
+    std::vector<std::string>
+        log; ///< "text 0 0512", "count 1", "running", "segment ...", "ended ..."
+    std::vector<Segment> segments;
+    std::string boxes[8] = {"0", "0", "0", "0", "0", "0", "0", "0"};
+    std::string count = "0";
+    bool green = false;
+
+    void showValueText(int channel, std::string_view text) override
+    {
+        boxes[channel] = std::string(text);
+        log.push_back("text " + std::to_string(channel) + " " + std::string(text));
+    }
+    void showCount(std::string_view text) override
+    {
+        count = std::string(text);
+        log.push_back("count " + count);
+    }
+    void markRunning() override
+    {
+        green = true;
+        log.push_back("running");
+    }
+    void drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
+                     Colour colour) override
+    {
+        segments.push_back({x1, y1, x2, y2, colour});
+        log.push_back("segment " + std::to_string(x1) + "," + std::to_string(y1) + " " +
+                      std::to_string(x2) + "," + std::to_string(y2));
+    }
+    void runEnded(std::string_view message) override
+    {
+        green = false;
+        log.push_back("ended " + std::string(message));
+    }
+};
+
+} // namespace adc::test
