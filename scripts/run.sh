@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# One command from a fresh machine to the running program: installs what is missing, builds,
+# and starts adconverter. Without options it starts the demo (a simulated board on port 1);
+# any options are handed to adconverter, e.g. scripts/run.sh --port /dev/ttyUSB0
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/install-deps.sh"
+"$here/scripts/build.sh"
+args=("$@")
+if [ ${#args[@]} -eq 0 ]; then
+  args=(--demo)
+fi
+program="${BUILD_DIR:-$here/build}/bin/adconverter"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found: starting adconverter on a virtual X display (xvfb-run)." >&2
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$program" "${args[@]}"
+fi
+exec "$program" "${args[@]}"
