@@ -1,0 +1,111 @@
+// Feeds arbitrary bytes through a whole acquisition run, in pieces, and checks that it counts
+// exactly the well-formed records, draws one segment per channel for each and keeps its chart
+// position in step.
+
+#include "AcquisitionRun.h"
+#include "ReferenceModel.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+class NullPort : public adc::SerialControl {
+public:
+    bool setCommPort(int) override { return true; }
+    bool setSettings(std::string_view) override { return true; }
+    bool setPortOpen(bool open) override
+    {
+        m_open = open;
+        return true;
+    }
+    bool portOpen() const override { return m_open; }
+    bool setRtsEnable(bool) override { return true; }
+    bool setRThreshold(int) override { return true; }
+    bool setInBufferCount(int) override { return true; }
+    bool setInputLen(int) override { return true; }
+    std::size_t inBufferCount() override { return 0; }
+    std::size_t input(char *, std::size_t) override { return 0; }
+    std::string errorText() const override { return {}; }
+
+private:
+    bool m_open = false;
+};
+
+class CheckingDisplay : public adc::Display {
+public:
+    std::int64_t records = 0;
+    std::int64_t segments = 0;
+    std::int64_t lastX2 = 0;
+    int textsThisRecord = 0;
+    int channels = 0;
+
+    void showValueText(int channel, std::string_view text) override
+    {
+        if (channel != textsThisRecord || text.empty() || text.front() != '0') {
+            std::abort();
+        }
+        ++textsThisRecord;
+    }
+    void showCount(std::string_view text) override
+    {
+        ++records;
+        if (textsThisRecord != channels || text != std::to_string(records)) {
+            std::abort();
+        }
+        textsThisRecord = 0;
+    }
+    void markRunning() override {}
+    void drawSegment(std::int64_t x1, std::int32_t, std::int64_t x2, std::int32_t,
+                     adc::Colour) override
+    {
+        if (x2 - x1 != 25 || x1 != (records - 1) * 25) {
+            std::abort();
+        }
+        ++segments;
+        lastX2 = x2;
+    }
+    void runEnded(std::string_view) override { std::abort(); }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    if (size < 2) {
+        return 0;
+    }
+    const adc::Mode mode = (data[0] & 1) ? adc::Mode::Int : adc::Mode::Mcp3201;
+    const adc::ModeInfo &info = adc::modeInfo(mode);
+    const std::size_t piece = 1 + data[1] % 128;
+    const std::string_view stream(reinterpret_cast<const char *>(data + 2), size - 2);
+
+    std::int64_t expected = 0;
+    for (const std::string &record : adc::fuzz::referenceRecords(info.sync, stream)) {
+        if (record.compare(0, 3, info.tag) == 0 && record.size() >= 3 &&
+            adc::fuzz::referenceFields(info, record)) {
+            ++expected;
+        }
+    }
+
+    NullPort port;
+    CheckingDisplay display;
+    display.channels = info.channelCount;
+    adc::AcquisitionRun run(mode, port, display);
+    if (!run.start()) {
+        std::abort();
+    }
+    std::string_view rest = stream;
+    while (!rest.empty()) {
+        const std::string_view chunk = rest.substr(0, piece);
+        rest.remove_prefix(chunk.size());
+        run.process(chunk);
+    }
+    if (run.count() != expected || display.records != expected ||
+        display.segments != expected * info.channelCount || run.plotPosition() != expected * 25 ||
+        (expected > 0 && display.lastX2 != expected * 25)) {
+        std::abort();
+    }
+    return 0;
+}
