@@ -1,0 +1,137 @@
+// How fast the core turns the board's byte stream into display operations: framing, parsing and
+// the run, with a display that does nothing. Reported as records per second and bytes per second.
+
+#include "AcquisitionRun.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <string>
+
+namespace {
+
+class IdlePort : public adc::SerialControl {
+public:
+    bool setCommPort(int) override { return true; }
+    bool setSettings(std::string_view) override { return true; }
+    bool setPortOpen(bool open) override
+    {
+        m_open = open;
+        return true;
+    }
+    bool portOpen() const override { return m_open; }
+    bool setRtsEnable(bool) override { return true; }
+    bool setRThreshold(int) override { return true; }
+    bool setInBufferCount(int) override { return true; }
+    bool setInputLen(int) override { return true; }
+    std::size_t inBufferCount() override { return 0; }
+    std::size_t input(char *, std::size_t) override { return 0; }
+    std::string errorText() const override { return {}; }
+
+private:
+    bool m_open = false;
+};
+
+class IdleDisplay : public adc::Display {
+public:
+    void showValueText(int, std::string_view text) override { benchmark::DoNotOptimize(text); }
+    void showCount(std::string_view text) override { benchmark::DoNotOptimize(text); }
+    void markRunning() override {}
+    void drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t, std::int32_t y2,
+                     adc::Colour) override
+    {
+        benchmark::DoNotOptimize(x1 + y1 + y2);
+    }
+    void runEnded(std::string_view) override {}
+};
+
+// About 1 MB of records as the board sends them; `noiseShare` of the lines are malformed.
+std::string boardStream(adc::Mode mode, double noiseShare, std::size_t *goodRecords)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> value(0, mode == adc::Mode::Int ? 1023 : 4095);
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    const adc::ModeInfo &info = adc::modeInfo(mode);
+    std::string stream;
+    *goodRecords = 0;
+    while (stream.size() < 1'000'000) {
+        if (chance(random) < noiseShare) {
+            switch (random() % 4) {
+            case 0:
+                stream += "pic 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8\r\n";
+                break;
+            case 1:
+                stream += std::string(info.tag) + " 0:12\r\n";
+                break; // too few fields
+            case 2:
+                stream += "\x01\xfe\xff garbage \x80\x81\r\n";
+                break;
+            default:
+                stream += std::string(40, '\0') + "\r\n";
+                break;
+            }
+            continue;
+        }
+        stream += info.tag;
+        for (int k = 0; k < info.channelCount; ++k) {
+            stream += ' ';
+            stream += std::to_string(k);
+            stream += ':';
+            stream += std::to_string(value(random));
+        }
+        stream += "\r\n";
+        ++*goodRecords;
+    }
+    return stream;
+}
+
+void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare)
+{
+    std::size_t good = 0;
+    const std::string stream = boardStream(mode, noiseShare, &good);
+    IdlePort port;
+    IdleDisplay display;
+    std::int64_t records = 0;
+    for (auto _ : state) {
+        adc::AcquisitionRun run(mode, port, display);
+        run.start();
+        // Pieces of the size the serial layer hands over.
+        for (std::size_t at = 0; at < stream.size(); at += 16 * 1024) {
+            run.process(std::string_view(stream).substr(at, 16 * 1024));
+        }
+        if (run.count() != static_cast<std::int64_t>(good)) {
+            state.SkipWithError("the run miscounted");
+            break;
+        }
+        records += run.count();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));
+    state.counters["records/s"] =
+        benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
+}
+
+void intRecords(benchmark::State &state)
+{
+    runPipeline(state, adc::Mode::Int, 0.0);
+}
+void mcpRecords(benchmark::State &state)
+{
+    runPipeline(state, adc::Mode::Mcp3201, 0.0);
+}
+void intRecordsTenPercentNoise(benchmark::State &state)
+{
+    runPipeline(state, adc::Mode::Int, 0.1);
+}
+void mcpRecordsTenPercentNoise(benchmark::State &state)
+{
+    runPipeline(state, adc::Mode::Mcp3201, 0.1);
+}
+
+} // namespace
+
+BENCHMARK(intRecords)->Unit(benchmark::kMillisecond);
+BENCHMARK(mcpRecords)->Unit(benchmark::kMillisecond);
+BENCHMARK(intRecordsTenPercentNoise)->Unit(benchmark::kMillisecond);
+BENCHMARK(mcpRecordsTenPercentNoise)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
