@@ -18,6 +18,10 @@ class SerialPortControl : public QObject, public SerialControl {
     Q_OBJECT
 
 public:
+    /// Received bytes held at most; past this the line holds the board back until the run reads,
+    /// so memory stays bounded and nothing is lost.
+    static constexpr qint64 kReadBufferSize = 1024 * 1024;
+
     explicit SerialPortControl(const QString &port1Device = QStringLiteral("/dev/ttyS0"),
                                QObject *parent = nullptr);
     ~SerialPortControl() override;
@@ -47,9 +51,31 @@ signals:
     void failed(const QString &message);
 
 private:
+    bool applyLineSettings();
+    bool applyRts();
+    void onReadyRead();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+    void connectionLost(const QString &reason);
+    bool lineHungUp() const;
+    bool refuse(const QString &text);
+    QString openFailureText() const;
+
     QSerialPort m_port;
     QString m_port1Device;
+    QString m_openDevice;
     std::string m_errorText;
+    int m_commPort = 1;
+    qint32 m_baudRate = 9600;
+    QSerialPort::Parity m_parity = QSerialPort::NoParity;
+    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
+    bool m_rtsEnable = false;
+    int m_rThreshold = 0;
+    int m_inputLen = 0;
+    /// Depth of our own calls into the port; errors raised there are answered by return value.
+    int m_ownCalls = 0;
+    /// Counts the openings, so that a failure report does not outlive a fresh start.
+    quint64 m_openings = 0;
 };
 
 } // namespace adc

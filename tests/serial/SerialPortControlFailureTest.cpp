@@ -1,0 +1,188 @@
+#include "PseudoTerminal.h"
+#include "SerialPortControl.h"
+
+#include <gtest/gtest.h>
+
+#include <QSerialPortInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+
+namespace adc {
+namespace {
+
+using test::PseudoTerminal;
+
+bool contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+/// A port on a fresh pseudo-terminal, opened as a run opens it.
+class SerialPortControlFailure : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_pty.isOpen());
+        ASSERT_TRUE(m_port.setSettings("9600,N,8,1"));
+        ASSERT_TRUE(m_port.setPortOpen(true)) << m_port.errorText();
+        ASSERT_TRUE(m_port.setRtsEnable(true)) << m_port.errorText();
+        ASSERT_TRUE(m_port.setInBufferCount(0));
+    }
+
+    PseudoTerminal m_pty;
+    SerialPortControl m_port{QString::fromStdString(m_pty.slavePath())};
+};
+
+TEST_F(SerialPortControlFailure, AVanishedDeviceFailsOnceAndGivesNoData)
+{
+    QSignalSpy failed(&m_port, &SerialPortControl::failed);
+    QSignalSpy waiting(&m_port, &SerialPortControl::dataWaiting);
+    ASSERT_TRUE(m_pty.write("PIC"));
+    ASSERT_TRUE(waiting.wait(5000));
+    char buffer[64];
+    ASSERT_EQ(m_port.input(buffer, sizeof buffer), 3u);
+    const int waitingBefore = waiting.count();
+
+    m_pty.closeMaster();
+    ASSERT_TRUE(failed.wait(5000));
+    QTest::qWait(300);
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_EQ(waiting.count(), waitingBefore);
+    EXPECT_FALSE(m_port.portOpen());
+    EXPECT_EQ(m_port.inBufferCount(), 0u);
+    EXPECT_EQ(m_port.input(buffer, sizeof buffer), 0u);
+
+    const std::string message = failed.at(0).at(0).toString().toStdString();
+    EXPECT_TRUE(contains(message, m_pty.slavePath())) << message;
+    EXPECT_TRUE(contains(message, "connection")) << message;
+    EXPECT_TRUE(contains(message, "lost")) << message;
+    EXPECT_TRUE(contains(message, "hung up")) << message;
+    EXPECT_EQ(m_port.errorText(), message);
+}
+
+TEST_F(SerialPortControlFailure, AVanishedDeviceWithUnreadBytesStillFailsOnce)
+{
+    QSignalSpy failed(&m_port, &SerialPortControl::failed);
+    ASSERT_TRUE(m_pty.write("PIC 0:1"));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_port.inBufferCount() > 0; }, 5000));
+    m_pty.closeMaster();
+    ASSERT_TRUE(failed.wait(5000));
+    QTest::qWait(300);
+    EXPECT_EQ(failed.count(), 1);
+    char buffer[64];
+    EXPECT_EQ(m_port.input(buffer, sizeof buffer), 0u);
+}
+
+TEST_F(SerialPortControlFailure, APortClosedByTheProgramDoesNotFail)
+{
+    QSignalSpy failed(&m_port, &SerialPortControl::failed);
+    ASSERT_TRUE(m_port.setPortOpen(false));
+    m_pty.closeMaster();
+    QTest::qWait(300);
+    EXPECT_EQ(failed.count(), 0);
+}
+
+TEST_F(SerialPortControlFailure, ABusyDeviceIsNamedAsBusy)
+{
+    SerialPortControl second(QString::fromStdString(m_pty.slavePath()));
+    QSignalSpy failed(&second, &SerialPortControl::failed);
+    EXPECT_FALSE(second.setPortOpen(true));
+    EXPECT_FALSE(second.portOpen());
+    const std::string text = second.errorText();
+    EXPECT_TRUE(contains(text, m_pty.slavePath())) << text;
+    EXPECT_TRUE(contains(text, "busy")) << text;
+    EXPECT_TRUE(contains(text, "another program")) << text;
+    QTest::qWait(50);
+    EXPECT_EQ(failed.count(), 0);
+    EXPECT_TRUE(m_port.portOpen());
+}
+
+TEST(SerialPortControlOpen, AMissingDeviceIsNamedAndTheExistingOnesListed)
+{
+    const QString missing = QStringLiteral("/dev/ttyNoSuchBoard7");
+    SerialPortControl port(missing);
+    QSignalSpy failed(&port, &SerialPortControl::failed);
+    ASSERT_TRUE(port.setCommPort(1));
+    ASSERT_TRUE(port.setSettings("9600,N,8,1"));
+    EXPECT_FALSE(port.setPortOpen(true));
+    EXPECT_FALSE(port.portOpen());
+
+    const std::string text = port.errorText();
+    EXPECT_TRUE(contains(text, missing.toStdString())) << text;
+    EXPECT_TRUE(contains(text, "does not exist")) << text;
+    EXPECT_TRUE(contains(text, "--port")) << text;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    if (ports.isEmpty()) {
+        EXPECT_TRUE(contains(text, "none found")) << text;
+    }
+    for (const QSerialPortInfo &info : ports) {
+        EXPECT_TRUE(contains(text, info.systemLocation().toStdString())) << text;
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(failed.count(), 0);
+}
+
+/// Takes from this thread the capabilities that let root open any file, so that file modes
+/// apply to it as to any user; gives them back at the end.
+class WithoutFileOverride {
+public:
+    WithoutFileOverride()
+    {
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        const unsigned mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+        reduced[0].effective &= ~mask;
+        m_dropped = ::syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~WithoutFileOverride()
+    {
+        if (m_dropped) {
+            ::syscall(SYS_capset, &m_header, m_saved);
+        }
+    }
+    WithoutFileOverride(const WithoutFileOverride &) = delete;
+    WithoutFileOverride &operator=(const WithoutFileOverride &) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+    bool m_dropped = false;
+};
+
+TEST(SerialPortControlOpen, ADeviceWithoutPermissionGivesTheDialoutHint)
+{
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.isOpen());
+    ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0), 0);
+    SerialPortControl port(QString::fromStdString(pty.slavePath()));
+    WithoutFileOverride unprivileged;
+
+    const int probe = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (probe >= 0 || errno != EACCES) {
+        if (probe >= 0) {
+            ::close(probe);
+        }
+        GTEST_SKIP() << "this process can open a device without read permission";
+    }
+
+    EXPECT_FALSE(port.setPortOpen(true));
+    const std::string text = port.errorText();
+    EXPECT_TRUE(contains(text, pty.slavePath())) << text;
+    EXPECT_TRUE(contains(text, "permission denied")) << text;
+    EXPECT_TRUE(contains(text, "\"dialout\"")) << text;
+    EXPECT_TRUE(contains(text, "usermod -aG dialout")) << text;
+}
+
+} // namespace
+} // namespace adc
