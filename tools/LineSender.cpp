@@ -1,0 +1,308 @@
+#include "LineSender.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace adc {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Bytes gathered before one write when running as fast as the reader takes them.
+constexpr std::size_t kBlock = 256 * 1024;
+// Longest sleep, so that a stop request is seen soon even without a signal.
+constexpr auto kLongestWait = 100ms;
+// How long a reader that takes nothing may keep the sender from ending.
+constexpr auto kReaderPatience = 2s;
+
+void sleepFor(std::chrono::nanoseconds time)
+{
+    if (time <= 0ns) {
+        return;
+    }
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(time);
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(seconds.count());
+    ts.tv_nsec = static_cast<long>((time - seconds).count());
+    nanosleep(&ts, nullptr); // a signal cuts it short, which is what a stop wants
+}
+
+int milliseconds(std::chrono::nanoseconds time)
+{
+    return static_cast<int>(
+        std::max<std::int64_t>(1, std::chrono::ceil<std::chrono::milliseconds>(time).count()));
+}
+
+} // namespace
+
+LineSender::LineSender(int fd, const SimulatorOptions &options)
+    : m_fd(fd), m_pacing(options.pacing), m_baud(options.baud), m_rate(options.rate),
+      m_count(options.count)
+{
+}
+
+std::string LineSender::run(BoardSimulator &board, const std::atomic<bool> &stop)
+{
+    const std::string error = m_pacing == SimulatorOptions::Pacing::Max
+                                  ? runAsFastAsTaken(board, stop)
+                                  : runPaced(board, stop);
+    if (!error.empty()) {
+        return error;
+    }
+    if (!stop) {
+        finishBacklog(stop);
+        waitForReader(stop);
+    }
+    return {};
+}
+
+std::string LineSender::runAsFastAsTaken(BoardSimulator &board, const std::atomic<bool> &stop)
+{
+    m_buffer.reserve(kBlock + 64 * 1024);
+    while (!stop) {
+        if (!backlog()) {
+            clearQueue();
+            if (countReached(m_tally.made)) {
+                return {};
+            }
+            while (m_buffer.size() < kBlock && !countReached(m_tally.made)) {
+                const LineOutcome outcome = board.appendLine(m_buffer);
+                m_marks.push_back({m_buffer.size(), outcome});
+                ++m_tally.made;
+            }
+        }
+        switch (writeQueued()) {
+        case WriteStatus::Done:
+            break;
+        case WriteStatus::Full:
+            waitWritable(kLongestWait, stop);
+            break;
+        case WriteStatus::Lost:
+            // Nobody there to take it (a device gone away): keep it and try again shortly.
+            sleepFor(10ms);
+            break;
+        case WriteStatus::Failed:
+            return m_error;
+        }
+    }
+    return {};
+}
+
+std::string LineSender::runPaced(BoardSimulator &board, const std::atomic<bool> &stop)
+{
+    // The line the board is putting on the wire, and when its last character has gone out.
+    std::string next;
+    LineOutcome nextOutcome;
+    std::uint64_t prepared = 0;
+    Clock::time_point due = Clock::now();
+    const auto prepare = [&] {
+        if (countReached(prepared)) {
+            return false;
+        }
+        next.clear();
+        nextOutcome = board.appendLine(next);
+        ++prepared;
+        due += lineTime(next.size());
+        return true;
+    };
+
+    bool haveNext = prepare();
+    while (haveNext && !stop) {
+        const Clock::time_point now = Clock::now();
+        if (now < due) {
+            const auto wait = std::min<Clock::duration>(due - now, kLongestWait);
+            if (backlog()) {
+                waitWritable(wait, stop);
+                if (writeQueued() == WriteStatus::Failed) {
+                    return m_error;
+                }
+            } else {
+                sleepFor(wait);
+            }
+            continue;
+        }
+        if (now - due > 1s) {
+            // After a stall (the machine suspended, say) go on from now rather than in a burst.
+            due = now;
+        }
+        // A line once started is finished before anything else goes out.
+        if (backlog() && writeQueued() == WriteStatus::Failed) {
+            return m_error;
+        }
+        const bool blocked = backlog();
+        if (!blocked) {
+            clearQueue();
+        }
+        while (haveNext && due <= now && m_buffer.size() < kBlock) {
+            if (blocked) {
+                ++m_tally.made; // on the wire while the reader's buffer is full: lost
+            } else {
+                queue(next, nextOutcome);
+            }
+            haveNext = prepare();
+        }
+        if (!blocked) {
+            if (writeQueued() == WriteStatus::Failed) {
+                return m_error;
+            }
+            dropUnstarted();
+        }
+    }
+    return {};
+}
+
+LineSender::Clock::duration LineSender::lineTime(std::size_t bytes) const
+{
+    if (m_pacing == SimulatorOptions::Pacing::Rate) {
+        return std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(1.0 / m_rate));
+    }
+    // Start bit, eight data bits and a stop bit per character.
+    const auto nanoseconds = static_cast<std::int64_t>(bytes) * 10 * 1'000'000'000LL / m_baud;
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(nanoseconds));
+}
+
+void LineSender::queue(const std::string &line, LineOutcome outcome)
+{
+    m_buffer += line;
+    m_marks.push_back({m_buffer.size(), outcome});
+    ++m_tally.made;
+}
+
+void LineSender::clearQueue()
+{
+    m_buffer.clear();
+    m_marks.clear();
+    m_written = 0;
+    m_nextMark = 0;
+}
+
+LineSender::WriteStatus LineSender::writeQueued()
+{
+    WriteStatus status = WriteStatus::Done;
+    while (m_written < m_buffer.size()) {
+        const ssize_t n = ::write(m_fd, m_buffer.data() + m_written, m_buffer.size() - m_written);
+        if (n > 0) {
+            m_written += static_cast<std::size_t>(n);
+            m_tally.bytes += static_cast<std::uint64_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+            status = WriteStatus::Full;
+        } else if (errno == EIO || errno == EPIPE) {
+            status = WriteStatus::Lost;
+        } else {
+            m_error = std::string("cannot write: ") + std::strerror(errno);
+            status = WriteStatus::Failed;
+        }
+        break;
+    }
+    while (m_nextMark < m_marks.size() && m_marks[m_nextMark].end <= m_written) {
+        const LineOutcome &outcome = m_marks[m_nextMark].outcome;
+        ++m_tally.sent;
+        m_tally.acceptedInt += outcome.acceptedInt ? 1 : 0;
+        m_tally.acceptedMcp += outcome.acceptedMcp ? 1 : 0;
+        ++m_nextMark;
+    }
+    return status;
+}
+
+void LineSender::dropUnstarted()
+{
+    // Lines 0 .. m_nextMark-1 are out; the next one stays if part of it is.
+    std::size_t keep = m_nextMark;
+    const std::size_t lineStart = keep == 0 ? 0 : m_marks[keep - 1].end;
+    if (keep < m_marks.size() && m_written > lineStart) {
+        ++keep;
+    }
+    m_marks.resize(keep);
+    m_buffer.resize(keep == 0 ? 0 : m_marks[keep - 1].end);
+}
+
+void LineSender::waitWritable(Clock::duration timeout, const std::atomic<bool> &stop)
+{
+    if (stop) {
+        return;
+    }
+    pollfd fd{m_fd, static_cast<short>(POLLOUT | (m_readerFd >= 0 ? POLLIN : 0)), 0};
+    if (poll(&fd, 1, milliseconds(timeout)) <= 0) {
+        return;
+    }
+    if (fd.revents & POLLIN) {
+        discardInput();
+    }
+    if ((fd.revents & POLLOUT) == 0 && (fd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        sleepFor(std::min<Clock::duration>(timeout, 10ms));
+    }
+}
+
+void LineSender::finishBacklog(const std::atomic<bool> &stop)
+{
+    const Clock::time_point deadline = Clock::now() + kReaderPatience;
+    while (backlog() && !stop && Clock::now() < deadline) {
+        switch (writeQueued()) {
+        case WriteStatus::Done:
+            break;
+        case WriteStatus::Full:
+            waitWritable(kLongestWait, stop);
+            break;
+        case WriteStatus::Lost:
+            sleepFor(10ms);
+            break;
+        case WriteStatus::Failed:
+            return;
+        }
+    }
+}
+
+void LineSender::waitForReader(const std::atomic<bool> &stop)
+{
+    // Closing a pseudo-terminal hangs up its reader's end and throws away what is queued there,
+    // so give a reader that is still taking lines the time to take the rest. The queue counts as
+    // empty once it has stayed empty for a while: what is still on its way into it arrives
+    // within microseconds of the reader making room.
+    if (m_readerFd < 0) {
+        return;
+    }
+    int last = -1;
+    Clock::time_point changed = Clock::now();
+    Clock::time_point emptySince = Clock::now();
+    while (!stop) {
+        int queued = 0;
+        if (ioctl(m_readerFd, FIONREAD, &queued) != 0) {
+            return;
+        }
+        const Clock::time_point now = Clock::now();
+        if (queued != 0) {
+            emptySince = now;
+        } else if (now - emptySince >= 50ms) {
+            return;
+        }
+        if (queued != last) {
+            last = queued;
+            changed = now;
+        } else if (now - changed > kReaderPatience) {
+            return;
+        }
+        sleepFor(5ms);
+    }
+}
+
+void LineSender::discardInput()
+{
+    // Whatever a reader writes to the board is not listened to.
+    char scratch[4096];
+    while (::read(m_fd, scratch, sizeof scratch) > 0) {
+    }
+}
+
+} // namespace adc

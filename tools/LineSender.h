@@ -1,0 +1,86 @@
+#pragma once
+
+#include "BoardSimulator.h"
+#include "SimulatorOptions.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace adc {
+
+/// What went out.
+struct SendTally {
+    std::uint64_t made = 0;        ///< lines the board produced
+    std::uint64_t sent = 0;        ///< lines written whole
+    std::uint64_t acceptedInt = 0; ///< of those, records an INT reader accepts
+    std::uint64_t acceptedMcp = 0; ///< of those, records an MCP3201 reader accepts
+    std::uint64_t bytes = 0;       ///< bytes written
+
+    /// Lines that found no room and were dropped.
+    std::uint64_t dropped() const { return made - sent; }
+};
+
+/// Writes the board's lines to a non-blocking descriptor, paced like a serial line or as fast
+/// as the reader takes them.
+///
+/// Lines are only ever dropped whole: a line that was started is finished before anything else
+/// is written, so that the reader's count of good records matches the tally exactly. Only lines
+/// written whole are counted as sent.
+class LineSender {
+public:
+    LineSender(int fd, const SimulatorOptions &options);
+
+    /// The reader's end of a pseudo-terminal: when the count is reached, the sender waits a
+    /// little for the reader to take what is still queued there before it returns.
+    void setReaderFd(int fd) { m_readerFd = fd; }
+
+    /// Sends lines from `board` until the count is reached or `stop` turns true. Returns an
+    /// error text, empty when all went well. A reader going away or a full buffer is no error.
+    std::string run(BoardSimulator &board, const std::atomic<bool> &stop);
+
+    const SendTally &tally() const { return m_tally; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    enum class WriteStatus { Done, Full, Lost, Failed };
+    struct Mark {
+        std::size_t end; ///< offset just past the line in m_buffer
+        LineOutcome outcome;
+    };
+
+    std::string runAsFastAsTaken(BoardSimulator &board, const std::atomic<bool> &stop);
+    std::string runPaced(BoardSimulator &board, const std::atomic<bool> &stop);
+    bool countReached(std::uint64_t lines) const { return m_count && lines >= *m_count; }
+    Clock::duration lineTime(std::size_t bytes) const;
+
+    void queue(const std::string &line, LineOutcome outcome);
+    void clearQueue();
+    bool backlog() const { return m_written < m_buffer.size(); }
+    WriteStatus writeQueued();
+    void dropUnstarted();
+    void waitWritable(Clock::duration timeout, const std::atomic<bool> &stop);
+    void finishBacklog(const std::atomic<bool> &stop);
+    void waitForReader(const std::atomic<bool> &stop);
+    void discardInput();
+
+    int m_fd;
+    int m_readerFd = -1;
+    SimulatorOptions::Pacing m_pacing;
+    std::uint32_t m_baud;
+    double m_rate;
+    std::optional<std::uint64_t> m_count;
+
+    std::string m_buffer;       ///< lines waiting to be written
+    std::vector<Mark> m_marks;  ///< where each waiting line ends
+    std::size_t m_written = 0;  ///< bytes of m_buffer written so far
+    std::size_t m_nextMark = 0; ///< first line not yet written whole
+    std::string m_error;
+    SendTally m_tally;
+};
+
+} // namespace adc

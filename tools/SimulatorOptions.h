@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace adc {
+
+/// What the simulated board is told on its command line.
+struct SimulatorOptions {
+    /// Which records the board sends.
+    enum class Mode { Int, Mcp, Both };
+    /// How each line ends.
+    enum class LineEnding { CrLf, Lf };
+    /// How fast lines go out.
+    enum class Pacing {
+        Baud, ///< like a serial line of `baud` baud, 10 bits per character
+        Rate, ///< `rate` lines per second
+        Max,  ///< as fast as the reader takes them; nothing is dropped
+    };
+
+    Mode mode = Mode::Both;
+    LineEnding lineEnding = LineEnding::CrLf;
+    Pacing pacing = Pacing::Baud;
+    std::uint32_t baud = 9600;
+    double rate = 0.0;
+    std::optional<std::uint64_t> count; ///< lines to send; none: until stopped
+    std::optional<std::uint64_t> seed;  ///< none: a different run each time
+    double noise = 0.0;                 ///< share of spoilt lines, 0 .. 1
+    std::string device;                 ///< write here instead of a pseudo-terminal
+    std::string link;                   ///< symbolic link to the pseudo-terminal, if any
+    bool waitReader = false;            ///< send nothing until a reader opens the line
+    bool help = false;
+
+    /// The line end's characters.
+    std::string_view lineEnd() const { return lineEnding == LineEnding::CrLf ? "\r\n" : "\n"; }
+
+    /// The outcome of reading a command line: the options, or why they are wrong.
+    struct ParseResult;
+
+    /// Reads the arguments after the program name. Options take their value as the next
+    /// argument or after "=" ("--baud 9600", "--baud=9600").
+    static ParseResult parse(std::span<const std::string_view> arguments);
+
+    /// The text --help prints.
+    static std::string usage();
+};
+
+struct SimulatorOptions::ParseResult {
+    SimulatorOptions options;
+    std::string error; ///< empty when the command line is good
+};
+
+} // namespace adc
