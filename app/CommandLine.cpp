@@ -1,0 +1,69 @@
+#include "CommandLine.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+namespace adc {
+
+CommandLine CommandLine::parse(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("DEVICE"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({port, help, version});
+    // Further options (such as a demonstration mode) are declared here and read below.
+
+    CommandLine result;
+    if (!parser.parse(arguments)) {
+        result.m_action = Action::Fail;
+        result.m_errorText = parser.errorText();
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.m_action = Action::Fail;
+        result.m_errorText =
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.m_action = Action::ShowHelp;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.m_action = Action::ShowVersion;
+        return result;
+    }
+    if (parser.isSet(port)) {
+        const QString device = parser.value(port);
+        if (device.isEmpty()) {
+            result.m_action = Action::Fail;
+            result.m_errorText = QStringLiteral("The option --port needs a device name.");
+            return result;
+        }
+        result.m_port1Device = device;
+    }
+    return result;
+}
+
+QString CommandLine::usage()
+{
+    return QStringLiteral(
+        "Usage: adconverter [--port DEVICE]\n"
+        "\n"
+        "Shows the channels of an A/D converter board on serial port 1 (9600,N,8,1):\n"
+        "the latest value of every channel, the number of samples and a strip chart.\n"
+        "\n"
+        "Options:\n"
+        "  --port DEVICE  the device that stands for serial port 1 (default /dev/ttyS0)\n"
+        "  --help         show this help and exit\n"
+        "  --version      show the version and exit\n");
+}
+
+QString CommandLine::versionText()
+{
+    return QStringLiteral("adconverter ") + QLatin1String(ADC_VERSION);
+}
+
+} // namespace adc

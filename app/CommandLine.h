@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace adc {
+
+/// What the program was asked to do on its command line.
+///
+/// Options: --port DEVICE (the device that stands for serial port 1, /dev/ttyS0 unless given),
+/// --help and --version. Anything else is an error, to be reported with the usage text and
+/// exit status 2. A new option is added in parse() and in usage(), with a field for its value.
+class CommandLine {
+public:
+    enum class Action {
+        Run,         ///< show the window
+        ShowHelp,    ///< print usage() to standard output and exit with status 0
+        ShowVersion, ///< print versionText() to standard output and exit with status 0
+        Fail,        ///< print errorText() and usage() to standard error and exit with status 2
+    };
+
+    /// The device used for port 1 when --port is not given.
+    static QString defaultPort1Device() { return QStringLiteral("/dev/ttyS0"); }
+
+    /// Reads `arguments`; the first one is the program's own name.
+    static CommandLine parse(const QStringList &arguments);
+
+    /// The help text: how to call the program and what each option does.
+    static QString usage();
+    /// "adconverter" and the version, on one line.
+    static QString versionText();
+
+    Action action() const { return m_action; }
+    /// The device that stands for serial port 1.
+    QString port1Device() const { return m_port1Device; }
+    /// Why the command line was refused (when action() is Fail).
+    QString errorText() const { return m_errorText; }
+    /// The exit status for an action that ends the program without a window.
+    int exitStatus() const { return m_action == Action::Fail ? 2 : 0; }
+
+private:
+    Action m_action = Action::Run;
+    QString m_port1Device = defaultPort1Device();
+    QString m_errorText;
+};
+
+} // namespace adc

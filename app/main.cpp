@@ -1,0 +1,39 @@
+#include "CommandLine.h"
+#include "MainWindow.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    // The command line is read before the window system is touched, so that --help and
+    // --version work without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const adc::CommandLine commandLine = adc::CommandLine::parse(arguments);
+    switch (commandLine.action()) {
+    case adc::CommandLine::Action::ShowHelp:
+        std::fputs(qPrintable(adc::CommandLine::usage()), stdout);
+        return commandLine.exitStatus();
+    case adc::CommandLine::Action::ShowVersion:
+        std::printf("%s\n", qPrintable(adc::CommandLine::versionText()));
+        return commandLine.exitStatus();
+    case adc::CommandLine::Action::Fail:
+        std::fprintf(stderr, "adconverter: %s\n\n%s", qPrintable(commandLine.errorText()),
+                     qPrintable(adc::CommandLine::usage()));
+        return commandLine.exitStatus();
+    case adc::CommandLine::Action::Run:
+        break;
+    }
+
+    QApplication app(argc, argv);
+    // The window decides when the program ends: once it is unloaded and the port is closed.
+    app.setQuitOnLastWindowClosed(false);
+    adc::MainWindow window(commandLine.port1Device());
+    QObject::connect(&window, &adc::MainWindow::unloaded, &app, [] { QCoreApplication::exit(0); });
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,149 @@
+#include "WindowDisplay.h"
+#include "FilledShape.h"
+#include "WindowTestHelpers.h"
+
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace adc {
+namespace {
+
+using test::inkPixels;
+
+class WindowDisplayTest : public ::testing::Test {
+protected:
+    WindowDisplayTest()
+    {
+        for (auto &box : boxes) {
+            box = new QLineEdit(QStringLiteral("0"), &host);
+        }
+        count = new QLineEdit(QStringLiteral("0"), &host);
+        indicator = new FilledShape(WindowDisplay::idleColour(), &host);
+        chart = new StripChart(&host);
+        display = std::make_unique<WindowDisplay>(boxes, count, indicator, chart);
+    }
+
+    QWidget host;
+    std::array<QLineEdit *, kMaxChannels> boxes{};
+    QLineEdit *count = nullptr;
+    FilledShape *indicator = nullptr;
+    StripChart *chart = nullptr;
+    std::unique_ptr<WindowDisplay> display;
+};
+
+TEST_F(WindowDisplayTest, ManyTextsBeforeAFrameShowOnlyTheLast)
+{
+    QSignalSpy changes(boxes[2], &QLineEdit::textChanged);
+    QSignalSpy countChanges(count, &QLineEdit::textChanged);
+    for (int i = 1; i <= 10000; ++i) {
+        const std::string text = "0" + std::to_string(i);
+        display->showValueText(2, text);
+        display->showCount(std::to_string(i));
+    }
+    // Nothing reaches the boxes before the frame.
+    EXPECT_EQ(boxes[2]->text(), QStringLiteral("0"));
+    EXPECT_EQ(count->text(), QStringLiteral("0"));
+    EXPECT_TRUE(display->hasPending());
+
+    display->flush();
+    EXPECT_EQ(boxes[2]->text(), QStringLiteral("010000"));
+    EXPECT_EQ(count->text(), QStringLiteral("10000"));
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(countChanges.count(), 1);
+    // Boxes that were not written stay as they were.
+    EXPECT_EQ(boxes[0]->text(), QStringLiteral("0"));
+    EXPECT_EQ(boxes[7]->text(), QStringLiteral("0"));
+    EXPECT_FALSE(display->hasPending());
+}
+
+TEST_F(WindowDisplayTest, TheFrameTimerBringsChangesToTheScreenByItself)
+{
+    QSignalSpy changes(boxes[0], &QLineEdit::textChanged);
+    display->showValueText(0, "0512");
+    display->showValueText(0, "0513");
+    display->drawSegment(0, 4047, 25, 4047, 0x0000ff);
+    ASSERT_TRUE(test::waitUntil([&] { return boxes[0]->text() == QStringLiteral("0513"); }, 1000));
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(chart->image().pixelColor(0, 269), QColor(255, 0, 0));
+    EXPECT_FALSE(display->hasPending());
+    // A later change starts a new frame.
+    display->showValueText(0, "07");
+    ASSERT_TRUE(test::waitUntil([&] { return boxes[0]->text() == QStringLiteral("07"); }, 1000));
+}
+
+TEST_F(WindowDisplayTest, BytesAboveAsciiShowAsLatin1)
+{
+    display->showValueText(7, std::string("0\xb0\xe9\xff\r", 5));
+    display->showValueText(1, std::string_view("0a\0b", 4));
+    display->flush();
+    EXPECT_EQ(boxes[7]->text(), QString::fromUtf16(u"0\u00b0\u00e9\u00ff\r"));
+    EXPECT_EQ(boxes[7]->text().size(), 5);
+    EXPECT_EQ(boxes[1]->text().size(), 4);
+    EXPECT_EQ(boxes[1]->text().at(2), QChar(u'\0'));
+}
+
+TEST_F(WindowDisplayTest, SegmentsWaitForTheFrameAndKeepTheirOrder)
+{
+    display->drawSegment(0, 1500, 25, 1500, 0x0000ff);
+    display->drawSegment(0, 1500, 25, 1500, 0xff0000);
+    EXPECT_EQ(display->pendingSegments(), 2u);
+    EXPECT_EQ(inkPixels(chart->image()), 0);
+    display->flush();
+    EXPECT_EQ(display->pendingSegments(), 0u);
+    EXPECT_EQ(chart->image().pixelColor(0, 100), QColor(0, 0, 255));
+}
+
+TEST_F(WindowDisplayTest, SegmentsPastTheRightEdgeAreNotKept)
+{
+    for (std::int64_t x = 7815; x < 7815 + 25 * 100000; x += 25) {
+        display->drawSegment(x, 2000, x + 25, 2000, 0x0000ff);
+    }
+    EXPECT_EQ(display->pendingSegments(), 0u);
+    EXPECT_FALSE(display->hasPending());
+    display->drawSegment(7790, 2000, 7815, 2000, 0x0000ff);
+    EXPECT_EQ(display->pendingSegments(), 1u);
+}
+
+TEST_F(WindowDisplayTest, ClearDropsSegmentsNotYetDrawnButKeepsTexts)
+{
+    display->drawSegment(0, 1500, 25, 1500, 0x0000ff);
+    display->flush();
+    display->drawSegment(25, 1500, 50, 1500, 0x0000ff);
+    display->showValueText(0, "042");
+    display->clearChart();
+    display->flush();
+    EXPECT_EQ(inkPixels(chart->image()), 0);
+    EXPECT_EQ(boxes[0]->text(), QStringLiteral("042"));
+    // The next segment is drawn where it is given: x 50 to 75 twips are pixels 3 to 5.
+    display->drawSegment(50, 1500, 75, 1500, 0x0000ff);
+    display->flush();
+    EXPECT_EQ(chart->image().pixelColor(3, 100), QColor(255, 0, 0));
+    EXPECT_EQ(chart->image().pixelColor(5, 100), QColor(255, 0, 0));
+    EXPECT_EQ(inkPixels(chart->image()), 3);
+}
+
+TEST_F(WindowDisplayTest, IndicatorTurnsGreenAtOnceAndGreyWhenTheRunEnds)
+{
+    EXPECT_EQ(indicator->fillColour(), QColor(192, 192, 192));
+    display->markRunning();
+    EXPECT_EQ(indicator->fillColour(), QColor(0, 255, 0));
+
+    QSignalSpy ended(display.get(), &WindowDisplay::ended);
+    display->showCount("3");
+    display->runEnded("Port /dev/x vanished \xe2\x80\x94 check the cable");
+    // What was given before the end is on screen by then.
+    EXPECT_EQ(count->text(), QStringLiteral("3"));
+    EXPECT_EQ(indicator->fillColour(), QColor(192, 192, 192));
+    ASSERT_EQ(ended.count(), 1);
+    EXPECT_EQ(ended.at(0).at(0).toString(),
+              QString::fromUtf16(u"Port /dev/x vanished \u2014 check the cable"));
+}
+
+} // namespace
+} // namespace adc

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QColor>
+#include <QDeadlineTimer>
+#include <QImage>
+#include <QRect>
+#include <QTest>
+
+namespace adc::test {
+
+/// Runs the event loop until `condition` holds or `timeoutMs` have passed; whether it held.
+template <typename Condition> bool waitUntil(Condition condition, int timeoutMs = 5000)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+/// Pixels of `image` inside `area` that are not white.
+inline int inkPixels(const QImage &image, QRect area)
+{
+    area = area.intersected(image.rect());
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixelColor(x, y) != QColor(Qt::white)) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+inline int inkPixels(const QImage &image)
+{
+    return inkPixels(image, image.rect());
+}
+
+/// Pixels of `image` that have exactly the colour `colour`.
+inline int pixelsOf(const QImage &image, QColor colour)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y) == colour) {
+                ++count;
+            }
+        }
+    }
+    return count;
+}
+
+} // namespace adc::test

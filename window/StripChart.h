@@ -1,0 +1,69 @@
+#pragma once
+
+#include "ModeTable.h"
+
+#include <QFrame>
+#include <QImage>
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+
+namespace adc {
+
+/// The plot area: a white interior inside a sunken border, on which the run draws its traces.
+///
+/// Coordinates are twips from the interior's top-left corner, 15 twips to the pixel; a twip
+/// coordinate t lies in pixel floor(t / 15). The drawing is kept in an image, so a window that
+/// covers the chart and goes away again leaves the traces as they were. Nothing scrolls, wraps
+/// or rescales: what lies outside the interior is cut off.
+class StripChart : public QFrame {
+    Q_OBJECT
+
+public:
+    static constexpr int kTwipsPerPixel = 15;
+    /// Size of the interior in twips and in pixels.
+    static constexpr int kInteriorWidthTwips = 7815;
+    static constexpr int kInteriorHeightTwips = 4155;
+    static constexpr int kInteriorWidth = kInteriorWidthTwips / kTwipsPerPixel;
+    static constexpr int kInteriorHeight = kInteriorHeightTwips / kTwipsPerPixel;
+    /// Width of the sunken border, in pixels.
+    static constexpr int kBorderWidth = 2;
+
+    /// One straight segment, in twips, and its colour (red in the low byte).
+    struct Segment {
+        std::int64_t x1;
+        std::int32_t y1;
+        std::int64_t x2;
+        std::int32_t y2;
+        Colour colour;
+    };
+
+    explicit StripChart(QWidget *parent = nullptr);
+
+    /// False when the segment lies wholly beside the interior (for instance when it starts
+    /// beyond the right edge), so that drawing it would show nothing.
+    static bool canShow(const Segment &segment)
+    {
+        const auto [xMin, xMax] = std::minmax(segment.x1, segment.x2);
+        const auto [yMin, yMax] = std::minmax(segment.y1, segment.y2);
+        return xMin < kInteriorWidthTwips && xMax >= 0 && yMin < kInteriorHeightTwips && yMax >= 0;
+    }
+
+    /// Draws the segments, in order, one pixel wide and without smoothing, on top of what is
+    /// there; later segments lie on top of earlier ones.
+    void drawSegments(std::span<const Segment> segments);
+    /// Erases the drawing back to white.
+    void clear();
+
+    /// The interior as drawn so far.
+    const QImage &image() const { return m_image; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_image;
+};
+
+} // namespace adc

@@ -1,0 +1,106 @@
+#include "WindowDisplay.h"
+
+#include "FilledShape.h"
+
+#include <QLineEdit>
+
+namespace adc {
+
+WindowDisplay::WindowDisplay(const std::array<QLineEdit *, kMaxChannels> &valueBoxes,
+                             QLineEdit *countBox, FilledShape *indicator, StripChart *chart,
+                             QObject *parent)
+    : QObject(parent), m_indicator(indicator), m_chart(chart)
+{
+    for (std::size_t k = 0; k < m_values.size(); ++k) {
+        m_values[k].edit = valueBoxes[k];
+    }
+    m_count.edit = countBox;
+    m_segments.reserve(1024);
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setInterval(kFrameMilliseconds);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_frameTimer, &QTimer::timeout, this, &WindowDisplay::flush);
+}
+
+void WindowDisplay::showValueText(int channel, std::string_view text)
+{
+    if (channel < 0 || channel >= kMaxChannels) {
+        return;
+    }
+    store(m_values[static_cast<std::size_t>(channel)], text);
+}
+
+void WindowDisplay::showCount(std::string_view text)
+{
+    store(m_count, text);
+}
+
+void WindowDisplay::markRunning()
+{
+    m_indicator->setFillColour(runningColour());
+}
+
+void WindowDisplay::drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
+                                Colour colour)
+{
+    const StripChart::Segment segment{x1, y1, x2, y2, colour};
+    // Once the traces have run off the right edge every segment lands here: drop it at once.
+    if (!StripChart::canShow(segment)) {
+        return;
+    }
+    m_segments.push_back(segment);
+    schedule();
+}
+
+void WindowDisplay::runEnded(std::string_view message)
+{
+    flush();
+    m_indicator->setFillColour(idleColour());
+    emit ended(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+}
+
+void WindowDisplay::flush()
+{
+    m_frameTimer.stop();
+    m_scheduled = false;
+    const auto apply = [](Box &box) {
+        if (!box.dirty) {
+            return;
+        }
+        box.dirty = false;
+        box.edit->setText(
+            QString::fromLatin1(box.text.data(), static_cast<qsizetype>(box.text.size())));
+    };
+    for (Box &box : m_values) {
+        apply(box);
+    }
+    apply(m_count);
+    if (!m_segments.empty()) {
+        m_chart->drawSegments(m_segments);
+        m_segments.clear();
+    }
+}
+
+void WindowDisplay::clearChart()
+{
+    // Segments still waiting were given before the clear: they are erased with the rest.
+    m_segments.clear();
+    m_chart->clear();
+}
+
+void WindowDisplay::store(Box &box, std::string_view text)
+{
+    box.text.assign(text.data(), text.size());
+    box.dirty = true;
+    schedule();
+}
+
+void WindowDisplay::schedule()
+{
+    if (!m_scheduled) {
+        m_scheduled = true;
+        m_frameTimer.start();
+    }
+}
+
+} // namespace adc

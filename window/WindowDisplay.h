@@ -1,0 +1,84 @@
+#pragma once
+
+#include "Display.h"
+#include "StripChart.h"
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QLineEdit;
+
+namespace adc {
+
+class FilledShape;
+
+/// Shows an acquisition run in the window's controls, at most once per screen frame.
+///
+/// A run can deliver hundreds of thousands of records a second, far more than anyone can read,
+/// so the operations only note what changed: the latest bytes of each box and the visible
+/// segments in the order they came. A single-shot frame timer, started by the first change,
+/// then sets the changed boxes (bytes shown as Latin-1 characters) and draws all noted
+/// segments with one painter. The running indicator changes at once.
+class WindowDisplay : public QObject, public Display {
+    Q_OBJECT
+
+public:
+    /// Time from the first change to the moment it reaches the screen.
+    static constexpr int kFrameMilliseconds = 16;
+
+    /// The indicator's colour while no run is going, and while one is.
+    static QColor idleColour() { return QColor(192, 192, 192); }
+    static QColor runningColour() { return QColor(0, 255, 0); }
+
+    /// The widgets stay owned by the caller and must outlive this display.
+    WindowDisplay(const std::array<QLineEdit *, kMaxChannels> &valueBoxes, QLineEdit *countBox,
+                  FilledShape *indicator, StripChart *chart, QObject *parent = nullptr);
+
+    void showValueText(int channel, std::string_view text) override;
+    void showCount(std::string_view text) override;
+    void markRunning() override;
+    void drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
+                     Colour colour) override;
+    /// Brings what is pending to the screen, turns the indicator grey and emits ended().
+    void runEnded(std::string_view message) override;
+
+    /// Brings everything pending to the screen now.
+    void flush();
+    /// Erases the chart, together with the segments that have not been drawn yet.
+    void clearChart();
+    /// Whether some change waits for the next frame.
+    bool hasPending() const { return m_scheduled; }
+    /// Segments waiting for the next frame.
+    std::size_t pendingSegments() const { return m_segments.size(); }
+
+signals:
+    /// A run has ended because of the serial port; `message` tells the user why.
+    void ended(const QString &message);
+
+private:
+    struct Box {
+        QLineEdit *edit = nullptr;
+        std::string text;
+        bool dirty = false;
+    };
+
+    void store(Box &box, std::string_view text);
+    void schedule();
+
+    std::array<Box, kMaxChannels> m_values;
+    Box m_count;
+    FilledShape *m_indicator;
+    StripChart *m_chart;
+    std::vector<StripChart::Segment> m_segments;
+    QTimer m_frameTimer;
+    bool m_scheduled = false;
+};
+
+} // namespace adc
