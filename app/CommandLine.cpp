@@ -12,8 +12,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("DEVICE"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({port, help, version});
-    // Further options (such as a demonstration mode) are declared here and read below.
+    const QCommandLineOption demo(QStringLiteral("demo"));
+    parser.addOptions({port, help, version, demo});
 
     CommandLine result;
     if (!parser.parse(arguments)) {
@@ -35,6 +35,13 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         result.m_action = Action::ShowVersion;
         return result;
     }
+    if (parser.isSet(demo) && parser.isSet(port)) {
+        result.m_action = Action::Fail;
+        result.m_errorText =
+            QStringLiteral("--demo binds port 1 to the simulated board; leave out --port.");
+        return result;
+    }
+    result.m_demo = parser.isSet(demo);
     if (parser.isSet(port)) {
         const QString device = parser.value(port);
         if (device.isEmpty()) {
@@ -50,13 +57,15 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 QString CommandLine::usage()
 {
     return QStringLiteral(
-        "Usage: adconverter [--port DEVICE]\n"
+        "Usage: adconverter [--port DEVICE | --demo]\n"
         "\n"
         "Shows the channels of an A/D converter board on serial port 1 (9600,N,8,1):\n"
         "the latest value of every channel, the number of samples and a strip chart.\n"
         "\n"
         "Options:\n"
         "  --port DEVICE  the device that stands for serial port 1 (default /dev/ttyS0)\n"
+        "  --demo         port 1 is a simulated board (INT and MCP records at 9600 baud),\n"
+        "                 for trying the program without a board\n"
         "  --help         show this help and exit\n"
         "  --version      show the version and exit\n");
 }

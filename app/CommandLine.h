@@ -8,8 +8,9 @@ namespace adc {
 /// What the program was asked to do on its command line.
 ///
 /// Options: --port DEVICE (the device that stands for serial port 1, /dev/ttyS0 unless given),
-/// --help and --version. Anything else is an error, to be reported with the usage text and
-/// exit status 2. A new option is added in parse() and in usage(), with a field for its value.
+/// --demo (port 1 is a simulated board), --help and --version. Anything else is an error, to be
+/// reported with the usage text and exit status 2. A new option is added in parse() and in usage(),
+/// with a field for its value.
 class CommandLine {
 public:
     enum class Action {
@@ -33,6 +34,8 @@ public:
     Action action() const { return m_action; }
     /// The device that stands for serial port 1.
     QString port1Device() const { return m_port1Device; }
+    /// Whether port 1 is to be the simulated board.
+    bool demo() const { return m_demo; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -42,6 +45,7 @@ private:
     Action m_action = Action::Run;
     QString m_port1Device = defaultPort1Device();
     QString m_errorText;
+    bool m_demo = false;
 };
 
 } // namespace adc

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "DemoBoard.h"
 #include "MainWindow.h"
 
 #include <QApplication>
@@ -32,8 +33,20 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // The window decides when the program ends: once it is unloaded and the port is closed.
     app.setQuitOnLastWindowClosed(false);
-    adc::MainWindow window(commandLine.port1Device());
-    QObject::connect(&window, &adc::MainWindow::unloaded, &app, [] { QCoreApplication::exit(0); });
+    adc::DemoBoard demoBoard;
+    QString port1Device = commandLine.port1Device();
+    if (commandLine.demo()) {
+        if (!demoBoard.start()) {
+            std::fprintf(stderr, "adconverter: %s\n", qPrintable(demoBoard.errorText()));
+            return 1;
+        }
+        port1Device = demoBoard.port1Device();
+    }
+    adc::MainWindow window(port1Device);
+    QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
+        demoBoard.stop();
+        QCoreApplication::exit(0);
+    });
     window.show();
     return app.exec();
 }

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QProcess>
+#include <QString>
+
+namespace adc {
+
+/// The simulated board behind `adconverter --demo`: the board simulator run as a child
+/// process on a pseudo-terminal of its own, at the pace of a 9600-baud line, sending INT and
+/// MCP records in turn so that either Start button shows data.
+///
+/// The simulator ends with this object, and also with the program if the program dies first.
+class DemoBoard : public QObject {
+    Q_OBJECT
+
+public:
+    explicit DemoBoard(QObject *parent = nullptr);
+    ~DemoBoard() override;
+
+    /// Starts the simulator and waits (a few seconds at most) for its line to be ready.
+    /// Returns false, with errorText() telling why, when it cannot be started.
+    bool start();
+    /// Ends the simulator (its line goes away with it).
+    void stop();
+
+    /// The device to use as serial port 1 while the simulator runs.
+    QString port1Device() const { return m_device; }
+    /// The simulator's process id while it runs, 0 otherwise.
+    qint64 processId() const;
+    /// Why start() failed.
+    QString errorText() const { return m_errorText; }
+
+    /// Where the simulator is looked for: beside the program, then on the PATH.
+    static QString simulatorProgram();
+
+private:
+    QProcess m_process;
+    QString m_device;
+    QString m_errorText;
+};
+
+} // namespace adc
