@@ -3,10 +3,13 @@
 // how late a 10 ms timer fires in the window's event loop.
 //
 //   adc-e2e-probe --port DEVICE [--mode int|mcp] [--seconds S] [--until-count N] [--settle S]
+//                 [--sample-ms M] [--tick-ms T]
 //
-// It clicks the Start button at once, then prints "sample" lines until S seconds have passed,
-// or until the count has reached N and stayed unchanged for the settle time. The last line
-// summarises the timer delays (median and 99th percentile, in milliseconds).
+// It clicks the Start button at once, then prints a "sample" line every M ms (default 100)
+// until S seconds have passed, or until the count has reached N and stayed unchanged for the
+// settle time. The last line summarises how late a T ms timer fired (median and 99th
+// percentile, in milliseconds); --tick-ms 0 leaves that timer out, so that it does not count
+// in the processor time of a quiet run.
 
 #include "MainWindow.h"
 
@@ -63,6 +66,8 @@ int main(int argc, char **argv)
     double seconds = 10;
     long long untilCount = -1;
     double settle = 1.0;
+    int sampleMs = 100;
+    int tickMs = 10;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         const QString &name = args[i];
@@ -77,6 +82,10 @@ int main(int argc, char **argv)
             untilCount = value.toLongLong();
         } else if (name == "--settle") {
             settle = value.toDouble();
+        } else if (name == "--sample-ms") {
+            sampleMs = std::max(1, value.toInt());
+        } else if (name == "--tick-ms") {
+            tickMs = value.toInt();
         }
     }
     if (port.isEmpty()) {
@@ -97,17 +106,17 @@ int main(int argc, char **argv)
 
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(10);
+    tick.setInterval(tickMs);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
         if (lastTick != 0) {
-            delays.push_back(std::max(0.0, static_cast<double>(now - lastTick) / 1e6 - 10.0));
+            delays.push_back(std::max(0.0, static_cast<double>(now - lastTick) / 1e6 - tickMs));
         }
         lastTick = now;
     });
 
     QTimer sample;
-    sample.setInterval(100);
+    sample.setInterval(sampleMs);
     QObject::connect(&sample, &QTimer::timeout, [&] {
         const double t = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         const long long shown = window.TIMES_TEXT->text().toLongLong();
@@ -127,7 +136,9 @@ int main(int argc, char **argv)
 
     QTimer::singleShot(0, &window, [&] {
         (mode == adc::Mode::Int ? window.Command1 : window.Command2)->click();
-        tick.start();
+        if (tickMs > 0) {
+            tick.start();
+        }
         sample.start();
     });
     const int status = app.exec();

@@ -1,6 +1,7 @@
 #include "StripChart.h"
 
 #include <QLineF>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -81,6 +82,8 @@ void StripChart::drawSegments(std::span<const Segment> segments)
     QPen pen(Qt::black, 0);
     Colour penColour = 0;
     bool havePen = false;
+    // Only the part of the chart that the new segments touch is brought to the screen.
+    QRect touched;
     for (const Segment &s : segments) {
         if (!canShow(s)) {
             continue;
@@ -103,13 +106,18 @@ void StripChart::drawSegments(std::span<const Segment> segments)
             QLineF line{double(x1), double(y1), double(x2), double(y2)};
             if (clipLine(line, -2.0, -2.0, kInteriorWidth + 2.0, kInteriorHeight + 2.0)) {
                 painter.drawLine(line);
+                touched |= QRectF(line.p1(), line.p2()).normalized().toAlignedRect();
             }
         } else {
             painter.drawLine(int(x1), int(y1), int(x2), int(y2));
+            touched |= QRect(QPoint(int(x1), int(y1)), QPoint(int(x2), int(y2))).normalized();
         }
     }
     painter.end();
-    update(contentsRect());
+    touched = touched.adjusted(-1, -1, 1, 1) & m_image.rect();
+    if (!touched.isEmpty()) {
+        update(touched.translated(contentsRect().topLeft()));
+    }
 }
 
 void StripChart::clear()
@@ -122,7 +130,8 @@ void StripChart::paintEvent(QPaintEvent *event)
 {
     QFrame::paintEvent(event);
     QPainter painter(this);
-    painter.drawImage(contentsRect().topLeft(), m_image);
+    const QRect area = event->rect() & contentsRect();
+    painter.drawImage(area, m_image, area.translated(-contentsRect().topLeft()));
 }
 
 } // namespace adc
