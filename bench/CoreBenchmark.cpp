@@ -2,6 +2,7 @@
 // the run, with a display that does nothing. Reported as records per second and bytes per second.
 
 #include "AcquisitionRun.h"
+#include "QuietPort.h"
 
 #include <benchmark/benchmark.h>
 
@@ -9,28 +10,6 @@
 #include <string>
 
 namespace {
-
-class IdlePort : public adc::SerialControl {
-public:
-    bool setCommPort(int) override { return true; }
-    bool setSettings(std::string_view) override { return true; }
-    bool setPortOpen(bool open) override
-    {
-        m_open = open;
-        return true;
-    }
-    bool portOpen() const override { return m_open; }
-    bool setRtsEnable(bool) override { return true; }
-    bool setRThreshold(int) override { return true; }
-    bool setInBufferCount(int) override { return true; }
-    bool setInputLen(int) override { return true; }
-    std::size_t inBufferCount() override { return 0; }
-    std::size_t input(char *, std::size_t) override { return 0; }
-    std::string errorText() const override { return {}; }
-
-private:
-    bool m_open = false;
-};
 
 class IdleDisplay : public adc::Display {
 public:
@@ -89,7 +68,7 @@ void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare)
 {
     std::size_t good = 0;
     const std::string stream = boardStream(mode, noiseShare, &good);
-    IdlePort port;
+    adc::test::QuietPort port;
     IdleDisplay display;
     std::int64_t records = 0;
     for (auto _ : state) {

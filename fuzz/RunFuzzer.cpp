@@ -3,6 +3,7 @@
 // position in step.
 
 #include "AcquisitionRun.h"
+#include "QuietPort.h"
 #include "ReferenceModel.h"
 
 #include <cstdint>
@@ -10,28 +11,6 @@
 #include <string>
 
 namespace {
-
-class NullPort : public adc::SerialControl {
-public:
-    bool setCommPort(int) override { return true; }
-    bool setSettings(std::string_view) override { return true; }
-    bool setPortOpen(bool open) override
-    {
-        m_open = open;
-        return true;
-    }
-    bool portOpen() const override { return m_open; }
-    bool setRtsEnable(bool) override { return true; }
-    bool setRThreshold(int) override { return true; }
-    bool setInBufferCount(int) override { return true; }
-    bool setInputLen(int) override { return true; }
-    std::size_t inBufferCount() override { return 0; }
-    std::size_t input(char *, std::size_t) override { return 0; }
-    std::string errorText() const override { return {}; }
-
-private:
-    bool m_open = false;
-};
 
 class CheckingDisplay : public adc::Display {
 public:
@@ -89,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
     }
 
-    NullPort port;
+    adc::test::QuietPort port;
     CheckingDisplay display;
     display.channels = info.channelCount;
     adc::AcquisitionRun run(mode, port, display);

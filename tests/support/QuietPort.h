@@ -2,10 +2,14 @@
 
 #include "SerialControl.h"
 
+#include <cstddef>
+#include <string>
+#include <string_view>
+
 namespace adc::test {
 
-/// A port that takes every setting and never has characters waiting: the tests hand the
-/// characters to the run directly.
+/// A port that takes every setting and never has characters waiting: the tests, benchmarks
+/// and fuzz targets hand the characters to the run directly.
 class QuietPort : public SerialControl {
 public:
     bool setCommPort(int) override { return true; }
