@@ -1,5 +1,6 @@
 #include "PseudoTerminal.h"
 #include "SerialPortControl.h"
+#include "WithoutFileOverride.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -131,42 +130,13 @@ TEST(SerialPortControlOpen, AMissingDeviceIsNamedAndTheExistingOnesListed)
     EXPECT_EQ(failed.count(), 0);
 }
 
-/// Takes from this thread the capabilities that let root open any file, so that file modes
-/// apply to it as to any user; gives them back at the end.
-class WithoutFileOverride {
-public:
-    WithoutFileOverride()
-    {
-        if (::syscall(SYS_capget, &m_header, m_saved) != 0) {
-            return;
-        }
-        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
-        const unsigned mask = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
-        reduced[0].effective &= ~mask;
-        m_dropped = ::syscall(SYS_capset, &m_header, reduced) == 0;
-    }
-    ~WithoutFileOverride()
-    {
-        if (m_dropped) {
-            ::syscall(SYS_capset, &m_header, m_saved);
-        }
-    }
-    WithoutFileOverride(const WithoutFileOverride &) = delete;
-    WithoutFileOverride &operator=(const WithoutFileOverride &) = delete;
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2] = {};
-    bool m_dropped = false;
-};
-
 TEST(SerialPortControlOpen, ADeviceWithoutPermissionGivesTheDialoutHint)
 {
     PseudoTerminal pty;
     ASSERT_TRUE(pty.isOpen());
     ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0), 0);
     SerialPortControl port(QString::fromStdString(pty.slavePath()));
-    WithoutFileOverride unprivileged;
+    test::WithoutFileOverride unprivileged;
 
     const int probe = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     if (probe >= 0 || errno != EACCES) {

@@ -16,7 +16,9 @@
 namespace adc {
 namespace {
 
+using test::closeMessageBoxes;
 using test::inkPixels;
+using test::visibleMessageBoxes;
 
 /// One INT-mode line as the board sends it.
 std::string picRecord(const std::array<int, 8> &values)
@@ -38,27 +40,6 @@ QColor colourOf(Mode mode, int channel)
 {
     const Colour c = channelColour(mode, channel);
     return QColor(int(c & 0xff), int((c >> 8) & 0xff), int((c >> 16) & 0xff));
-}
-
-int visibleMessageBoxes()
-{
-    int n = 0;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<QMessageBox *>(w) != nullptr && w->isVisible()) {
-            ++n;
-        }
-    }
-    return n;
-}
-
-void closeMessageBoxes()
-{
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *box = qobject_cast<QMessageBox *>(w); box != nullptr && box->isVisible()) {
-            box->close();
-        }
-    }
-    QTest::qWait(1);
 }
 
 class MainWindowRun : public ::testing::Test {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QApplication>
 #include <QColor>
 #include <QDeadlineTimer>
 #include <QImage>
+#include <QMessageBox>
 #include <QRect>
 #include <QTest>
 
@@ -53,6 +55,29 @@ inline int pixelsOf(const QImage &image, QColor colour)
         }
     }
     return count;
+}
+
+/// Message boxes open on screen.
+inline int visibleMessageBoxes()
+{
+    int n = 0;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMessageBox *>(w) != nullptr && w->isVisible()) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+/// Closes every message box open on screen, as the user's OK would.
+inline void closeMessageBoxes()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *box = qobject_cast<QMessageBox *>(w); box != nullptr && box->isVisible()) {
+            box->close();
+        }
+    }
+    QTest::qWait(1);
 }
 
 } // namespace adc::test
