@@ -1,4 +1,4 @@
-#include "BoardWriter.h"
+#include "LineFeeder.h"
 #include "PseudoTerminal.h"
 #include "SerialPortControl.h"
 
@@ -15,7 +15,7 @@
 namespace adc {
 namespace {
 
-using test::BoardWriter;
+using test::LineFeeder;
 using test::PseudoTerminal;
 
 /// A port on a fresh pseudo-terminal, started with the board's start sequence.
@@ -74,7 +74,7 @@ TEST_F(SerialPortControlData, BytesArriveInOrderAndUnchangedInBlocks)
 {
     QSignalSpy waiting(&m_port, &SerialPortControl::dataWaiting);
     const std::string sent = everyByteValue(400);
-    BoardWriter board(m_pty, sent);
+    LineFeeder board(m_pty, {{sent}});
 
     std::size_t largest = 0;
     const std::string got = readBlocks(sent.size(), 16 * 1024, &largest);
@@ -82,7 +82,7 @@ TEST_F(SerialPortControlData, BytesArriveInOrderAndUnchangedInBlocks)
     EXPECT_TRUE(got == sent) << "the bytes differ from what the board sent";
     EXPECT_GT(largest, 1u) << "reads must return blocks, whatever the read length";
     EXPECT_GE(waiting.count(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return board.finished(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return board.succeeded(); }, 5000));
     EXPECT_EQ(m_port.input(std::vector<char>(16).data(), 16), 0u);
 }
 
@@ -162,7 +162,7 @@ TEST_F(SerialPortControlData, ALineWithoutRtsIsNoError)
 TEST_F(SerialPortControlData, AReaderThatFallsBehindHoldsTheBoardBackWithoutLoss)
 {
     const std::string sent = everyByteValue(6 * 1024); // 1.5 MiB, more than the port holds
-    BoardWriter board(m_pty, sent);
+    LineFeeder board(m_pty, {{sent}});
 
     // Nobody reads: the port fills up to its limit and stops there.
     ASSERT_TRUE(QTest::qWaitFor(
@@ -173,12 +173,12 @@ TEST_F(SerialPortControlData, AReaderThatFallsBehindHoldsTheBoardBackWithoutLoss
         10000));
     QTest::qWait(200);
     EXPECT_EQ(static_cast<qint64>(m_port.inBufferCount()), SerialPortControl::kReadBufferSize);
-    EXPECT_FALSE(board.finished());
+    EXPECT_FALSE(board.succeeded());
 
     const std::string got = readBlocks(sent.size(), 64 * 1024);
     EXPECT_EQ(got.size(), sent.size());
     EXPECT_TRUE(got == sent) << "bytes were lost or changed";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return board.finished(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return board.succeeded(); }, 5000));
 }
 
 } // namespace
