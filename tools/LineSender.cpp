@@ -77,17 +77,7 @@ std::string LineSender::runAsFastAsTaken(BoardSimulator &board, const std::atomi
                 ++m_tally.made;
             }
         }
-        switch (writeQueued()) {
-        case WriteStatus::Done:
-            break;
-        case WriteStatus::Full:
-            waitWritable(kLongestWait, stop);
-            break;
-        case WriteStatus::Lost:
-            // Nobody there to take it (a device gone away): keep it and try again shortly.
-            sleepFor(10ms);
-            break;
-        case WriteStatus::Failed:
+        if (!writeOrWait(stop)) {
             return m_error;
         }
     }
@@ -183,6 +173,24 @@ void LineSender::clearQueue()
     m_nextMark = 0;
 }
 
+bool LineSender::writeOrWait(const std::atomic<bool> &stop)
+{
+    switch (writeQueued()) {
+    case WriteStatus::Done:
+        break;
+    case WriteStatus::Full:
+        waitWritable(kLongestWait, stop);
+        break;
+    case WriteStatus::Lost:
+        // Nobody there to take it (a device gone away): keep it and try again shortly.
+        sleepFor(10ms);
+        break;
+    case WriteStatus::Failed:
+        return false;
+    }
+    return true;
+}
+
 LineSender::WriteStatus LineSender::writeQueued()
 {
     WriteStatus status = WriteStatus::Done;
@@ -249,16 +257,7 @@ void LineSender::finishBacklog(const std::atomic<bool> &stop)
 {
     const Clock::time_point deadline = Clock::now() + kReaderPatience;
     while (backlog() && !stop && Clock::now() < deadline) {
-        switch (writeQueued()) {
-        case WriteStatus::Done:
-            break;
-        case WriteStatus::Full:
-            waitWritable(kLongestWait, stop);
-            break;
-        case WriteStatus::Lost:
-            sleepFor(10ms);
-            break;
-        case WriteStatus::Failed:
+        if (!writeOrWait(stop)) {
             return;
         }
     }

@@ -62,6 +62,9 @@ private:
     void clearQueue();
     bool backlog() const { return m_written < m_buffer.size(); }
     WriteStatus writeQueued();
+    /// Writes what is queued, then waits for room or for the reader as the outcome asks;
+    /// false when the line failed for good.
+    bool writeOrWait(const std::atomic<bool> &stop);
     void dropUnstarted();
     void waitWritable(Clock::duration timeout, const std::atomic<bool> &stop);
     void finishBacklog(const std::atomic<bool> &stop);
