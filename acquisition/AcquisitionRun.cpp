@@ -8,6 +8,9 @@ namespace adc {
 AcquisitionRun::AcquisitionRun(Mode mode, SerialControl &port, Display &display)
     : m_mode(modeInfo(mode)), m_port(port), m_display(display), m_framer(m_mode.sync)
 {
+    for (int k = 0; k < m_mode.channelCount; ++k) {
+        m_colours[static_cast<std::size_t>(k)] = channelColour(mode, k);
+    }
 }
 
 bool AcquisitionRun::start()
@@ -73,7 +76,7 @@ void AcquisitionRun::accept(std::string &record)
     const std::int64_t x = m_plotPosition;
     for (int k = 0; k < channels; ++k) {
         m_display.drawSegment(x, m_previous[k], x + kSegmentStep, m_current[k],
-                              channelColour(m_mode.mode, k));
+                              m_colours[static_cast<std::size_t>(k)]);
     }
     for (int k = 0; k < channels; ++k) {
         m_previous[k] = m_current[k];

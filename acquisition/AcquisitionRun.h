@@ -6,6 +6,7 @@
 #include "RecordParser.h"
 #include "SerialControl.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -64,6 +65,7 @@ private:
     SerialControl &m_port;
     Display &m_display;
     RecordFramer m_framer;
+    std::array<Colour, kMaxChannels> m_colours{};
     RecordParser::ValueTexts m_texts{};
     OrdinateTable m_current{};
     OrdinateTable m_previous{};

@@ -46,7 +46,13 @@ std::int32_t ordinateOf(Mode mode, double v)
     const double y = mode == Mode::Int ? (2047.0 - v * 3.0) + 2000.0 : 4095.0 - v;
     constexpr double lo = std::numeric_limits<std::int32_t>::min();
     constexpr double hi = std::numeric_limits<std::int32_t>::max();
-    if (std::isnan(y)) {
+    if (y > lo && y < hi) {
+        // Whole values (the board's usual case) need no rounding.
+        const auto whole = static_cast<std::int32_t>(y);
+        if (static_cast<double>(whole) == y) {
+            return whole;
+        }
+    } else if (std::isnan(y)) {
         return 0;
     }
     // Halves go to the even neighbour in the default rounding mode.
