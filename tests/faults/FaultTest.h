@@ -94,4 +94,18 @@ private:
     std::vector<std::unique_ptr<PseudoTerminal>> m_deadLines;
 };
 
+/// A fault fed to a run of the INT mode, started before each test.
+class IntRunFaultTest : public FaultTest {
+protected:
+    void SetUp() override
+    {
+        FaultTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        click(window->Command1);
+        ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    }
+};
+
 } // namespace adc::test

@@ -37,18 +37,8 @@ void append(std::vector<Piece> &to, std::vector<Piece> more)
 }
 
 /// Noise on the line: floods, endless lines and bytes no board sends, in the INT mode.
-class LineNoiseFault : public FaultTest {
+class LineNoiseFault : public IntRunFaultTest {
 protected:
-    void SetUp() override
-    {
-        FaultTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        click(window->Command1);
-        ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
-    }
-
     std::vector<QString> boxTexts() const
     {
         std::vector<QString> texts;

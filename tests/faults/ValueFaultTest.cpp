@@ -24,18 +24,7 @@ int inkIn(const QImage &image, QRect area)
 }
 
 /// Values no board sends and counts no run reached before, in the INT mode.
-class ValueFault : public FaultTest {
-protected:
-    void SetUp() override
-    {
-        FaultTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        click(window->Command1);
-        ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
-    }
-};
+class ValueFault : public IntRunFaultTest {};
 
 TEST_F(ValueFault, HugeValuesAreShownAsSentAndTheirTracesAreCutAtTheChartEdge)
 {
