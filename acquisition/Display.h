@@ -7,6 +7,17 @@
 
 namespace adc {
 
+/// One straight segment of the strip chart, in twips from the plot area's top-left corner,
+/// and its colour.
+struct Segment {
+    std::int64_t x1;
+    std::int32_t y1;
+    std::int64_t x2;
+    std::int32_t y2;
+    Colour colour;
+    bool operator==(const Segment &) const = default;
+};
+
 /// What the window shows of an acquisition run. The run calls these in the order its records
 /// give them; the window may bring them to the screen later, but in that order.
 class Display {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Display.h"
 #include "ModeTable.h"
 
 #include <QFrame>
@@ -31,13 +32,7 @@ public:
     static constexpr int kBorderWidth = 2;
 
     /// One straight segment, in twips, and its colour (red in the low byte).
-    struct Segment {
-        std::int64_t x1;
-        std::int32_t y1;
-        std::int64_t x2;
-        std::int32_t y2;
-        Colour colour;
-    };
+    using Segment = adc::Segment;
 
     explicit StripChart(QWidget *parent = nullptr);
 

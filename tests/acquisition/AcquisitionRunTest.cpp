@@ -93,7 +93,7 @@ TEST(AcquisitionRun, TheThirdRecordDrawsFromTheSecondsOrdinates)
     ASSERT_TRUE(b.run.start());
     b.arrive(picRecord(500) + picRecord(0) + picRecord(1023));
     ASSERT_EQ(b.display.segments.size(), 24u);
-    const RecordingDisplay::Segment third{50, 4047, 75, 978, 12632256};
+    const Segment third{50, 4047, 75, 978, 12632256};
     EXPECT_EQ(b.display.segments[16], third);
     EXPECT_EQ(b.display.count, "3");
     EXPECT_EQ(b.run.plotPosition(), 75);

@@ -11,17 +11,8 @@ namespace adc::test {
 /// A display that writes down every operation the run calls, in order.
 class RecordingDisplay : public Display {
 public:
-    struct Segment {
-        std::int64_t x1;
-        std::int32_t y1;
-        std::int64_t x2;
-        std::int32_t y2;
-        Colour colour;
-        bool operator==(const Segment &) const = default;
-    };
-
-    std::vector<std::string>
-        log; ///< "text 0 0512", "count 1", "running", "segment ...", "ended ..."
+    /// "text 0 0512", "count 1", "running", "segment ...", "ended ..."
+    std::vector<std::string> log;
     std::vector<Segment> segments;
     std::string boxes[8] = {"0", "0", "0", "0", "0", "0", "0", "0"};
     std::string count = "0";
