@@ -86,10 +86,7 @@ void AcquisitionRun::accept(std::string &record)
 
 void AcquisitionRun::fail(std::string_view message)
 {
-    m_running = false;
-    if (m_port.portOpen()) {
-        m_port.setPortOpen(false);
-    }
+    stop();
     m_display.runEnded(message);
 }
 
