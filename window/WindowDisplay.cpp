@@ -40,10 +40,8 @@ void WindowDisplay::markRunning()
     m_indicator->setFillColour(runningColour());
 }
 
-void WindowDisplay::drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
-                                Colour colour)
+void WindowDisplay::drawSegment(const Segment &segment)
 {
-    const StripChart::Segment segment{x1, y1, x2, y2, colour};
     // Once the traces have run off the right edge every segment lands here: drop it at once.
     if (!StripChart::canShow(segment)) {
         return;

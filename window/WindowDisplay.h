@@ -44,8 +44,7 @@ public:
     void showValueText(int channel, std::string_view text) override;
     void showCount(std::string_view text) override;
     void markRunning() override;
-    void drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
-                     Colour colour) override;
+    void drawSegment(const Segment &segment) override;
     /// Brings what is pending to the screen, turns the indicator grey and emits ended().
     void runEnded(std::string_view message) override;
 
