@@ -68,6 +68,9 @@ void WindowDisplay::flush()
         box.dirty = false;
         box.edit->setText(
             QString::fromLatin1(box.text.data(), static_cast<qsizetype>(box.text.size())));
+        // A box shows its text from the first character, even when the text is too long for it
+        // (a carriage return at the end is enough for that).
+        box.edit->setCursorPosition(0);
     };
     for (Box &box : m_values) {
         apply(box);

@@ -24,8 +24,8 @@ class FilledShape;
 /// A run can deliver hundreds of thousands of records a second, far more than anyone can read,
 /// so the operations only note what changed: the latest bytes of each box and the visible
 /// segments in the order they came. A single-shot frame timer, started by the first change,
-/// then sets the changed boxes (bytes shown as Latin-1 characters) and draws all noted
-/// segments with one painter. The running indicator changes at once.
+/// then sets the changed boxes (bytes shown as Latin-1 characters, from the first character on)
+/// and draws all noted segments with one painter. The running indicator changes at once.
 class WindowDisplay : public QObject, public Display {
     Q_OBJECT
 

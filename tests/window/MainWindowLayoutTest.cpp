@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace adc {
 namespace {
@@ -245,6 +246,43 @@ TEST_F(MainWindowLayout, ClearBeforeAnyRunLeavesAnEmptyChartAndExitClosesNothing
     // After the unload the Start buttons start nothing.
     window.startRun(Mode::Int);
     EXPECT_EQ(window.run(), nullptr);
+}
+
+/// What `w` draws, in one pixel format whatever the widget.
+QImage shot(QWidget *w)
+{
+    return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+/// Columns of `image` that hold some pixel unlike the top-left interior pixel (the paper).
+std::vector<int> inkColumns(const QImage &image)
+{
+    const QColor paper = image.pixelColor(3, 3);
+    std::vector<int> columns;
+    for (int x = 2; x < image.width() - 2; ++x) {
+        for (int y = 2; y < image.height() - 2; ++y) {
+            if (image.pixelColor(x, y) != paper) {
+                columns.push_back(x);
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+TEST_F(MainWindowLayout, AValueEndingInACarriageReturnShowsFromItsFirstCharacter)
+{
+    window.display().showValueText(1, "04095\r");
+    window.display().showValueText(2, "04095");
+    window.display().flush();
+    EXPECT_EQ(window.Text[1]->text(), QStringLiteral("04095\r"));
+    const QImage withReturn = shot(window.Text[1]);
+    const QImage plain = shot(window.Text[2]);
+    const std::vector<int> digits = inkColumns(plain);
+    ASSERT_FALSE(digits.empty());
+    // The digits stand where they stand without the carriage return.
+    EXPECT_EQ(withReturn.copy(0, 0, digits.back() + 1, plain.height()),
+              plain.copy(0, 0, digits.back() + 1, plain.height()));
 }
 
 } // namespace
