@@ -2,12 +2,14 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QMessageBox>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
 
 #include <algorithm>
+#include <cmath>
 #include <variant>
 
 namespace adc {
@@ -165,6 +167,52 @@ struct ControlMaker {
     }
 };
 
+/// Room for text inside `box`: its width less the frame and the margin of two pixels that a
+/// line edit keeps on either side of its text.
+int textRoom(const QLineEdit *box)
+{
+    const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+    const QMargins margins = box->textMargins();
+    return box->width() - 2 * frame - 2 * 2 - margins.left() - margins.right();
+}
+
+/// Pixels that `text` takes in `font`, with the overhang a line edit allows for.
+double widthOf(const QFont &font, const QString &text)
+{
+    const QFontMetricsF metrics(font);
+    return std::ceil(metrics.horizontalAdvance(text)) + 1.0 +
+           std::max(0.0, -metrics.minLeftBearing()) + std::max(0.0, -metrics.minRightBearing());
+}
+
+/// `usual` when `text` fits `box` in it. Otherwise the same font with narrower letters, at the
+/// same height, down to 60 % of their width; only then smaller letters as well, down to 5 pt
+/// (beyond that the box shows the start of the text).
+QFont fittingFont(const QLineEdit *box, const QFont &usual, const QString &text)
+{
+    const double room = textRoom(box);
+    const double need = widthOf(usual, text);
+    if (need <= room) {
+        return usual;
+    }
+    constexpr int kNarrowest = 60;
+    constexpr double kSmallest = 5.0;
+    const int stretch = static_cast<int>(100.0 * room / need);
+    QFont font = usual;
+    font.setStretch(std::max(stretch, kNarrowest));
+    if (stretch < kNarrowest) {
+        font.setPointSizeF(std::max(kSmallest, usual.pointSizeF() * stretch / kNarrowest));
+    }
+    // Widths follow the font only roughly (whole pixels); step down until the text fits.
+    while (widthOf(font, text) > room && font.pointSizeF() > kSmallest) {
+        if (font.stretch() > kNarrowest) {
+            font.setStretch(font.stretch() - 1);
+        } else {
+            font.setPointSizeF(font.pointSizeF() - 0.25);
+        }
+    }
+    return font;
+}
+
 } // namespace
 
 MainWindow::MainWindow(const QString &port1Device, QWidget *parent)
@@ -187,6 +235,13 @@ MainWindow::MainWindow(const QString &port1Device, QWidget *parent)
     connect(Command2, &QPushButton::clicked, this, [this] { startRun(Mode::Mcp3201); });
     connect(Command3, &QPushButton::clicked, this, &QWidget::close);
     connect(Command4, &QPushButton::clicked, this, &MainWindow::clearChart);
+    // A count too long for the usual font is shown whole in narrower letters.
+    connect(TIMES_TEXT, &QLineEdit::textChanged, this, [this](const QString &text) {
+        const QFont font = fittingFont(TIMES_TEXT, countFont(), text);
+        if (font != TIMES_TEXT->font()) {
+            TIMES_TEXT->setFont(font);
+        }
+    });
 }
 
 MainWindow::~MainWindow()

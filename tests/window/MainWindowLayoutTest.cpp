@@ -285,5 +285,37 @@ TEST_F(MainWindowLayout, AValueEndingInACarriageReturnShowsFromItsFirstCharacter
               plain.copy(0, 0, digits.back() + 1, plain.height()));
 }
 
+TEST_F(MainWindowLayout, TheCountShowsAllItsDigits)
+{
+    window.show();
+    const QFont usual = window.TIMES_TEXT->font();
+    // A box as roomy as needed shows what all of the count looks like in the font chosen.
+    QLineEdit roomy;
+    roomy.setStyle(window.TIMES_TEXT->style());
+    roomy.resize(400, window.TIMES_TEXT->height());
+    for (const char *count : {"12345678", "108900705", "999999999999"}) {
+        SCOPED_TRACE(count);
+        window.display().showCount(count);
+        window.display().flush();
+        EXPECT_EQ(window.TIMES_TEXT->text(), QString::fromLatin1(count));
+        EXPECT_EQ(window.TIMES_TEXT->geometry(), QRect(540, 216, 57, 18));
+        roomy.setFont(window.TIMES_TEXT->font());
+        roomy.setText(QString::fromLatin1(count));
+        const QImage whole = shot(&roomy);
+        const QImage shown = shot(window.TIMES_TEXT);
+        const std::vector<int> ink = inkColumns(whole);
+        ASSERT_FALSE(ink.empty());
+        ASSERT_LT(ink.back(), shown.width() - 2) << "the count runs past the box";
+        EXPECT_EQ(shown.copy(0, 2, ink.back() + 1, shown.height() - 4),
+                  whole.copy(0, 2, ink.back() + 1, shown.height() - 4));
+        // Narrower letters, if need be, but as high as ever.
+        EXPECT_DOUBLE_EQ(window.TIMES_TEXT->font().pointSizeF(), 8.25);
+    }
+    // The usual font as soon as the count fits in it again.
+    window.display().showCount("1");
+    window.display().flush();
+    EXPECT_EQ(window.TIMES_TEXT->font(), usual);
+}
+
 } // namespace
 } // namespace adc
