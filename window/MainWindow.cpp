@@ -282,6 +282,8 @@ void MainWindow::startRun(Mode mode)
     if (m_run) {
         m_run->stop();
     }
+    // A new start answers the message about the last failure.
+    closeFailureBox();
     m_run = std::make_unique<AcquisitionRun>(mode, m_port, *m_display);
     m_run->start();
 }
@@ -298,6 +300,8 @@ void MainWindow::unload()
     }
     m_unloaded = true;
     shutDown();
+    // The message about a failure goes with the window.
+    closeFailureBox();
     emit unloaded();
 }
 
@@ -309,6 +313,14 @@ void MainWindow::shutDown()
     }
     if (m_port.portOpen()) {
         m_port.setPortOpen(false);
+    }
+}
+
+void MainWindow::closeFailureBox()
+{
+    if (m_failureBox) {
+        m_failureBox->close();
+        m_failureBox = nullptr;
     }
 }
 
@@ -353,7 +365,9 @@ void MainWindow::showFailure(const QString &message)
         new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_failureBox = box;
-    box->open();
+    // Not modal: EXIT and the close box must still end the program while the message is up.
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 } // namespace adc

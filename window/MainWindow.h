@@ -29,7 +29,7 @@ namespace adc {
 /// serial port of the board and at most one acquisition run. The Start buttons start a run (a
 /// second click ends the run going and starts afresh, leaving the chart as it is), Clear erases
 /// the chart, and EXIT or the close box close the port and emit unloaded(), after which nothing
-/// more runs.
+/// more runs. A message about a failure does not hold them up and goes with the window.
 class MainWindow : public QWidget {
     Q_OBJECT
 
@@ -92,6 +92,7 @@ private:
     void serviceRun();
     void portFailed(const QString &message);
     void showFailure(const QString &message);
+    void closeFailureBox();
 
     SerialPortControl m_port;
     std::unique_ptr<WindowDisplay> m_display;
