@@ -282,10 +282,12 @@ void MainWindow::startRun(Mode mode)
     if (m_run) {
         m_run->stop();
     }
-    // A new start answers the message about the last failure.
-    closeFailureBox();
     m_run = std::make_unique<AcquisitionRun>(mode, m_port, *m_display);
-    m_run->start();
+    // A run that starts makes the message about an earlier failure stale; a start that fails
+    // again only updates it.
+    if (m_run->start()) {
+        closeFailureBox();
+    }
 }
 
 void MainWindow::clearChart()
