@@ -75,8 +75,8 @@ void AcquisitionRun::accept(std::string &record)
     }
     const std::int64_t x = m_plotPosition;
     for (int k = 0; k < channels; ++k) {
-        m_display.drawSegment(x, m_previous[k], x + kSegmentStep, m_current[k],
-                              m_colours[static_cast<std::size_t>(k)]);
+        m_display.drawSegment({x, m_previous[k], x + kSegmentStep, m_current[k],
+                               m_colours[static_cast<std::size_t>(k)]});
     }
     for (int k = 0; k < channels; ++k) {
         m_previous[k] = m_current[k];
@@ -86,10 +86,7 @@ void AcquisitionRun::accept(std::string &record)
 
 void AcquisitionRun::fail(std::string_view message)
 {
-    m_running = false;
-    if (m_port.portOpen()) {
-        m_port.setPortOpen(false);
-    }
+    stop();
     m_display.runEnded(message);
 }
 

@@ -31,8 +31,7 @@ public:
     /// Turns the running indicator green.
     virtual void markRunning() = 0;
     /// Draws one straight segment in the plot area, in twips from its top-left corner.
-    virtual void drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
-                             Colour colour) = 0;
+    virtual void drawSegment(const Segment &segment) = 0;
     /// The run has ended because of the serial port; `message` says why, for the user.
     virtual void runEnded(std::string_view message) = 0;
 };

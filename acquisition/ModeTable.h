@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -17,6 +18,9 @@ using Colour = std::uint32_t;
 
 /// Most channels any mode has.
 inline constexpr int kMaxChannels = 8;
+/// Longest record either mode takes, the blank the framer appends included; longer lines are
+/// dropped whole.
+inline constexpr std::size_t kMaxRecordLength = 32767;
 /// Slots in an ordinate table (only the mode's channels are used).
 inline constexpr int kOrdinateSlots = 11;
 

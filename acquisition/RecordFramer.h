@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModeTable.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -16,7 +18,7 @@ namespace adc {
 class RecordFramer {
 public:
     /// Longest record handed on, the appended blank included.
-    static constexpr std::size_t kMaxRecordLength = 32767;
+    static constexpr std::size_t kMaxRecordLength = adc::kMaxRecordLength;
 
     explicit RecordFramer(char sync);
 

@@ -1,7 +1,5 @@
 #include "RecordParser.h"
 
-#include "RecordFramer.h"
-
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -136,7 +134,7 @@ double RecordParser::valueOf(std::string_view text)
 bool RecordParser::parse(const ModeInfo &mode, std::string &record, ValueTexts &texts,
                          OrdinateTable &current)
 {
-    if (record.size() > RecordFramer::kMaxRecordLength) {
+    if (record.size() > kMaxRecordLength) {
         return false;
     }
     std::array<std::size_t, kMaxChannels> colon{};

@@ -16,10 +16,9 @@ public:
     void showValueText(int, std::string_view text) override { benchmark::DoNotOptimize(text); }
     void showCount(std::string_view text) override { benchmark::DoNotOptimize(text); }
     void markRunning() override {}
-    void drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t, std::int32_t y2,
-                     adc::Colour) override
+    void drawSegment(const adc::Segment &s) override
     {
-        benchmark::DoNotOptimize(x1 + y1 + y2);
+        benchmark::DoNotOptimize(s.x1 + s.y1 + s.y2);
     }
     void runEnded(std::string_view) override {}
 };

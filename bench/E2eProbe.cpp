@@ -56,11 +56,7 @@ double percentile(std::vector<double> values, double share)
     return values[at];
 }
 
-} // namespace
-
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
+struct Options {
     QString port;
     adc::Mode mode = adc::Mode::Int;
     double seconds = 10;
@@ -68,81 +64,141 @@ int main(int argc, char **argv)
     double settle = 1.0;
     int sampleMs = 100;
     int tickMs = 10;
-    const QStringList args = app.arguments();
+};
+
+Options parseOptions(const QStringList &args)
+{
+    Options o;
     for (int i = 1; i + 1 < args.size(); i += 2) {
         const QString &name = args[i];
         const QString &value = args[i + 1];
         if (name == "--port") {
-            port = value;
+            o.port = value;
         } else if (name == "--mode") {
-            mode = value == "mcp" ? adc::Mode::Mcp3201 : adc::Mode::Int;
+            o.mode = value == "mcp" ? adc::Mode::Mcp3201 : adc::Mode::Int;
         } else if (name == "--seconds") {
-            seconds = value.toDouble();
+            o.seconds = value.toDouble();
         } else if (name == "--until-count") {
-            untilCount = value.toLongLong();
+            o.untilCount = value.toLongLong();
         } else if (name == "--settle") {
-            settle = value.toDouble();
+            o.settle = value.toDouble();
         } else if (name == "--sample-ms") {
-            sampleMs = std::max(1, value.toInt());
+            o.sampleMs = std::max(1, value.toInt());
         } else if (name == "--tick-ms") {
-            tickMs = value.toInt();
+            o.tickMs = value.toInt();
         }
     }
-    if (port.isEmpty()) {
+    return o;
+}
+
+/// How late a timer of a fixed interval fires in the window's event loop.
+class TickDelays {
+public:
+    explicit TickDelays(int intervalMs) : m_intervalMs(intervalMs)
+    {
+        m_delays.reserve(100000);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(intervalMs);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+    }
+
+    void start()
+    {
+        m_clock.start();
+        m_timer.start();
+    }
+
+    void printSummary() const
+    {
+        std::printf("delays n=%zu p50_ms=%.3f p99_ms=%.3f max_ms=%.3f\n", m_delays.size(),
+                    percentile(m_delays, 0.5), percentile(m_delays, 0.99),
+                    percentile(m_delays, 1.0));
+    }
+
+private:
+    void tick()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        if (m_lastTick != 0) {
+            m_delays.push_back(
+                std::max(0.0, static_cast<double>(now - m_lastTick) / 1e6 - m_intervalMs));
+        }
+        m_lastTick = now;
+    }
+
+    int m_intervalMs;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    std::vector<double> m_delays;
+    qint64 m_lastTick = 0;
+};
+
+/// Prints what the window shows at every sample and ends the event loop when the time is up
+/// or the count has settled at its goal.
+class Sampler {
+public:
+    Sampler(const adc::MainWindow &window, const Options &options)
+        : m_window(window), m_options(options)
+    {
+        m_clock.start();
+        m_timer.setInterval(options.sampleMs);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { sample(); });
+    }
+
+    void start() { m_timer.start(); }
+
+private:
+    void sample()
+    {
+        const double t = static_cast<double>(m_clock.nsecsElapsed()) / 1e9;
+        const long long shown = m_window.TIMES_TEXT->text().toLongLong();
+        const adc::AcquisitionRun *run = m_window.run();
+        std::printf("sample t=%.3f count=%lld cpu=%.4f rss_kib=%ld running=%d\n", t, shown,
+                    processorSeconds(), residentKiB(), run && run->running());
+        std::fflush(stdout);
+        if (shown != m_lastCount) {
+            m_lastCount = shown;
+            m_lastChange = m_clock.elapsed();
+        }
+        const bool reached =
+            m_options.untilCount >= 0 && shown >= m_options.untilCount &&
+            static_cast<double>(m_clock.elapsed() - m_lastChange) >= m_options.settle * 1000;
+        if (t >= m_options.seconds || reached) {
+            QCoreApplication::quit();
+        }
+    }
+
+    const adc::MainWindow &m_window;
+    const Options &m_options;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    long long m_lastCount = -1;
+    qint64 m_lastChange = 0;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const Options options = parseOptions(app.arguments());
+    if (options.port.isEmpty()) {
         std::fprintf(stderr, "usage: adc-e2e-probe --port DEVICE [options]\n");
         return 2;
     }
 
-    adc::MainWindow window(port);
+    adc::MainWindow window(options.port);
     window.show();
-
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<double> delays;
-    delays.reserve(100000);
-    qint64 lastTick = 0;
-    long long lastCount = -1;
-    qint64 lastChange = 0;
-
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(tickMs);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (lastTick != 0) {
-            delays.push_back(std::max(0.0, static_cast<double>(now - lastTick) / 1e6 - tickMs));
-        }
-        lastTick = now;
-    });
-
-    QTimer sample;
-    sample.setInterval(sampleMs);
-    QObject::connect(&sample, &QTimer::timeout, [&] {
-        const double t = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        const long long shown = window.TIMES_TEXT->text().toLongLong();
-        std::printf("sample t=%.3f count=%lld cpu=%.4f rss_kib=%ld running=%d\n", t, shown,
-                    processorSeconds(), residentKiB(), window.run() && window.run()->running());
-        std::fflush(stdout);
-        if (shown != lastCount) {
-            lastCount = shown;
-            lastChange = clock.elapsed();
-        }
-        const bool reached = untilCount >= 0 && shown >= untilCount &&
-                             static_cast<double>(clock.elapsed() - lastChange) >= settle * 1000;
-        if (t >= seconds || reached) {
-            app.quit();
-        }
-    });
-
+    TickDelays delays(options.tickMs);
+    Sampler sampler(window, options);
     QTimer::singleShot(0, &window, [&] {
-        (mode == adc::Mode::Int ? window.Command1 : window.Command2)->click();
-        if (tickMs > 0) {
-            tick.start();
+        (options.mode == adc::Mode::Int ? window.Command1 : window.Command2)->click();
+        if (options.tickMs > 0) {
+            delays.start();
         }
-        sample.start();
+        sampler.start();
     });
     const int status = app.exec();
-    std::printf("delays n=%zu p50_ms=%.3f p99_ms=%.3f max_ms=%.3f\n", delays.size(),
-                percentile(delays, 0.5), percentile(delays, 0.99), percentile(delays, 1.0));
+    delays.printSummary();
     return status;
 }

@@ -36,14 +36,13 @@ public:
         textsThisRecord = 0;
     }
     void markRunning() override {}
-    void drawSegment(std::int64_t x1, std::int32_t, std::int64_t x2, std::int32_t,
-                     adc::Colour) override
+    void drawSegment(const adc::Segment &s) override
     {
-        if (x2 - x1 != 25 || x1 != (records - 1) * 25) {
+        if (s.x2 - s.x1 != 25 || s.x1 != (records - 1) * 25) {
             std::abort();
         }
         ++segments;
-        lastX2 = x2;
+        lastX2 = s.x2;
     }
     void runEnded(std::string_view) override { std::abort(); }
 };

@@ -2,20 +2,90 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QMessageBox>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
 
+#include <algorithm>
+#include <cmath>
+#include <variant>
+
 namespace adc {
 
 namespace {
 
-/// A rectangle given in twips, in pixels.
-QRect fromTwips(int left, int top, int width, int height)
+/// How a control's text looks: its font, and its colours where they are not the usual ones.
+enum class Look {
+    WindowFont,  ///< the window's own font
+    Bold9,       ///< Arial bold 9 pt
+    Regular8,    ///< Arial 8.25 pt
+    TealHeading, ///< Arial bold italic 15.75 pt, in teal
+    NoteOnWhite, ///< the window's own font, on white
+};
+
+/// Where a control's place is measured from: the window, or the interior of the chart.
+enum class In { Window, Chart };
+
+/// A control's left and top edge, width and height, in twips.
+struct Place {
+    int left, top, width, height;
+    In in = In::Window;
+};
+
+/// The member that holds a control; its type says what kind of control it is.
+using Member = std::variant<QPushButton **, QLineEdit **, QLabel **, StripChart **, FilledShape **>;
+
+struct Control {
+    Member member;
+    const char *name;
+    const char *caption; ///< nullptr for a control without one
+    Place place;
+    Look look;
+};
+
+/// The window's controls, in tab order.
+std::array<Control, 26> controlsOf(MainWindow &w)
 {
-    constexpr int k = MainWindow::kTwipsPerPixel;
-    return QRect(left / k, top / k, width / k, height / k);
+    constexpr In chart = In::Chart;
+    return {{
+        {&w.Command1, "Command1", "INT A/D Start", {5085, 4500, 1965, 315}, Look::WindowFont},
+        {&w.Command2, "Command2", "MCP3201 A/D Start", {5085, 4815, 1965, 315}, Look::WindowFont},
+        {&w.Text[0], "Text(0)", "0", {8325, 225, 630, 270}, Look::Bold9},
+        {&w.Picture1, "Picture1", nullptr, {90, 120, 7875, 4215}, Look::WindowFont},
+        {&w.Command3, "Command3", "EXIT", {7965, 4485, 975, 630}, Look::Bold9},
+        {&w.Label1, "Label1", "Quelvane", {270, 4635, 2775, 435}, Look::TealHeading},
+        {&w.Command4, "Command4", "Clear", {7200, 4485, 645, 630}, Look::Bold9},
+        {&w.Label2, "Label2", "COM1 ONLY", {6720, 3960, 1095, 195, chart}, Look::NoteOnWhite},
+        {&w.Text[1], "Text(1)", "0", {8325, 540, 630, 270}, Look::Bold9},
+        {&w.Text[2], "Text(2)", "0", {8325, 855, 630, 270}, Look::Bold9},
+        {&w.Text[3], "Text(3)", "0", {8325, 1170, 630, 270}, Look::Bold9},
+        {&w.Text[4], "Text(4)", "0", {8325, 1485, 630, 270}, Look::Bold9},
+        {&w.Text[5], "Text(5)", "0", {8325, 1800, 630, 270}, Look::Bold9},
+        {&w.Text[6], "Text(6)", "0", {8325, 2115, 630, 270}, Look::Bold9},
+        {&w.Text[7], "Text(7)", "0", {8325, 2430, 630, 270}, Look::Bold9},
+        {&w.TIMES_TEXT, "TIMES_TEXT", "0", {8100, 3240, 855, 270}, Look::Regular8},
+        {&w.Label3, "Label3", "0:", {8010, 270, 285, 240}, Look::Bold9},
+        {&w.Label4, "Label4", "1:", {8010, 585, 285, 240}, Look::Bold9},
+        {&w.Label5, "Label5", "2:", {8010, 900, 285, 240}, Look::Bold9},
+        {&w.Label6, "Label6", "3:", {8010, 1215, 285, 240}, Look::Bold9},
+        {&w.Label7, "Label7", "4:", {8010, 1530, 285, 240}, Look::Bold9},
+        {&w.Label8, "Label8", "5:", {8010, 1845, 285, 240}, Look::Bold9},
+        {&w.Label9, "Label9", "6:", {8010, 2160, 285, 240}, Look::Bold9},
+        {&w.Label10, "Label10", "7:", {8010, 2475, 285, 240}, Look::Bold9},
+        {&w.Label11, "Label11", "Times", {8100, 2970, 690, 240}, Look::Bold9},
+        {&w.Shape1, "Shape1", nullptr, {4905, 4500, 135, 615}, Look::WindowFont},
+    }};
+}
+
+/// A place in pixels inside its parent (the chart's interior begins inside its border).
+QRect pixelsOf(const Place &place)
+{
+    constexpr int k = StripChart::kTwipsPerPixel;
+    const QRect r(place.left / k, place.top / k, place.width / k, place.height / k);
+    return place.in == In::Chart ? r.translated(StripChart::kBorderWidth, StripChart::kBorderWidth)
+                                 : r;
 }
 
 QFont arial(double points, bool bold, bool italic = false)
@@ -27,10 +97,120 @@ QFont arial(double points, bool bold, bool italic = false)
     return font;
 }
 
-/// The font of the boxes, the channel labels and the EXIT and Clear buttons.
-QFont boxFont()
+/// The usual font of the sample counter.
+QFont countFont()
 {
-    return arial(9.0, true);
+    return arial(8.25, false);
+}
+
+void setColour(QWidget *w, QPalette::ColorRole role, QColor colour)
+{
+    QPalette palette = w->palette();
+    palette.setColor(role, colour);
+    w->setPalette(palette);
+}
+
+void applyLook(QWidget *w, Look look)
+{
+    switch (look) {
+    case Look::WindowFont:
+        break;
+    case Look::Bold9:
+        w->setFont(arial(9.0, true));
+        break;
+    case Look::Regular8:
+        w->setFont(countFont());
+        break;
+    case Look::TealHeading:
+        w->setFont(arial(15.75, true, true));
+        setColour(w, QPalette::WindowText, QColor(0, 128, 128));
+        break;
+    case Look::NoteOnWhite:
+        setColour(w, QPalette::Window, Qt::white);
+        w->setAutoFillBackground(true);
+        break;
+    }
+}
+
+/// Makes the control of one row of the table and stores it in its member.
+struct ControlMaker {
+    QWidget *parent;
+    QString caption;
+    QStyle *boxStyle;
+
+    QWidget *operator()(QPushButton **member) const
+    {
+        auto *b = new QPushButton(caption, parent);
+        // Enter and Escape do not press any button by themselves.
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        return *member = b;
+    }
+    QWidget *operator()(QLineEdit **member) const
+    {
+        auto *e = new QLineEdit(caption, parent);
+        if (boxStyle != nullptr) {
+            e->setStyle(boxStyle);
+        }
+        return *member = e;
+    }
+    QWidget *operator()(QLabel **member) const { return *member = new QLabel(caption, parent); }
+    QWidget *operator()(StripChart **member) const
+    {
+        auto *chart = new StripChart(parent);
+        chart->setFocusPolicy(Qt::TabFocus);
+        return *member = chart;
+    }
+    QWidget *operator()(FilledShape **member) const
+    {
+        return *member = new FilledShape(WindowDisplay::idleColour(), parent);
+    }
+};
+
+/// Room for text inside `box`: its width less the frame and the margin of two pixels that a
+/// line edit keeps on either side of its text.
+int textRoom(const QLineEdit *box)
+{
+    const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+    const QMargins margins = box->textMargins();
+    return box->width() - 2 * frame - 2 * 2 - margins.left() - margins.right();
+}
+
+/// Pixels that `text` takes in `font`, with the overhang a line edit allows for.
+double widthOf(const QFont &font, const QString &text)
+{
+    const QFontMetricsF metrics(font);
+    return std::ceil(metrics.horizontalAdvance(text)) + 1.0 +
+           std::max(0.0, -metrics.minLeftBearing()) + std::max(0.0, -metrics.minRightBearing());
+}
+
+/// `usual` when `text` fits `box` in it. Otherwise the same font with narrower letters, at the
+/// same height, down to 60 % of their width; only then smaller letters as well, down to 5 pt
+/// (beyond that the box shows the start of the text).
+QFont fittingFont(const QLineEdit *box, const QFont &usual, const QString &text)
+{
+    const double room = textRoom(box);
+    const double need = widthOf(usual, text);
+    if (need <= room) {
+        return usual;
+    }
+    constexpr int kNarrowest = 60;
+    constexpr double kSmallest = 5.0;
+    const int stretch = static_cast<int>(100.0 * room / need);
+    QFont font = usual;
+    font.setStretch(std::max(stretch, kNarrowest));
+    if (stretch < kNarrowest) {
+        font.setPointSizeF(std::max(kSmallest, usual.pointSizeF() * stretch / kNarrowest));
+    }
+    // Widths follow the font only roughly (whole pixels); step down until the text fits.
+    while (widthOf(font, text) > room && font.pointSizeF() > kSmallest) {
+        if (font.stretch() > kNarrowest) {
+            font.setStretch(font.stretch() - 1);
+        } else {
+            font.setPointSizeF(font.pointSizeF() - 0.25);
+        }
+    }
+    return font;
 }
 
 } // namespace
@@ -42,7 +222,8 @@ MainWindow::MainWindow(const QString &port1Device, QWidget *parent)
     // The window's own font, used by the Start buttons and the port note: the small dialog
     // size that fits their boxes.
     setFont(arial(8.25, false));
-    setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
+    constexpr int k = StripChart::kTwipsPerPixel;
+    setFixedSize(kClientWidthTwips / k, kClientHeightTwips / k);
     createControls();
 
     m_display = std::make_unique<WindowDisplay>(Text, TIMES_TEXT, Shape1, Picture1);
@@ -54,121 +235,37 @@ MainWindow::MainWindow(const QString &port1Device, QWidget *parent)
     connect(Command2, &QPushButton::clicked, this, [this] { startRun(Mode::Mcp3201); });
     connect(Command3, &QPushButton::clicked, this, &QWidget::close);
     connect(Command4, &QPushButton::clicked, this, &MainWindow::clearChart);
+    // A count too long for the usual font is shown whole in narrower letters.
+    connect(TIMES_TEXT, &QLineEdit::textChanged, this, [this](const QString &text) {
+        const QFont font = fittingFont(TIMES_TEXT, countFont(), text);
+        if (font != TIMES_TEXT->font()) {
+            TIMES_TEXT->setFont(font);
+        }
+    });
 }
 
 MainWindow::~MainWindow()
 {
-    disconnect(&m_port, nullptr, this, nullptr);
-    if (m_run) {
-        m_run->stop();
-    }
-    if (m_port.portOpen()) {
-        m_port.setPortOpen(false);
-    }
+    shutDown();
 }
 
 void MainWindow::createControls()
 {
-    const auto button = [this](const char *name, const QString &caption, QRect place) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(place);
-        // Enter and Escape do not press any button by themselves.
-        b->setAutoDefault(false);
-        b->setDefault(false);
-        return b;
-    };
     // The boxes change with every record: a plain sunken frame costs a fraction of what a
     // rounded, antialiased one does to redraw.
     QStyle *boxStyle = QStyleFactory::create(QStringLiteral("Windows"));
     if (boxStyle != nullptr) {
         boxStyle->setParent(this);
     }
-    const auto box = [this, boxStyle](const QString &name, QRect place, const QFont &font) {
-        auto *e = new QLineEdit(QStringLiteral("0"), this);
-        if (boxStyle != nullptr) {
-            e->setStyle(boxStyle);
-        }
-        e->setObjectName(name);
-        e->setGeometry(place);
-        e->setFont(font);
-        return e;
-    };
-    const auto label = [](QWidget *parent, const char *name, const QString &caption, QRect place,
-                          const QFont &font) {
-        auto *l = new QLabel(caption, parent);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setGeometry(place);
-        l->setFont(font);
-        return l;
-    };
-
-    Command1 =
-        button("Command1", QStringLiteral("INT A/D Start"), fromTwips(5085, 4500, 1965, 315));
-    Command2 =
-        button("Command2", QStringLiteral("MCP3201 A/D Start"), fromTwips(5085, 4815, 1965, 315));
-    Command3 = button("Command3", QStringLiteral("EXIT"), fromTwips(7965, 4485, 975, 630));
-    Command3->setFont(boxFont());
-    Command4 = button("Command4", QStringLiteral("Clear"), fromTwips(7200, 4485, 645, 630));
-    Command4->setFont(boxFont());
-
-    Picture1 = new StripChart(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(fromTwips(90, 120, 7875, 4215));
-    Picture1->setFocusPolicy(Qt::TabFocus);
-
-    // Channel k's box, with its label "k:" just left of it and 45 twips lower.
-    static const char *const channelLabels[kMaxChannels] = {
-        "Label3", "Label4", "Label5", "Label6", "Label7", "Label8", "Label9", "Label10"};
-    std::array<QLabel *, kMaxChannels> numbers{};
-    for (int k = 0; k < kMaxChannels; ++k) {
-        const int top = 225 + 315 * k;
-        Text[static_cast<std::size_t>(k)] =
-            box(QStringLiteral("Text(%1)").arg(k), fromTwips(8325, top, 630, 270), boxFont());
-        numbers[static_cast<std::size_t>(k)] =
-            label(this, channelLabels[k], QStringLiteral("%1:").arg(k),
-                  fromTwips(8010, top + 45, 285, 240), boxFont());
-    }
-    Label3 = numbers[0];
-    Label4 = numbers[1];
-    Label5 = numbers[2];
-    Label6 = numbers[3];
-    Label7 = numbers[4];
-    Label8 = numbers[5];
-    Label9 = numbers[6];
-    Label10 = numbers[7];
-
-    TIMES_TEXT =
-        box(QStringLiteral("TIMES_TEXT"), fromTwips(8100, 3240, 855, 270), arial(8.25, false));
-    Label11 =
-        label(this, "Label11", QStringLiteral("Times"), fromTwips(8100, 2970, 690, 240), boxFont());
-
-    Label1 = label(this, "Label1", QStringLiteral("Quelvane"), fromTwips(270, 4635, 2775, 435),
-                   arial(15.75, true, true));
-    QPalette heading = Label1->palette();
-    heading.setColor(QPalette::WindowText, QColor(0, 128, 128));
-    Label1->setPalette(heading);
-
-    // The port note sits in the chart's bottom-right corner, on white.
-    const QRect note = fromTwips(6720, 3960, 1095, 195);
-    Label2 = label(Picture1, "Label2", QStringLiteral("COM1 ONLY"),
-                   note.translated(StripChart::kBorderWidth, StripChart::kBorderWidth), font());
-    QPalette paper = Label2->palette();
-    paper.setColor(QPalette::Window, Qt::white);
-    Label2->setPalette(paper);
-    Label2->setAutoFillBackground(true);
-
-    Shape1 = new FilledShape(WindowDisplay::idleColour(), this);
-    Shape1->setObjectName(QStringLiteral("Shape1"));
-    Shape1->setGeometry(fromTwips(4905, 4500, 135, 615));
-
-    // Tab order: the Start buttons, the first value box, the chart, EXIT, Clear, the other
-    // value boxes and the counter. Labels and the indicator take no focus.
-    const std::array<QWidget *, 15> tabOrder{Command1, Command2, Text[0], Picture1,   Command3,
-                                             Command4, Text[1],  Text[2], Text[3],    Text[4],
-                                             Text[5],  Text[6],  Text[7], TIMES_TEXT, nullptr};
-    for (std::size_t i = 0; tabOrder[i + 1] != nullptr; ++i) {
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
+    // The table is in tab order, and so is the order the controls are made in: labels and the
+    // indicator take no focus, and Tab visits the others in the order of the table.
+    for (const Control &c : controlsOf(*this)) {
+        QWidget *parent = c.place.in == In::Chart ? static_cast<QWidget *>(Picture1) : this;
+        const ControlMaker maker{parent, QString::fromLatin1(c.caption), boxStyle};
+        QWidget *w = std::visit(maker, c.member);
+        w->setObjectName(QString::fromLatin1(c.name));
+        w->setGeometry(pixelsOf(c.place));
+        applyLook(w, c.look);
     }
 }
 
@@ -186,7 +283,11 @@ void MainWindow::startRun(Mode mode)
         m_run->stop();
     }
     m_run = std::make_unique<AcquisitionRun>(mode, m_port, *m_display);
-    m_run->start();
+    // A run that starts makes the message about an earlier failure stale; a start that fails
+    // again only updates it.
+    if (m_run->start()) {
+        closeFailureBox();
+    }
 }
 
 void MainWindow::clearChart()
@@ -200,6 +301,14 @@ void MainWindow::unload()
         return;
     }
     m_unloaded = true;
+    shutDown();
+    // The message about a failure goes with the window.
+    closeFailureBox();
+    emit unloaded();
+}
+
+void MainWindow::shutDown()
+{
     disconnect(&m_port, nullptr, this, nullptr);
     if (m_run) {
         m_run->stop();
@@ -207,7 +316,14 @@ void MainWindow::unload()
     if (m_port.portOpen()) {
         m_port.setPortOpen(false);
     }
-    emit unloaded();
+}
+
+void MainWindow::closeFailureBox()
+{
+    if (m_failureBox) {
+        m_failureBox->close();
+        m_failureBox = nullptr;
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -251,7 +367,9 @@ void MainWindow::showFailure(const QString &message)
         new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_failureBox = box;
-    box->open();
+    // Not modal: EXIT and the close box must still end the program while the message is up.
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 } // namespace adc

@@ -24,16 +24,16 @@ namespace adc {
 /// The program's only window: the value boxes, the sample counter, the running indicator, the
 /// strip chart and the four buttons.
 ///
-/// Every control has a fixed place and size, given in twips at 15 twips to the pixel; the
-/// controls are public members named like their object names. The window owns the serial port
-/// of the board and at most one acquisition run. The Start buttons start a run (a second click
-/// ends the run going and starts afresh, leaving the chart as it is), Clear erases the chart,
-/// and EXIT or the close box close the port and emit unloaded(), after which nothing more runs.
+/// Every control has a fixed place and size, given in twips at 15 twips to the pixel, as in the
+/// chart; the controls are public members named like their object names. The window owns the
+/// serial port of the board and at most one acquisition run. The Start buttons start a run (a
+/// second click ends the run going and starts afresh, leaving the chart as it is), Clear erases
+/// the chart, and EXIT or the close box close the port and emit unloaded(), after which nothing
+/// more runs. A message about a failure does not hold them up and goes with the window.
 class MainWindow : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kTwipsPerPixel = 15;
     /// Size of the client area in twips.
     static constexpr int kClientWidthTwips = 9090;
     static constexpr int kClientHeightTwips = 5235;
@@ -87,9 +87,12 @@ protected:
 
 private:
     void createControls();
+    /// Ends the run and closes the port: the one way the window lets go of the board.
+    void shutDown();
     void serviceRun();
     void portFailed(const QString &message);
     void showFailure(const QString &message);
+    void closeFailureBox();
 
     SerialPortControl m_port;
     std::unique_ptr<WindowDisplay> m_display;

@@ -40,10 +40,8 @@ void WindowDisplay::markRunning()
     m_indicator->setFillColour(runningColour());
 }
 
-void WindowDisplay::drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
-                                Colour colour)
+void WindowDisplay::drawSegment(const Segment &segment)
 {
-    const StripChart::Segment segment{x1, y1, x2, y2, colour};
     // Once the traces have run off the right edge every segment lands here: drop it at once.
     if (!StripChart::canShow(segment)) {
         return;
@@ -70,6 +68,9 @@ void WindowDisplay::flush()
         box.dirty = false;
         box.edit->setText(
             QString::fromLatin1(box.text.data(), static_cast<qsizetype>(box.text.size())));
+        // A box shows its text from the first character, even when the text is too long for it
+        // (a carriage return at the end is enough for that).
+        box.edit->setCursorPosition(0);
     };
     for (Box &box : m_values) {
         apply(box);

@@ -24,8 +24,8 @@ class FilledShape;
 /// A run can deliver hundreds of thousands of records a second, far more than anyone can read,
 /// so the operations only note what changed: the latest bytes of each box and the visible
 /// segments in the order they came. A single-shot frame timer, started by the first change,
-/// then sets the changed boxes (bytes shown as Latin-1 characters) and draws all noted
-/// segments with one painter. The running indicator changes at once.
+/// then sets the changed boxes (bytes shown as Latin-1 characters, from the first character on)
+/// and draws all noted segments with one painter. The running indicator changes at once.
 class WindowDisplay : public QObject, public Display {
     Q_OBJECT
 
@@ -44,8 +44,7 @@ public:
     void showValueText(int channel, std::string_view text) override;
     void showCount(std::string_view text) override;
     void markRunning() override;
-    void drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
-                     Colour colour) override;
+    void drawSegment(const Segment &segment) override;
     /// Brings what is pending to the screen, turns the indicator grey and emits ended().
     void runEnded(std::string_view message) override;
 

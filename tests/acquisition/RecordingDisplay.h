@@ -33,12 +33,11 @@ public:
         green = true;
         log.push_back("running");
     }
-    void drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x2, std::int32_t y2,
-                     Colour colour) override
+    void drawSegment(const Segment &s) override
     {
-        segments.push_back({x1, y1, x2, y2, colour});
-        log.push_back("segment " + std::to_string(x1) + "," + std::to_string(y1) + " " +
-                      std::to_string(x2) + "," + std::to_string(y2));
+        segments.push_back(s);
+        log.push_back("segment " + std::to_string(s.x1) + "," + std::to_string(s.y1) + " " +
+                      std::to_string(s.x2) + "," + std::to_string(s.y2));
     }
     void runEnded(std::string_view message) override
     {

@@ -22,7 +22,7 @@ public:
     }
     void showCount(std::string_view text) override { count = std::string(text); }
     void markRunning() override {}
-    void drawSegment(std::int64_t, std::int32_t, std::int64_t, std::int32_t, Colour) override {}
+    void drawSegment(const Segment &) override {}
     void runEnded(std::string_view) override {}
 };
 

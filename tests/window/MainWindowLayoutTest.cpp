@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace adc {
 namespace {
@@ -245,6 +246,75 @@ TEST_F(MainWindowLayout, ClearBeforeAnyRunLeavesAnEmptyChartAndExitClosesNothing
     // After the unload the Start buttons start nothing.
     window.startRun(Mode::Int);
     EXPECT_EQ(window.run(), nullptr);
+}
+
+/// What `w` draws, in one pixel format whatever the widget.
+QImage shot(QWidget *w)
+{
+    return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+/// Columns of `image` that hold some pixel unlike the top-left interior pixel (the paper).
+std::vector<int> inkColumns(const QImage &image)
+{
+    const QColor paper = image.pixelColor(3, 3);
+    std::vector<int> columns;
+    for (int x = 2; x < image.width() - 2; ++x) {
+        for (int y = 2; y < image.height() - 2; ++y) {
+            if (image.pixelColor(x, y) != paper) {
+                columns.push_back(x);
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+TEST_F(MainWindowLayout, AValueEndingInACarriageReturnShowsFromItsFirstCharacter)
+{
+    window.display().showValueText(1, "04095\r");
+    window.display().showValueText(2, "04095");
+    window.display().flush();
+    EXPECT_EQ(window.Text[1]->text(), QStringLiteral("04095\r"));
+    const QImage withReturn = shot(window.Text[1]);
+    const QImage plain = shot(window.Text[2]);
+    const std::vector<int> digits = inkColumns(plain);
+    ASSERT_FALSE(digits.empty());
+    // The digits stand where they stand without the carriage return.
+    EXPECT_EQ(withReturn.copy(0, 0, digits.back() + 1, plain.height()),
+              plain.copy(0, 0, digits.back() + 1, plain.height()));
+}
+
+TEST_F(MainWindowLayout, TheCountShowsAllItsDigits)
+{
+    window.show();
+    const QFont usual = window.TIMES_TEXT->font();
+    // A box as roomy as needed shows what all of the count looks like in the font chosen.
+    QLineEdit roomy;
+    roomy.setStyle(window.TIMES_TEXT->style());
+    roomy.resize(400, window.TIMES_TEXT->height());
+    for (const char *count : {"12345678", "108900705", "999999999999"}) {
+        SCOPED_TRACE(count);
+        window.display().showCount(count);
+        window.display().flush();
+        EXPECT_EQ(window.TIMES_TEXT->text(), QString::fromLatin1(count));
+        EXPECT_EQ(window.TIMES_TEXT->geometry(), QRect(540, 216, 57, 18));
+        roomy.setFont(window.TIMES_TEXT->font());
+        roomy.setText(QString::fromLatin1(count));
+        const QImage whole = shot(&roomy);
+        const QImage shown = shot(window.TIMES_TEXT);
+        const std::vector<int> ink = inkColumns(whole);
+        ASSERT_FALSE(ink.empty());
+        ASSERT_LT(ink.back(), shown.width() - 2) << "the count runs past the box";
+        EXPECT_EQ(shown.copy(0, 2, ink.back() + 1, shown.height() - 4),
+                  whole.copy(0, 2, ink.back() + 1, shown.height() - 4));
+        // Narrower letters, if need be, but as high as ever.
+        EXPECT_DOUBLE_EQ(window.TIMES_TEXT->font().pointSizeF(), 8.25);
+    }
+    // The usual font as soon as the count fits in it again.
+    window.display().showCount("1");
+    window.display().flush();
+    EXPECT_EQ(window.TIMES_TEXT->font(), usual);
 }
 
 } // namespace

@@ -326,5 +326,25 @@ TEST(MainWindowMissingDevice, GivesOneMessageAndAGreyIndicator)
     closeMessageBoxes();
 }
 
+TEST(MainWindowMissingDevice, ExitAndTheCloseBoxEndTheProgramWhileTheMessageIsUp)
+{
+    MainWindow window(QStringLiteral("/dev/adconverter-no-such-device"));
+    bool unloaded = false;
+    QObject::connect(&window, &MainWindow::unloaded, [&] { unloaded = true; });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(window.Command1, Qt::LeftButton);
+    ASSERT_TRUE(test::waitUntil([] { return visibleMessageBoxes() == 1; }, 1000));
+    // The window system closes only windows that no modal window blocks.
+    EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+    // A click on EXIT as the window system delivers it.
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                      window.Command3->geometry().center());
+    EXPECT_TRUE(unloaded);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(visibleMessageBoxes(), 0);
+    closeMessageBoxes();
+}
+
 } // namespace
 } // namespace adc

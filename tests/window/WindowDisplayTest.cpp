@@ -67,7 +67,7 @@ TEST_F(WindowDisplayTest, TheFrameTimerBringsChangesToTheScreenByItself)
     QSignalSpy changes(boxes[0], &QLineEdit::textChanged);
     display->showValueText(0, "0512");
     display->showValueText(0, "0513");
-    display->drawSegment(0, 4047, 25, 4047, 0x0000ff);
+    display->drawSegment({0, 4047, 25, 4047, 0x0000ff});
     ASSERT_TRUE(test::waitUntil([&] { return boxes[0]->text() == QStringLiteral("0513"); }, 1000));
     EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(chart->image().pixelColor(0, 269), QColor(255, 0, 0));
@@ -90,8 +90,8 @@ TEST_F(WindowDisplayTest, BytesAboveAsciiShowAsLatin1)
 
 TEST_F(WindowDisplayTest, SegmentsWaitForTheFrameAndKeepTheirOrder)
 {
-    display->drawSegment(0, 1500, 25, 1500, 0x0000ff);
-    display->drawSegment(0, 1500, 25, 1500, 0xff0000);
+    display->drawSegment({0, 1500, 25, 1500, 0x0000ff});
+    display->drawSegment({0, 1500, 25, 1500, 0xff0000});
     EXPECT_EQ(display->pendingSegments(), 2u);
     EXPECT_EQ(inkPixels(chart->image()), 0);
     display->flush();
@@ -102,26 +102,26 @@ TEST_F(WindowDisplayTest, SegmentsWaitForTheFrameAndKeepTheirOrder)
 TEST_F(WindowDisplayTest, SegmentsPastTheRightEdgeAreNotKept)
 {
     for (std::int64_t x = 7815; x < 7815 + 25 * 100000; x += 25) {
-        display->drawSegment(x, 2000, x + 25, 2000, 0x0000ff);
+        display->drawSegment({x, 2000, x + 25, 2000, 0x0000ff});
     }
     EXPECT_EQ(display->pendingSegments(), 0u);
     EXPECT_FALSE(display->hasPending());
-    display->drawSegment(7790, 2000, 7815, 2000, 0x0000ff);
+    display->drawSegment({7790, 2000, 7815, 2000, 0x0000ff});
     EXPECT_EQ(display->pendingSegments(), 1u);
 }
 
 TEST_F(WindowDisplayTest, ClearDropsSegmentsNotYetDrawnButKeepsTexts)
 {
-    display->drawSegment(0, 1500, 25, 1500, 0x0000ff);
+    display->drawSegment({0, 1500, 25, 1500, 0x0000ff});
     display->flush();
-    display->drawSegment(25, 1500, 50, 1500, 0x0000ff);
+    display->drawSegment({25, 1500, 50, 1500, 0x0000ff});
     display->showValueText(0, "042");
     display->clearChart();
     display->flush();
     EXPECT_EQ(inkPixels(chart->image()), 0);
     EXPECT_EQ(boxes[0]->text(), QStringLiteral("042"));
     // The next segment is drawn where it is given: x 50 to 75 twips are pixels 3 to 5.
-    display->drawSegment(50, 1500, 75, 1500, 0x0000ff);
+    display->drawSegment({50, 1500, 75, 1500, 0x0000ff});
     display->flush();
     EXPECT_EQ(chart->image().pixelColor(3, 100), QColor(255, 0, 0));
     EXPECT_EQ(chart->image().pixelColor(5, 100), QColor(255, 0, 0));
