@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -31,6 +32,10 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
+    // The icon of the menu entry (packaging/adconverter.svg, built into the program as a PNG),
+    // and the entry's name, by which desktops that ask for it find that icon too.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/adconverter.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("adconverter"));
     // The window decides when the program ends: once it is unloaded and the port is closed.
     app.setQuitOnLastWindowClosed(false);
     adc::DemoBoard demoBoard;

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-liberation python3
+  dpkg-dev file librsvg2-bin help2man man-db desktop-file-utils lintian procps
 )
 
 missing=()
