@@ -44,8 +44,9 @@ void WindowDisplay::drawSegment(std::int64_t x1, std::int32_t y1, std::int64_t x
                                 Colour colour)
 {
     const StripChart::Segment segment{x1, y1, x2, y2, colour};
-    // Once the traces have run off the right edge every segment lands here: drop it at once.
-    if (!StripChart::canShow(segment)) {
+    // Once the traces have run off the right edge (without sweep) every segment lands here: drop
+    // it at once.
+    if (!m_chart->shows(segment)) {
         return;
     }
     m_segments.push_back(segment);
