@@ -6,7 +6,7 @@
 namespace adc {
 
 AcquisitionRun::AcquisitionRun(Mode mode, SerialControl &port, Display &display)
-    : m_mode(modeInfo(mode)), m_port(port), m_display(display), m_framer(m_mode.sync)
+    : m_mode(modeInfo(mode)), m_port(port), m_display(display), m_framer(m_mode.sync), m_line(mode)
 {
     for (int k = 0; k < m_mode.channelCount; ++k) {
         m_colours[static_cast<std::size_t>(k)] = channelColour(mode, k);
@@ -27,6 +27,7 @@ bool AcquisitionRun::start()
     m_count = 0;
     m_plotPosition = 0;
     m_framer.reset();
+    m_line.reset();
     return true;
 }
 
@@ -46,20 +47,28 @@ bool AcquisitionRun::service(std::size_t budget)
 
 void AcquisitionRun::process(std::string_view characters)
 {
+    m_line.arrived(characters);
+    const std::size_t overlong = m_framer.overlongDropped();
     while (m_running && m_framer.feed(characters)) {
         std::string &record = m_framer.record();
         if (RecordParser::tagMatches(m_mode, record)) {
             accept(record);
+        } else {
+            m_line.dropped(LineMonitor::Drop::WrongTag);
         }
     }
+    m_line.dropped(LineMonitor::Drop::TooLong,
+                   static_cast<std::int64_t>(m_framer.overlongDropped() - overlong));
 }
 
 void AcquisitionRun::accept(std::string &record)
 {
     if (!RecordParser::parse(m_mode, record, m_texts, m_current)) {
         ++m_malformed;
+        m_line.dropped(LineMonitor::Drop::TooFewFields);
         return;
     }
+    m_line.accepted();
     const int channels = m_mode.channelCount;
     for (int k = 0; k < channels; ++k) {
         m_display.showValueText(k, m_texts[k]);

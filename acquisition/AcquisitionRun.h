@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Display.h"
+#include "LineMonitor.h"
 #include "ModeTable.h"
 #include "RecordFramer.h"
 #include "RecordParser.h"
@@ -57,6 +58,9 @@ public:
     std::int64_t plotPosition() const { return m_plotPosition; }
     /// Records dropped because they were too long or lacked separators.
     std::int64_t droppedRecords() const;
+    /// What the line looks like: rate, drops by reason and the likely cause of a quiet line.
+    LineMonitor &line() { return m_line; }
+    const LineMonitor &line() const { return m_line; }
 
 private:
     void accept(std::string &record);
@@ -65,6 +69,7 @@ private:
     SerialControl &m_port;
     Display &m_display;
     RecordFramer m_framer;
+    LineMonitor m_line;
     std::array<Colour, kMaxChannels> m_colours{};
     RecordParser::ValueTexts m_texts{};
     OrdinateTable m_current{};

@@ -14,6 +14,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption demo(QStringLiteral("demo"));
     parser.addOptions({port, help, version, demo});
+    const QCommandLineOption sweep(QStringLiteral("sweep"));
+    const QCommandLineOption listPorts(QStringLiteral("list-ports"));
+    parser.addOptions({sweep, listPorts});
 
     CommandLine result;
     if (!parser.parse(arguments)) {
@@ -35,6 +38,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         result.m_action = Action::ShowVersion;
         return result;
     }
+    if (parser.isSet(listPorts)) {
+        result.m_action = Action::ListPorts;
+        return result;
+    }
     if (parser.isSet(demo) && parser.isSet(port)) {
         result.m_action = Action::Fail;
         result.m_errorText =
@@ -42,6 +49,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         return result;
     }
     result.m_demo = parser.isSet(demo);
+    result.m_sweep = parser.isSet(sweep);
     if (parser.isSet(port)) {
         const QString device = parser.value(port);
         if (device.isEmpty()) {
@@ -57,7 +65,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 QString CommandLine::usage()
 {
     return QStringLiteral(
-        "Usage: adconverter [--port DEVICE | --demo]\n"
+        "Usage: adconverter [--port DEVICE | --demo] [--sweep]\n"
+        "       adconverter --list-ports\n"
         "\n"
         "Shows the channels of an A/D converter board on serial port 1 (9600,N,8,1):\n"
         "the latest value of every channel, the number of samples and a strip chart.\n"
@@ -66,6 +75,9 @@ QString CommandLine::usage()
         "  --port DEVICE  the device that stands for serial port 1 (default /dev/ttyS0)\n"
         "  --demo         port 1 is a simulated board (INT and MCP records at 9600 baud),\n"
         "                 for trying the program without a board\n"
+        "  --sweep        the chart runs like an oscilloscope: at the right edge it goes on\n"
+        "                 at the left, erasing a narrow band ahead of itself\n"
+        "  --list-ports   list the serial ports of this computer and exit\n"
         "  --help         show this help and exit\n"
         "  --version      show the version and exit\n");
 }

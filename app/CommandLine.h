@@ -17,6 +17,7 @@ public:
         Run,         ///< show the window
         ShowHelp,    ///< print usage() to standard output and exit with status 0
         ShowVersion, ///< print versionText() to standard output and exit with status 0
+        ListPorts,   ///< print the serial ports of the system and exit with status 0
         Fail,        ///< print errorText() and usage() to standard error and exit with status 2
     };
 
@@ -36,6 +37,8 @@ public:
     QString port1Device() const { return m_port1Device; }
     /// Whether port 1 is to be the simulated board.
     bool demo() const { return m_demo; }
+    /// Whether the chart sweeps: at the right edge it goes on at the left.
+    bool sweep() const { return m_sweep; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -46,6 +49,7 @@ private:
     QString m_port1Device = defaultPort1Device();
     QString m_errorText;
     bool m_demo = false;
+    bool m_sweep = false;
 };
 
 } // namespace adc

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "DemoBoard.h"
 #include "MainWindow.h"
+#include "PortList.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -9,8 +10,8 @@
 
 int main(int argc, char *argv[])
 {
-    // The command line is read before the window system is touched, so that --help and
-    // --version work without a display.
+    // The command line is read before the window system is touched, so that --help,
+    // --version and --list-ports work without a display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -22,6 +23,9 @@ int main(int argc, char *argv[])
         return commandLine.exitStatus();
     case adc::CommandLine::Action::ShowVersion:
         std::printf("%s\n", qPrintable(adc::CommandLine::versionText()));
+        return commandLine.exitStatus();
+    case adc::CommandLine::Action::ListPorts:
+        std::fputs(qPrintable(adc::PortList::text(adc::PortList::available())), stdout);
         return commandLine.exitStatus();
     case adc::CommandLine::Action::Fail:
         std::fprintf(stderr, "adconverter: %s\n\n%s", qPrintable(commandLine.errorText()),
@@ -48,6 +52,7 @@ int main(int argc, char *argv[])
         port1Device = demoBoard.port1Device();
     }
     adc::MainWindow window(port1Device);
+    window.Picture1->setSweep(commandLine.sweep());
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
         demoBoard.stop();
         QCoreApplication::exit(0);

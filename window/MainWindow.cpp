@@ -227,6 +227,7 @@ MainWindow::MainWindow(const QString &port1Device, QWidget *parent)
     createControls();
 
     m_display = std::make_unique<WindowDisplay>(Text, TIMES_TEXT, Shape1, Picture1);
+    m_lineTip = new LineStateTip({Shape1, TIMES_TEXT}, this);
     connect(m_display.get(), &WindowDisplay::ended, this, &MainWindow::showFailure);
     connect(&m_port, &SerialPortControl::dataWaiting, this, &MainWindow::serviceRun);
     connect(&m_port, &SerialPortControl::failed, this, &MainWindow::portFailed);
@@ -288,6 +289,7 @@ void MainWindow::startRun(Mode mode)
     if (m_run->start()) {
         closeFailureBox();
     }
+    m_lineTip->follow(*m_run, m_port.deviceName());
 }
 
 void MainWindow::clearChart()

@@ -2,6 +2,7 @@
 
 #include "AcquisitionRun.h"
 #include "FilledShape.h"
+#include "LineStateTip.h"
 #include "SerialPortControl.h"
 #include "StripChart.h"
 #include "WindowDisplay.h"
@@ -98,6 +99,7 @@ private:
     std::unique_ptr<WindowDisplay> m_display;
     std::unique_ptr<AcquisitionRun> m_run;
     QPointer<QMessageBox> m_failureBox;
+    LineStateTip *m_lineTip = nullptr;
     std::size_t m_serviceBudget = AcquisitionRun::kDefaultBudget;
     bool m_serviceQueued = false;
     bool m_unloaded = false;

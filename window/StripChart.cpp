@@ -72,10 +72,64 @@ StripChart::StripChart(QWidget *parent)
     m_image.fill(Qt::white);
 }
 
+StripChart::Segment StripChart::swept(const Segment &segment)
+{
+    std::int64_t sweeps = segment.x1 / kSweepWidthTwips;
+    if (segment.x1 % kSweepWidthTwips < 0) {
+        --sweeps;
+    }
+    const std::int64_t shift = sweeps * kSweepWidthTwips;
+    return {segment.x1 - shift, segment.y1, segment.x2 - shift, segment.y2, segment.colour};
+}
+
+std::span<const StripChart::Segment> StripChart::lastSweep(std::span<const Segment> segments)
+{
+    // Once the pen has gone round far enough for its band to pass every column, nothing drawn
+    // before is left: the chart is wiped at once and only the segments still in view are drawn.
+    // A new run in between starts again at the left edge; then everything is drawn.
+    const std::int64_t end = segments.back().x1;
+    const std::int64_t reach = kSweepWidthTwips - std::int64_t(kSweepGapPixels) * kTwipsPerPixel;
+    for (std::size_t first = segments.size(); first > 0; --first) {
+        const std::int64_t x = segments[first - 1].x1;
+        if (x > end) {
+            return segments;
+        }
+        if (x <= end - reach) {
+            m_image.fill(Qt::white);
+            update(contentsRect());
+            return segments.subspan(first);
+        }
+    }
+    return segments;
+}
+
+void StripChart::eraseAhead(QPainter &painter, const Segment &segment, QRect &touched)
+{
+    const std::int64_t end = pixelOf(std::max(segment.x1, segment.x2));
+    if (end == m_erasedAfter) {
+        return;
+    }
+    m_erasedAfter = end;
+    const int first = int(((end + 1) % kInteriorWidth + kInteriorWidth) % kInteriorWidth);
+    const int beforeEdge = std::min(kSweepGapPixels, kInteriorWidth - first);
+    const QRect band(first, 0, beforeEdge, kInteriorHeight);
+    painter.fillRect(band, Qt::white);
+    touched |= band;
+    if (beforeEdge < kSweepGapPixels) {
+        // The band goes on at the left edge.
+        const QRect rest(0, 0, kSweepGapPixels - beforeEdge, kInteriorHeight);
+        painter.fillRect(rest, Qt::white);
+        touched |= rest;
+    }
+}
+
 void StripChart::drawSegments(std::span<const Segment> segments)
 {
     if (segments.empty()) {
         return;
+    }
+    if (m_sweep) {
+        segments = lastSweep(segments);
     }
     QPainter painter(&m_image);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -84,7 +138,11 @@ void StripChart::drawSegments(std::span<const Segment> segments)
     bool havePen = false;
     // Only the part of the chart that the new segments touch is brought to the screen.
     QRect touched;
-    for (const Segment &s : segments) {
+    for (const Segment &given : segments) {
+        const Segment s = m_sweep ? swept(given) : given;
+        if (m_sweep) {
+            eraseAhead(painter, s, touched);
+        }
         if (!canShow(s)) {
             continue;
         }
@@ -123,6 +181,7 @@ void StripChart::drawSegments(std::span<const Segment> segments)
 void StripChart::clear()
 {
     m_image.fill(Qt::white);
+    m_erasedAfter = -1;
     update(contentsRect());
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "AcquisitionRun.h"
 #include "Display.h"
 #include "ModeTable.h"
 
 #include <QFrame>
 #include <QImage>
+
+class QPainter;
 
 #include <algorithm>
 #include <cstdint>
@@ -18,6 +21,11 @@ namespace adc {
 /// coordinate t lies in pixel floor(t / 15). The drawing is kept in an image, so a window that
 /// covers the chart and goes away again leaves the traces as they were. Nothing scrolls, wraps
 /// or rescales: what lies outside the interior is cut off.
+///
+/// In sweep mode (off unless asked for) the chart runs like an oscilloscope: a segment is drawn
+/// whole sweeps further left, so that it starts within the first sweep, and a narrow band ahead
+/// of the pen is erased, so the last sweep stays in view and the newest records stand apart
+/// from the oldest. No segment ever runs from the right edge back to the left.
 class StripChart : public QFrame {
     Q_OBJECT
 
@@ -34,6 +42,12 @@ public:
     /// One straight segment, in twips, and its colour (red in the low byte).
     using Segment = adc::Segment;
 
+    /// Width of one sweep: the interior's width, rounded down to whole records, in twips.
+    static constexpr std::int64_t kSweepWidthTwips =
+        kInteriorWidthTwips / AcquisitionRun::kSegmentStep * AcquisitionRun::kSegmentStep;
+    /// Width of the band erased ahead of the pen in sweep mode, in pixels.
+    static constexpr int kSweepGapPixels = 10;
+
     explicit StripChart(QWidget *parent = nullptr);
 
     /// False when the segment lies wholly beside the interior (for instance when it starts
@@ -44,6 +58,15 @@ public:
         const auto [yMin, yMax] = std::minmax(segment.y1, segment.y2);
         return xMin < kInteriorWidthTwips && xMax >= 0 && yMin < kInteriorHeightTwips && yMax >= 0;
     }
+
+    /// `segment` moved left by whole sweeps, so that it starts within the first sweep.
+    static Segment swept(const Segment &segment);
+
+    /// Turns sweep mode on or off; what is drawn already stays.
+    void setSweep(bool on) { m_sweep = on; }
+    bool sweep() const { return m_sweep; }
+    /// Whether drawing `segment` would show anything, in the chart's present mode.
+    bool shows(const Segment &segment) const { return canShow(m_sweep ? swept(segment) : segment); }
 
     /// Draws the segments, in order, one pixel wide and without smoothing, on top of what is
     /// there; later segments lie on top of earlier ones.
@@ -58,7 +81,13 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    std::span<const Segment> lastSweep(std::span<const Segment> segments);
+    void eraseAhead(QPainter &painter, const Segment &segment, QRect &touched);
+
     QImage m_image;
+    bool m_sweep = false;
+    /// The pixel column after which the band was last erased.
+    std::int64_t m_erasedAfter = -1;
 };
 
 } // namespace adc

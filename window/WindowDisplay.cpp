@@ -42,8 +42,9 @@ void WindowDisplay::markRunning()
 
 void WindowDisplay::drawSegment(const Segment &segment)
 {
-    // Once the traces have run off the right edge every segment lands here: drop it at once.
-    if (!StripChart::canShow(segment)) {
+    // Once the traces have run off the right edge (without sweep) every segment lands here: drop
+    // it at once.
+    if (!m_chart->shows(segment)) {
         return;
     }
     m_segments.push_back(segment);

@@ -1,0 +1,61 @@
+#include "LineStateTip.h"
+
+#include <QCursor>
+#include <QToolTip>
+
+#include <chrono>
+
+namespace adc {
+
+LineStateTip::LineStateTip(const QList<QWidget *> &widgets, QObject *parent) : QObject(parent)
+{
+    for (QWidget *widget : widgets) {
+        m_widgets << widget;
+    }
+    m_timer.setInterval(kIntervalMilliseconds);
+    connect(&m_timer, &QTimer::timeout, this, &LineStateTip::refresh);
+}
+
+void LineStateTip::follow(AcquisitionRun &run, const QString &device)
+{
+    m_run = &run;
+    m_device = device;
+    // The first update marks the start of the watch.
+    refresh();
+    if (run.running()) {
+        m_timer.start();
+    }
+}
+
+void LineStateTip::refresh()
+{
+    if (m_run == nullptr) {
+        return;
+    }
+    const QString settings = QString::fromLatin1(AcquisitionRun::kSettings.data(),
+                                                 qsizetype(AcquisitionRun::kSettings.size()));
+    QString text = m_device + QStringLiteral(" at ") + settings;
+    if (m_run->running()) {
+        m_run->line().update(std::chrono::steady_clock::now());
+        text += QLatin1Char('\n') + QString::fromStdString(m_run->line().summary("\n"));
+    } else {
+        m_timer.stop();
+        text += QStringLiteral(": stopped");
+    }
+    if (text == m_text) {
+        return;
+    }
+    m_text = text;
+    for (QWidget *widget : m_widgets) {
+        if (widget == nullptr) {
+            continue;
+        }
+        widget->setToolTip(text);
+        // A tooltip on screen follows at once.
+        if (QToolTip::isVisible() && widget->underMouse()) {
+            QToolTip::showText(QCursor::pos(), text, widget);
+        }
+    }
+}
+
+} // namespace adc

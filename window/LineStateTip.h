@@ -1,0 +1,48 @@
+#pragma once
+
+#include "AcquisitionRun.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+namespace adc {
+
+/// The tooltip of the running indicator and the sample counter: what the line of the run going
+/// looks like, in plain words. The device and its settings, records per second over the last
+/// seconds, lines dropped since Start by reason and, when nothing has been taken for a few
+/// seconds, the likely cause.
+///
+/// The text is brought up to date once a second while a run goes, and at once while it is
+/// shown; the timer stops when the run ends. It changes nothing on screen until the mouse
+/// rests on one of the widgets.
+class LineStateTip : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kIntervalMilliseconds = 1000;
+
+    /// The tooltip is given to each of `widgets`, which stay owned by the caller.
+    explicit LineStateTip(const QList<QWidget *> &widgets, QObject *parent = nullptr);
+
+    /// Follows `run` on `device` from now on, in place of any run before; `run` must stay until
+    /// follow() is called again or this object goes.
+    void follow(AcquisitionRun &run, const QString &device);
+
+    /// The tooltip as it stands.
+    QString text() const { return m_text; }
+
+private:
+    void refresh();
+
+    QList<QPointer<QWidget>> m_widgets;
+    AcquisitionRun *m_run = nullptr;
+    QString m_device;
+    QString m_text;
+    QTimer m_timer;
+};
+
+} // namespace adc
