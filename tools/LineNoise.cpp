@@ -139,8 +139,10 @@ void overLong(RecordKind kind, std::string_view record, std::string_view lineEnd
     out += record;
     // Extra fields a reader would ignore, if the line were not too long to be kept at all.
     while (out.size() - start < length) {
-        out += ' ' + std::to_string(random.between(8, 99)) + ':' +
-               std::to_string(random.between(0, recordFormat(kind).fullScale));
+        out += ' ';
+        out += std::to_string(random.between(8, 99));
+        out += ':';
+        out += std::to_string(random.between(0, recordFormat(kind).fullScale));
     }
     out += lineEnd;
 }
