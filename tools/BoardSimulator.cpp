@@ -1,5 +1,6 @@
 #include "BoardSimulator.h"
 
+#include <array>
 #include <charconv>
 
 namespace adc {
