@@ -237,6 +237,7 @@ Options:
                         a moment to set it up), so that it gets every record
   --replay FILE.csv     send the records of a recording made by AD Converter instead, in
                         its mode, with its spacing (or as fast as taken with --rate max);
+                        runs one after the other without the pause between them;
                         not with --mode, --noise, --seed or --baud
   --speed X             replay X times as fast as recorded (default 1)
   --version             show the version

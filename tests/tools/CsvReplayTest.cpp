@@ -57,8 +57,8 @@ double recorded(const std::string &text)
 TEST(CsvReplay, SendsEveryValueSoThatTheProgramReadsItBackExactly)
 {
     const std::vector<std::string> values = {
-        "512", "0",     "1.5",  "1000", "inf", "1e+20", "0.0001",   "1.7976931348623157e+308",
-        "7",   "1e-07", "4095", "0.1",  "inf", "1023",  "2.5e+300", "123456789012345680"};
+        "512",    "0",     "1.5",  "1000", "inf", "1e+20", "0.0001",   "1.7976931348623157e+308",
+        "5e-324", "1e-07", "4095", "0.1",  "inf", "1023",  "2.5e+300", "123456789012345680"};
     std::string csv = kHeader + row("0.052083", 1, "INT", {values.begin(), values.begin() + 8}) +
                       row("0.1", 1, "INT", {values.begin() + 8, values.end()});
     const Replayed r = replay(csv);
