@@ -105,11 +105,18 @@ void highBytesInValue(RecordKind, std::string_view record, std::string_view line
     out += lineEnd;
 }
 
-void highByteGarbage(RecordKind, std::string_view, std::string_view lineEnd, Random &random,
-                     std::string &out)
+char garbageCharacter(Random &random)
 {
-    for (int n = random.between(1, 40); n > 0; --n) {
-        out += highByte(random);
+    return kGarbage[random.below(kGarbage.size())];
+}
+
+// A line of 1 to `longest` characters from `pick` alone.
+template <int longest, char (*pick)(Random &)>
+void strayLine(RecordKind, std::string_view, std::string_view lineEnd, Random &random,
+               std::string &out)
+{
+    for (int n = random.between(1, longest); n > 0; --n) {
+        out += pick(random);
     }
     out += lineEnd;
 }
@@ -120,15 +127,6 @@ void cutShort(RecordKind, std::string_view record, std::string_view, Random &ran
     // Broken off before the last ":", so that the record lacks at least one field.
     out += record.substr(0, random.below(record.rfind(':') + 1));
     out += '\n';
-}
-
-void garbage(RecordKind, std::string_view, std::string_view lineEnd, Random &random,
-             std::string &out)
-{
-    for (int n = random.between(1, 60); n > 0; --n) {
-        out += kGarbage[random.below(kGarbage.size())];
-    }
-    out += lineEnd;
 }
 
 void overLong(RecordKind kind, std::string_view record, std::string_view lineEnd, Random &random,
@@ -154,9 +152,9 @@ constexpr std::pair<Spoiler, std::string_view> kKinds[] = {
     {otherTag<kLowerIntTags, kLowerMcpTags>, "lower-case tag"},
     {missingSeparator, "missing separator"},
     {highBytesInValue, "high bytes in a value"},
-    {highByteGarbage, "high-byte garbage"},
+    {strayLine<40, highByte>, "high-byte garbage"},
     {cutShort, "cut short"},
-    {garbage, "garbage"},
+    {strayLine<60, garbageCharacter>, "garbage"},
     {overLong, "over-long"}};
 static_assert(std::size(kKinds) == LineNoise::kAllKinds.size());
 
