@@ -1,5 +1,6 @@
 #include "BoardPort.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace adc {
 
@@ -19,34 +21,15 @@ std::string systemError(const std::string &what)
     return what + ": " + std::strerror(errno);
 }
 
+// The terminal speed of `baud`; B0 for a rate the terminal has no speed for.
 speed_t speedOf(std::uint32_t baud)
 {
-    switch (baud) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    case 230400:
-        return B230400;
-    case 460800:
-        return B460800;
-    case 921600:
-        return B921600;
-    default:
-        return B0;
-    }
+    constexpr std::pair<std::uint32_t, speed_t> kSpeeds[] = {
+        {1200, B1200},     {2400, B2400},     {4800, B4800},    {9600, B9600},
+        {19200, B19200},   {38400, B38400},   {57600, B57600},  {115200, B115200},
+        {230400, B230400}, {460800, B460800}, {921600, B921600}};
+    const auto *found = std::ranges::find(kSpeeds, baud, &std::pair<std::uint32_t, speed_t>::first);
+    return found == std::end(kSpeeds) ? B0 : found->second;
 }
 
 // Raw 8-bit characters: no echo, no line editing, no translation of carriage returns, no

@@ -1,5 +1,6 @@
 #include "BoardSimulator.h"
 
+#include <array>
 #include <charconv>
 
 namespace adc {
@@ -13,13 +14,8 @@ BoardSimulator::BoardSimulator(const SimulatorOptions &options)
 
 RecordKind BoardSimulator::nextKind()
 {
-    switch (m_mode) {
-    case SimulatorOptions::Mode::Int:
-        return RecordKind::Int;
-    case SimulatorOptions::Mode::Mcp:
-        return RecordKind::Mcp;
-    case SimulatorOptions::Mode::Both:
-        break;
+    if (m_mode != SimulatorOptions::Mode::Both) {
+        return m_mode == SimulatorOptions::Mode::Int ? RecordKind::Int : RecordKind::Mcp;
     }
     m_mcpNext = !m_mcpNext;
     return m_mcpNext ? RecordKind::Int : RecordKind::Mcp;

@@ -2,34 +2,27 @@
 
 #include "BoardFormat.h"
 #include "LineNoise.h"
+#include "LineSource.h"
 #include "Random.h"
 #include "SignalSource.h"
 #include "SimulatorOptions.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 
 namespace adc {
-
-/// Which readers accept a line: a reader started with "INT A/D Start" or with
-/// "MCP3201 A/D Start".
-struct LineOutcome {
-    bool acceptedInt = false;
-    bool acceptedMcp = false;
-};
 
 /// The board's output, line by line: records of the chosen kinds in turn, with a share of them
 /// spoilt, and for each line whether a reader of each mode will accept it.
 ///
 /// The lines depend on the options' mode, line ending, noise and seed only, so the same options
 /// always give the same bytes.
-class BoardSimulator {
+class BoardSimulator : public LineSource {
 public:
     explicit BoardSimulator(const SimulatorOptions &options);
 
     /// Appends the next line, ended by a line feed, to `out`.
-    LineOutcome appendLine(std::string &out);
+    LineOutcome appendLine(std::string &out) override;
 
     /// Appends a good record of `kind` with `values` (one per channel), without a line end.
     static void appendRecord(RecordKind kind, const int *values, std::string &out);

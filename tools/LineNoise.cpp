@@ -1,6 +1,7 @@
 #include "LineNoise.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace adc {
 
@@ -33,6 +34,130 @@ char highByte(Random &random)
     return static_cast<char>(128 + random.below(128));
 }
 
+// Each function below appends the good record `record` of `kind` (without its line end) spoilt
+// one way, ended by `lineEnd`.
+using Spoiler = void (*)(RecordKind kind, std::string_view record, std::string_view lineEnd,
+                         Random &random, std::string &out);
+
+void nulBytes(RecordKind, std::string_view record, std::string_view lineEnd, Random &random,
+              std::string &out)
+{
+    std::string line(record);
+    line.append(lineEnd, 0, lineEnd.size() - 1);
+    for (int n = random.between(1, 4); n > 0; --n) {
+        line.insert(random.below(line.size() + 1), 1, '\0');
+    }
+    out += line;
+    out += '\n';
+}
+
+// The record under another tag, from `intTags` or `mcpTags`.
+template <const auto &intTags, const auto &mcpTags>
+void otherTag(RecordKind kind, std::string_view record, std::string_view lineEnd, Random &random,
+              std::string &out)
+{
+    out += kind == RecordKind::Int ? anyOf(intTags, random) : anyOf(mcpTags, random);
+    out += record.substr(recordFormat(kind).tag.size());
+    out += lineEnd;
+}
+
+// Where the ":" of a field picked at random is.
+std::size_t anyColon(std::string_view record, Random &random)
+{
+    auto at = record.find(':');
+    for (auto k = random.below(static_cast<std::uint64_t>(std::ranges::count(record, ':'))); k > 0;
+         --k) {
+        at = record.find(':', at + 1);
+    }
+    return at;
+}
+
+void missingSeparator(RecordKind, std::string_view record, std::string_view lineEnd, Random &random,
+                      std::string &out)
+{
+    std::string line(record);
+    const std::size_t at = anyColon(record, random);
+    // The colon goes, or turns into something a hurried eye might take for one.
+    static constexpr std::string_view kReplacements = "=; .";
+    const std::uint64_t pick = random.below(kReplacements.size() + 1);
+    if (pick == kReplacements.size()) {
+        line.erase(at, 1);
+    } else {
+        line[at] = kReplacements[pick];
+    }
+    out += line;
+    out += lineEnd;
+}
+
+void highBytesInValue(RecordKind, std::string_view record, std::string_view lineEnd, Random &random,
+                      std::string &out)
+{
+    std::string line(record);
+    // The value of a field runs from just after its ":" to the next blank or the line's end.
+    const std::size_t colon = anyColon(record, random);
+    const auto valueEnd = std::min(line.find(' ', colon), line.size());
+    std::string odd;
+    for (int n = random.between(1, 3); n > 0; --n) {
+        odd += highByte(random);
+    }
+    line.insert(colon + 1 + random.below(valueEnd - colon), odd);
+    out += line;
+    out += lineEnd;
+}
+
+char garbageCharacter(Random &random)
+{
+    return kGarbage[random.below(kGarbage.size())];
+}
+
+// A line of 1 to `longest` characters from `pick` alone.
+template <int longest, char (*pick)(Random &)>
+void strayLine(RecordKind, std::string_view, std::string_view lineEnd, Random &random,
+               std::string &out)
+{
+    for (int n = random.between(1, longest); n > 0; --n) {
+        out += pick(random);
+    }
+    out += lineEnd;
+}
+
+void cutShort(RecordKind, std::string_view record, std::string_view, Random &random,
+              std::string &out)
+{
+    // Broken off before the last ":", so that the record lacks at least one field.
+    out += record.substr(0, random.below(record.rfind(':') + 1));
+    out += '\n';
+}
+
+void overLong(RecordKind kind, std::string_view record, std::string_view lineEnd, Random &random,
+              std::string &out)
+{
+    const std::size_t length = LineNoise::kOverLongMinimum + random.below(1000);
+    const std::size_t start = out.size();
+    out += record;
+    // Extra fields a reader would ignore, if the line were not too long to be kept at all.
+    while (out.size() - start < length) {
+        out += ' ';
+        out += std::to_string(random.between(8, 99));
+        out += ':';
+        out += std::to_string(random.between(0, recordFormat(kind).fullScale));
+    }
+    out += lineEnd;
+}
+
+// In the order of NoiseKind.
+constexpr std::pair<Spoiler, std::string_view> kKinds[] = {
+    {nulBytes, "NUL bytes"},
+    {otherTag<kWrongIntTags, kWrongMcpTags>, "wrong tag"},
+    {otherTag<kLowerIntTags, kLowerMcpTags>, "lower-case tag"},
+    {missingSeparator, "missing separator"},
+    {highBytesInValue, "high bytes in a value"},
+    {strayLine<40, highByte>, "high-byte garbage"},
+    {cutShort, "cut short"},
+    {strayLine<60, garbageCharacter>, "garbage"},
+    {overLong, "over-long"}};
+static_assert(std::size(kKinds) == LineNoise::kAllKinds.size());
+
 } // namespace
 
 NoiseKind LineNoise::pick(Random &random)
@@ -51,130 +176,12 @@ bool LineNoise::keepsRecord(NoiseKind noise)
 void LineNoise::append(NoiseKind noise, RecordKind kind, std::string_view record,
                        std::string_view lineEnd, Random &random, std::string &out)
 {
-    const std::string_view tag = recordFormat(kind).tag;
-    const std::string_view fields = record.substr(tag.size());
-    switch (noise) {
-    case NoiseKind::NulBytes: {
-        std::string line(record);
-        line.append(lineEnd, 0, lineEnd.size() - 1);
-        for (int n = random.between(1, 4); n > 0; --n) {
-            line.insert(random.below(line.size() + 1), 1, '\0');
-        }
-        out += line;
-        out += '\n';
-        break;
-    }
-    case NoiseKind::WrongTag:
-        out +=
-            kind == RecordKind::Int ? anyOf(kWrongIntTags, random) : anyOf(kWrongMcpTags, random);
-        out += fields;
-        out += lineEnd;
-        break;
-    case NoiseKind::LowerCaseTag:
-        out +=
-            kind == RecordKind::Int ? anyOf(kLowerIntTags, random) : anyOf(kLowerMcpTags, random);
-        out += fields;
-        out += lineEnd;
-        break;
-    case NoiseKind::MissingSeparator: {
-        std::string line(record);
-        const auto colons = static_cast<std::uint64_t>(std::count(line.begin(), line.end(), ':'));
-        std::uint64_t which = random.below(colons);
-        auto at = line.find(':');
-        while (which-- > 0) {
-            at = line.find(':', at + 1);
-        }
-        // The colon goes, or turns into something a hurried eye might take for one.
-        static constexpr std::string_view kReplacements = "=; .";
-        const std::uint64_t pick = random.below(kReplacements.size() + 1);
-        if (pick == kReplacements.size()) {
-            line.erase(at, 1);
-        } else {
-            line[at] = kReplacements[pick];
-        }
-        out += line;
-        out += lineEnd;
-        break;
-    }
-    case NoiseKind::HighBytesInValue: {
-        std::string line(record);
-        const int channels = recordFormat(kind).channels;
-        // The value of field k runs from just after its ":" to the next blank or the line's end.
-        auto colon = line.find(':');
-        for (auto k = random.below(static_cast<std::uint64_t>(channels)); k > 0; --k) {
-            colon = line.find(':', colon + 1);
-        }
-        const auto valueEnd = std::min(line.find(' ', colon), line.size());
-        const auto at = colon + 1 + random.below(valueEnd - colon);
-        std::string odd;
-        for (int n = random.between(1, 3); n > 0; --n) {
-            odd += highByte(random);
-        }
-        line.insert(at, odd);
-        out += line;
-        out += lineEnd;
-        break;
-    }
-    case NoiseKind::HighByteGarbage:
-        for (int n = random.between(1, 40); n > 0; --n) {
-            out += highByte(random);
-        }
-        out += lineEnd;
-        break;
-    case NoiseKind::CutShort: {
-        // Broken off before the last ":", so that the record lacks at least one field.
-        const auto lastColon = record.rfind(':');
-        out += record.substr(0, random.below(lastColon + 1));
-        out += '\n';
-        break;
-    }
-    case NoiseKind::Garbage:
-        for (int n = random.between(1, 60); n > 0; --n) {
-            out += kGarbage[random.below(kGarbage.size())];
-        }
-        out += lineEnd;
-        break;
-    case NoiseKind::OverLong: {
-        const std::size_t length = kOverLongMinimum + random.below(1000);
-        const std::size_t start = out.size();
-        out += record;
-        // Extra fields a reader would ignore, if the line were not too long to be kept at all.
-        while (out.size() - start < length) {
-            out += ' ';
-            const int label = random.between(8, 99);
-            out += std::to_string(label);
-            out += ':';
-            out += std::to_string(random.between(0, recordFormat(kind).fullScale));
-        }
-        out += lineEnd;
-        break;
-    }
-    }
+    kKinds[static_cast<int>(noise)].first(kind, record, lineEnd, random, out);
 }
 
 std::string_view LineNoise::name(NoiseKind noise)
 {
-    switch (noise) {
-    case NoiseKind::NulBytes:
-        return "NUL bytes";
-    case NoiseKind::WrongTag:
-        return "wrong tag";
-    case NoiseKind::LowerCaseTag:
-        return "lower-case tag";
-    case NoiseKind::MissingSeparator:
-        return "missing separator";
-    case NoiseKind::HighBytesInValue:
-        return "high bytes in a value";
-    case NoiseKind::HighByteGarbage:
-        return "high-byte garbage";
-    case NoiseKind::CutShort:
-        return "cut short";
-    case NoiseKind::Garbage:
-        return "garbage";
-    case NoiseKind::OverLong:
-        return "over-long";
-    }
-    return "?";
+    return kKinds[static_cast<int>(noise)].second;
 }
 
 } // namespace adc

@@ -43,15 +43,15 @@ int milliseconds(std::chrono::nanoseconds time)
 
 LineSender::LineSender(int fd, const SimulatorOptions &options)
     : m_fd(fd), m_pacing(options.pacing), m_baud(options.baud), m_rate(options.rate),
-      m_count(options.count)
+      m_speed(options.speed), m_count(options.count)
 {
 }
 
-std::string LineSender::run(BoardSimulator &board, const std::atomic<bool> &stop)
+std::string LineSender::run(LineSource &source, const std::atomic<bool> &stop)
 {
     const std::string error = m_pacing == SimulatorOptions::Pacing::Max
-                                  ? runAsFastAsTaken(board, stop)
-                                  : runPaced(board, stop);
+                                  ? runAsFastAsTaken(source, stop)
+                                  : runPaced(source, stop);
     if (!error.empty()) {
         return error;
     }
@@ -62,17 +62,17 @@ std::string LineSender::run(BoardSimulator &board, const std::atomic<bool> &stop
     return {};
 }
 
-std::string LineSender::runAsFastAsTaken(BoardSimulator &board, const std::atomic<bool> &stop)
+std::string LineSender::runAsFastAsTaken(LineSource &source, const std::atomic<bool> &stop)
 {
     m_buffer.reserve(kBlock + 64 * 1024);
     while (!stop) {
         if (!backlog()) {
             clearQueue();
-            if (countReached(m_tally.made)) {
+            if (finished(source, m_tally.made)) {
                 return {};
             }
-            while (m_buffer.size() < kBlock && !countReached(m_tally.made)) {
-                const LineOutcome outcome = board.appendLine(m_buffer);
+            while (m_buffer.size() < kBlock && !finished(source, m_tally.made)) {
+                const LineOutcome outcome = source.appendLine(m_buffer);
                 m_marks.push_back({m_buffer.size(), outcome});
                 ++m_tally.made;
             }
@@ -84,7 +84,7 @@ std::string LineSender::runAsFastAsTaken(BoardSimulator &board, const std::atomi
     return {};
 }
 
-std::string LineSender::runPaced(BoardSimulator &board, const std::atomic<bool> &stop)
+std::string LineSender::runPaced(LineSource &source, const std::atomic<bool> &stop)
 {
     // The line the board is putting on the wire, and when its last character has gone out.
     std::string next;
@@ -92,13 +92,13 @@ std::string LineSender::runPaced(BoardSimulator &board, const std::atomic<bool> 
     std::uint64_t prepared = 0;
     Clock::time_point due = Clock::now();
     const auto prepare = [&] {
-        if (countReached(prepared)) {
+        if (finished(source, prepared)) {
             return false;
         }
         next.clear();
-        nextOutcome = board.appendLine(next);
+        nextOutcome = source.appendLine(next);
         ++prepared;
-        due += lineTime(next.size());
+        due += lineTime(next.size(), source);
         return true;
     };
 
@@ -106,14 +106,8 @@ std::string LineSender::runPaced(BoardSimulator &board, const std::atomic<bool> 
     while (haveNext && !stop) {
         const Clock::time_point now = Clock::now();
         if (now < due) {
-            const auto wait = std::min<Clock::duration>(due - now, kLongestWait);
-            if (backlog()) {
-                waitWritable(wait, stop);
-                if (writeQueued() == WriteStatus::Failed) {
-                    return m_error;
-                }
-            } else {
-                sleepFor(wait);
+            if (!waitForDue(due - now, stop)) {
+                return m_error;
             }
             continue;
         }
@@ -147,8 +141,23 @@ std::string LineSender::runPaced(BoardSimulator &board, const std::atomic<bool> 
     return {};
 }
 
-LineSender::Clock::duration LineSender::lineTime(std::size_t bytes) const
+bool LineSender::waitForDue(Clock::duration time, const std::atomic<bool> &stop)
 {
+    const auto wait = std::min<Clock::duration>(time, kLongestWait);
+    if (!backlog()) {
+        sleepFor(wait);
+        return true;
+    }
+    waitWritable(wait, stop);
+    return writeQueued() != WriteStatus::Failed;
+}
+
+LineSender::Clock::duration LineSender::lineTime(std::size_t bytes, const LineSource &source) const
+{
+    if (const double gap = source.recordedGap(); gap >= 0.0) {
+        return std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(gap / m_speed));
+    }
     if (m_pacing == SimulatorOptions::Pacing::Rate) {
         return std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(1.0 / m_rate));
@@ -198,7 +207,6 @@ LineSender::WriteStatus LineSender::writeQueued()
         const ssize_t n = ::write(m_fd, m_buffer.data() + m_written, m_buffer.size() - m_written);
         if (n > 0) {
             m_written += static_cast<std::size_t>(n);
-            m_tally.bytes += static_cast<std::uint64_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BoardSimulator.h"
+#include "LineSource.h"
 #include "SimulatorOptions.h"
 
 #include <atomic>
@@ -18,14 +18,13 @@ struct SendTally {
     std::uint64_t sent = 0;        ///< lines written whole
     std::uint64_t acceptedInt = 0; ///< of those, records an INT reader accepts
     std::uint64_t acceptedMcp = 0; ///< of those, records an MCP3201 reader accepts
-    std::uint64_t bytes = 0;       ///< bytes written
 
     /// Lines that found no room and were dropped.
     std::uint64_t dropped() const { return made - sent; }
 };
 
-/// Writes the board's lines to a non-blocking descriptor, paced like a serial line or as fast
-/// as the reader takes them.
+/// Writes the board's lines to a non-blocking descriptor, paced like a serial line, spaced as
+/// recorded, or as fast as the reader takes them.
 ///
 /// Lines are only ever dropped whole: a line that was started is finished before anything else
 /// is written, so that the reader's count of good records matches the tally exactly. Only lines
@@ -38,9 +37,10 @@ public:
     /// little for the reader to take what is still queued there before it returns.
     void setReaderFd(int fd) { m_readerFd = fd; }
 
-    /// Sends lines from `board` until the count is reached or `stop` turns true. Returns an
-    /// error text, empty when all went well. A reader going away or a full buffer is no error.
-    std::string run(BoardSimulator &board, const std::atomic<bool> &stop);
+    /// Sends lines from `source` until the count is reached, the source ends or `stop` turns
+    /// true. Returns an error text, empty when all went well. A reader going away or a full
+    /// buffer is no error.
+    std::string run(LineSource &source, const std::atomic<bool> &stop);
 
     const SendTally &tally() const { return m_tally; }
 
@@ -53,10 +53,17 @@ private:
         LineOutcome outcome;
     };
 
-    std::string runAsFastAsTaken(BoardSimulator &board, const std::atomic<bool> &stop);
-    std::string runPaced(BoardSimulator &board, const std::atomic<bool> &stop);
-    bool countReached(std::uint64_t lines) const { return m_count && lines >= *m_count; }
-    Clock::duration lineTime(std::size_t bytes) const;
+    std::string runAsFastAsTaken(LineSource &source, const std::atomic<bool> &stop);
+    std::string runPaced(LineSource &source, const std::atomic<bool> &stop);
+    bool finished(const LineSource &source, std::uint64_t lines) const
+    {
+        return (m_count && lines >= *m_count) || !source.hasLine();
+    }
+    /// Waits `time` at most (and never long), writing what is queued as room appears; false
+    /// when writing failed for good.
+    bool waitForDue(Clock::duration time, const std::atomic<bool> &stop);
+    /// How long the line of `bytes` just taken from `source` keeps the line busy.
+    Clock::duration lineTime(std::size_t bytes, const LineSource &source) const;
 
     void queue(const std::string &line, LineOutcome outcome);
     void clearQueue();
@@ -76,6 +83,7 @@ private:
     SimulatorOptions::Pacing m_pacing;
     std::uint32_t m_baud;
     double m_rate;
+    double m_speed;
     std::optional<std::uint64_t> m_count;
 
     std::string m_buffer;       ///< lines waiting to be written

@@ -18,13 +18,8 @@ public:
 
     explicit SignalSource(RecordKind kind);
 
-    /// Number of channels.
-    int channels() const { return static_cast<int>(m_channels.size()); }
-    /// The shape of `channel`.
-    Shape shape(int channel) const { return m_channels[channel].shape; }
-
     /// The values of all channels at sample `index`, noise included, in 0 .. full scale.
-    /// `values` must hold channels() entries.
+    /// `values` must hold an entry per channel of the kind.
     void sample(std::uint64_t index, Random &random, std::span<int> values) const;
 
 private:

@@ -1,8 +1,11 @@
 #include "SimulatorOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <limits>
+#include <getopt.h>
+#include <tuple>
+#include <vector>
 
 namespace adc {
 
@@ -11,171 +14,197 @@ namespace {
 constexpr std::uint64_t kMaxBaud = 10'000'000;
 constexpr double kMaxRate = 100'000'000.0;
 
-template <typename T> bool readInteger(std::string_view text, T &value)
+// Reads a whole `text` as a number without a sign.
+template <typename T> bool readPlain(std::string_view text, T &value)
 {
-    if (text.empty() || text.front() == '+' || text.front() == '-') {
-        return false;
-    }
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
-bool readNumber(std::string_view text, double &value)
-{
-    if (text.empty() || text.front() == '+' || text.front() == '-') {
-        return false;
-    }
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+    const char *end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && stop == end && !text.starts_with('-') &&
+           std::isfinite(static_cast<double>(value));
 }
 
 std::string badValue(std::string_view option, std::string_view value, std::string_view wanted)
 {
-    return "invalid value '" + std::string(value) + "' for " + std::string(option) + " (" +
+    return "invalid value '" + std::string(value) + "' for --" + std::string(option) + " (" +
            std::string(wanted) + ")";
+}
+
+// Each option's key is a letter that stands for it (only -h is also accepted on its own).
+constexpr option kOptions[] = {
+    {"mode", required_argument, nullptr, 'm'},
+    {"baud", required_argument, nullptr, 'b'},
+    {"rate", required_argument, nullptr, 'r'},
+    {"count", required_argument, nullptr, 'c'},
+    {"seed", required_argument, nullptr, 's'},
+    {"noise", required_argument, nullptr, 'n'},
+    {"device", required_argument, nullptr, 'd'},
+    {"link", required_argument, nullptr, 'l'},
+    {"line-ending", required_argument, nullptr, 'e'},
+    {"wait-reader", no_argument, nullptr, 'w'},
+    {"replay", required_argument, nullptr, 'R'},
+    {"speed", required_argument, nullptr, 'S'},
+    {"version", no_argument, nullptr, 'V'},
+    {"help", no_argument, nullptr, 'h'},
+    {nullptr, 0, nullptr, 0},
+};
+
+std::string_view nameOf(int key)
+{
+    const auto *o = std::ranges::find(kOptions, key, &option::val);
+    return o->name != nullptr ? o->name : "";
+}
+
+// Options that make no sense together, and why.
+constexpr std::tuple<char, char, std::string_view> kClashes[] = {
+    {'b', 'r', "--baud and --rate cannot be used together"},
+    {'w', 'd', "--wait-reader waits for the pseudo-terminal and cannot be used with --device"},
+    {'l', 'd', "--link names the pseudo-terminal and cannot be used with --device"},
+    {'R', 'm', "--replay sends the recording's records and cannot be used with --mode"},
+    {'R', 'n', "--replay sends the recording's records and cannot be used with --noise"},
+    {'R', 's', "--replay sends the recording's records and cannot be used with --seed"},
+    {'R', 'b', "--replay keeps the recording's pace and cannot be used with --baud"},
+};
+
+// Takes `value` for the option `key`; returns an error text, empty when the value is good.
+std::string take(SimulatorOptions &o, int key, std::string_view value)
+{
+    using O = SimulatorOptions;
+    const std::string_view name = nameOf(key);
+    std::uint64_t whole = 0;
+    switch (key) {
+    case 'm':
+        o.mode = value == "int" ? O::Mode::Int : value == "mcp" ? O::Mode::Mcp : O::Mode::Both;
+        return value == "int" || value == "mcp" || value == "both"
+                   ? ""
+                   : badValue(name, value, "int, mcp or both");
+    case 'e':
+        o.lineEnding = value == "lf" ? O::LineEnding::Lf : O::LineEnding::CrLf;
+        return value == "crlf" || value == "lf" ? "" : badValue(name, value, "crlf or lf");
+    case 'b':
+        if (!readPlain(value, whole) || whole == 0 || whole > kMaxBaud) {
+            return badValue(name, value, "a whole number from 1 to 10000000");
+        }
+        o.baud = static_cast<std::uint32_t>(whole);
+        return {};
+    case 'r':
+        o.pacing = value == "max" ? O::Pacing::Max : O::Pacing::Rate;
+        if (value != "max" && (!readPlain(value, o.rate) || o.rate <= 0 || o.rate > kMaxRate)) {
+            return badValue(name, value, "lines per second above 0, or max");
+        }
+        return {};
+    case 'c':
+        o.count = whole;
+        return readPlain(value, *o.count) ? "" : badValue(name, value, "a whole number of lines");
+    case 's':
+        o.seed = whole;
+        return readPlain(value, *o.seed)
+                   ? ""
+                   : badValue(name, value, "a whole number from 0 to 18446744073709551615");
+    case 'n':
+        return readPlain(value, o.noise) && o.noise <= 1.0
+                   ? ""
+                   : badValue(name, value, "a share from 0 to 1");
+    case 'S':
+        return readPlain(value, o.speed) && o.speed > 0 && o.speed <= kMaxRate
+                   ? ""
+                   : badValue(name, value, "a factor above 0, 2 for twice as fast");
+    case 'd':
+    case 'l':
+    case 'R':
+        (key == 'd' ? o.device : key == 'l' ? o.link : o.replay) = value;
+        return value.empty() ? badValue(name, value, "a path") : "";
+    case 'w':
+        o.waitReader = true;
+        return {};
+    case 'V':
+        o.version = true;
+        return {};
+    case 'h':
+        o.help = true;
+        return {};
+    }
+    return {};
+}
+
+// What getopt_long's answer `key` for the argument `word` says is wrong, if anything.
+std::string misuse(int key, const char *word, bool separateValue)
+{
+    if (key == ':') {
+        return "option --" + std::string(nameOf(optopt)) + " needs a value";
+    }
+    if (key == '?') {
+        if (optopt != 0 && std::string_view(word).starts_with("--")) {
+            return "option --" + std::string(nameOf(optopt)) + " takes no value";
+        }
+        const std::string_view given(word);
+        const bool ambiguous =
+            given.starts_with("--") &&
+            std::ranges::count_if(kOptions, [&](const option &o) {
+                return o.name != nullptr && std::string_view(o.name).starts_with(given.substr(2));
+            }) > 1;
+        return (ambiguous ? "ambiguous option '" : "unknown option '") +
+               (optopt != 0 ? std::string("-") + static_cast<char>(optopt) : std::string(word)) +
+               "'";
+    }
+    // A value that looks like an option is the next option, and this one lacks its value.
+    if (separateValue && optarg[0] == '-' && optarg[1] != '\0') {
+        return "option --" + std::string(nameOf(key)) + " needs a value";
+    }
+    return {};
+}
+
+// Options given together that cannot be, or pace options that do not fit.
+std::string clash(const SimulatorOptions &o, std::string_view given)
+{
+    const auto has = [given](char key) { return given.find(key) != std::string_view::npos; };
+    for (const auto &[first, second, why] : kClashes) {
+        if (has(first) && has(second)) {
+            return std::string(why);
+        }
+    }
+    if (has('R') && o.pacing == SimulatorOptions::Pacing::Rate) {
+        return "--replay keeps the recording's pace (see --speed); of --rate it takes only max";
+    }
+    if (has('S') && !has('R')) {
+        return "--speed scales the pace of --replay and needs it";
+    }
+    if (has('S') && o.pacing == SimulatorOptions::Pacing::Max) {
+        return "--speed and --rate max cannot be used together";
+    }
+    return {};
 }
 
 } // namespace
 
 SimulatorOptions::ParseResult SimulatorOptions::parse(std::span<const std::string_view> arguments)
 {
+    std::vector<std::string> words{"adc-board-sim"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (std::string &word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+
     ParseResult result;
-    SimulatorOptions &o = result.options;
-    bool baudGiven = false;
-    bool rateGiven = false;
-
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string_view name = arguments[i];
-        std::optional<std::string_view> inlineValue;
-        if (const auto eq = name.find('=');
-            name.starts_with("--") && eq != std::string_view::npos) {
-            inlineValue = name.substr(eq + 1);
-            name = name.substr(0, eq);
-        }
-        if (name == "--help" || name == "-h") {
-            if (inlineValue) {
-                result.error = "option --help takes no value";
-                return result;
-            }
-            o.help = true;
-            continue;
-        }
-        if (name == "--wait-reader") {
-            if (inlineValue) {
-                result.error = "option --wait-reader takes no value";
-                return result;
-            }
-            o.waitReader = true;
-            continue;
-        }
-        static constexpr std::string_view kValued[] = {"--mode",   "--baud", "--rate",
-                                                       "--count",  "--seed", "--noise",
-                                                       "--device", "--link", "--line-ending"};
-        bool known = false;
-        for (std::string_view v : kValued) {
-            known = known || name == v;
-        }
-        if (!known) {
-            result.error = "unknown option '" + std::string(arguments[i]) + "'";
-            return result;
-        }
-        std::string_view value;
-        if (inlineValue) {
-            value = *inlineValue;
-        } else if (i + 1 < arguments.size()) {
-            value = arguments[++i];
-        } else {
-            result.error = "option " + std::string(name) + " needs a value";
-            return result;
-        }
-
-        if (name == "--mode") {
-            if (value == "int") {
-                o.mode = Mode::Int;
-            } else if (value == "mcp") {
-                o.mode = Mode::Mcp;
-            } else if (value == "both") {
-                o.mode = Mode::Both;
-            } else {
-                result.error = badValue(name, value, "int, mcp or both");
-                return result;
-            }
-        } else if (name == "--line-ending") {
-            if (value == "crlf") {
-                o.lineEnding = LineEnding::CrLf;
-            } else if (value == "lf") {
-                o.lineEnding = LineEnding::Lf;
-            } else {
-                result.error = badValue(name, value, "crlf or lf");
-                return result;
-            }
-        } else if (name == "--baud") {
-            std::uint64_t baud = 0;
-            if (!readInteger(value, baud) || baud == 0 || baud > kMaxBaud) {
-                result.error = badValue(name, value, "a whole number from 1 to 10000000");
-                return result;
-            }
-            o.baud = static_cast<std::uint32_t>(baud);
-            baudGiven = true;
-        } else if (name == "--rate") {
-            if (value == "max") {
-                o.pacing = Pacing::Max;
-            } else if (double rate = 0; readNumber(value, rate) && rate > 0 && rate <= kMaxRate) {
-                o.pacing = Pacing::Rate;
-                o.rate = rate;
-            } else {
-                result.error = badValue(name, value, "lines per second above 0, or max");
-                return result;
-            }
-            rateGiven = true;
-        } else if (name == "--count") {
-            std::uint64_t count = 0;
-            if (!readInteger(value, count)) {
-                result.error = badValue(name, value, "a whole number of lines");
-                return result;
-            }
-            o.count = count;
-        } else if (name == "--seed") {
-            std::uint64_t seed = 0;
-            if (!readInteger(value, seed)) {
-                result.error =
-                    badValue(name, value, "a whole number from 0 to 18446744073709551615");
-                return result;
-            }
-            o.seed = seed;
-        } else if (name == "--noise") {
-            double noise = 0;
-            if (!readNumber(value, noise) || noise > 1.0) {
-                result.error = badValue(name, value, "a share from 0 to 1");
-                return result;
-            }
-            o.noise = noise;
-        } else if (name == "--device") {
-            if (value.empty()) {
-                result.error = badValue(name, value, "a path");
-                return result;
-            }
-            o.device = value;
-        } else if (name == "--link") {
-            if (value.empty()) {
-                result.error = badValue(name, value, "a path");
-                return result;
-            }
-            o.link = value;
+    std::string given; // the keys of the options given
+    optind = 0;        // start afresh
+    opterr = 0;        // the messages are ours
+    for (int key; result.error.empty() &&
+                  (key = getopt_long(argc, argv.data(), ":h", kOptions, nullptr)) != -1;) {
+        const bool separateValue = optarg != nullptr && optarg == argv[optind - 1];
+        result.error = misuse(key, argv[optind - 1], separateValue);
+        if (result.error.empty()) {
+            result.error = take(result.options, key, optarg != nullptr ? optarg : "");
+            given += static_cast<char>(key);
         }
     }
-    if (baudGiven && rateGiven) {
-        result.error = "--baud and --rate cannot be used together";
-        return result;
+    if (result.error.empty() && optind < argc) {
+        result.error = "unexpected argument '" + std::string(argv[optind]) + "'";
     }
-    if (!o.device.empty() && o.waitReader) {
-        result.error =
-            "--wait-reader waits for the pseudo-terminal and cannot be used with --device";
-        return result;
-    }
-    if (!o.device.empty() && !o.link.empty()) {
-        result.error = "--link names the pseudo-terminal and cannot be used with --device";
-        return result;
+    if (result.error.empty()) {
+        result.error = clash(result.options, given);
     }
     return result;
 }
@@ -206,13 +235,20 @@ Options:
   --device PATH         write to this device or file instead of a pseudo-terminal
   --wait-reader         send nothing until a reader opens the pseudo-terminal (and has had
                         a moment to set it up), so that it gets every record
+  --replay FILE.csv     send the records of a recording made by AD Converter instead, in
+                        its mode, with its spacing (or as fast as taken with --rate max);
+                        runs one after the other without the pause between them;
+                        not with --mode, --noise, --seed or --baud
+  --speed X             replay X times as fast as recorded (default 1)
+  --version             show the version
   -h, --help            show this text
 
-When paced, lines that find the reader's buffer full are dropped, as on a real line.
-On exit, one line on standard error tells how many lines were sent whole and how
-many records a reader in each mode accepts:
+When paced, lines that find the reader's buffer full are not sent, as a real line would
+lose them. On exit, one line on standard error tells how many lines were sent whole and
+how many records a reader in each mode accepts:
   adc-board-sim: sent N records, accepted: int=A mcp=B
-Exit status: 0 when done or stopped by a signal, 1 on an error, 2 on a bad command line.
+Exit status: 0 when done or stopped by a signal, 1 on an error (a recording that cannot
+be read included), 2 on a bad command line.
 )";
 }
 

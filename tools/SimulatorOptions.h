@@ -32,7 +32,10 @@ struct SimulatorOptions {
     std::string device;                 ///< write here instead of a pseudo-terminal
     std::string link;                   ///< symbolic link to the pseudo-terminal, if any
     bool waitReader = false;            ///< send nothing until a reader opens the line
+    std::string replay;                 ///< a recording (CSV) to send instead of made-up records
+    double speed = 1.0;                 ///< how many times faster than recorded a replay goes
     bool help = false;
+    bool version = false;
 
     /// The line end's characters.
     std::string_view lineEnd() const { return lineEnding == LineEnding::CrLf ? "\r\n" : "\n"; }
@@ -41,7 +44,8 @@ struct SimulatorOptions {
     struct ParseResult;
 
     /// Reads the arguments after the program name. Options take their value as the next
-    /// argument or after "=" ("--baud 9600", "--baud=9600").
+    /// argument or after "=" ("--baud 9600", "--baud=9600"); a next argument that starts with
+    /// "-" is taken for a missing value, not as the value.
     static ParseResult parse(std::span<const std::string_view> arguments);
 
     /// The text --help prints.

@@ -3,12 +3,16 @@
 
 #include "BoardPort.h"
 #include "BoardSimulator.h"
+#include "CsvReplay.h"
 #include "LineSender.h"
 #include "SimulatorOptions.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <string_view>
@@ -42,7 +46,9 @@ void report(const adc::SendTally &tally)
                        " records, accepted: int=" + std::to_string(tally.acceptedInt) +
                        " mcp=" + std::to_string(tally.acceptedMcp);
     if (tally.dropped() > 0) {
-        line += ", dropped " + std::to_string(tally.dropped()) + " for want of room";
+        line += "; " + std::to_string(tally.dropped()) +
+                " lines not sent while the reader's buffer was full, as a real line would "
+                "lose them";
     }
     std::fprintf(stderr, "%s\n", line.c_str());
 }
@@ -52,6 +58,59 @@ int fail(adc::BoardPort &port, const std::string &message)
     std::fprintf(stderr, "adc-board-sim: %s\n", message.c_str());
     port.close();
     return 1;
+}
+
+// The recording to replay, read to its end once so that a bad one is refused before the line
+// opens; the error text, empty when it can be replayed.
+std::string checkRecording(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return "cannot open " + path + ": " + std::strerror(errno);
+    }
+    adc::CsvReplay replay(in, "\n");
+    for (std::string line; replay.hasLine(); line.clear()) {
+        replay.appendLine(line);
+    }
+    return replay.error().empty() ? "" : "cannot replay " + path + ": " + replay.error();
+}
+
+// Opens the line, makes the link and tells where the line is, in that order, so that nothing
+// is printed for a line that cannot be used.
+std::string openLine(adc::BoardPort &port, const adc::SimulatorOptions &options)
+{
+    std::string error = options.device.empty() ? port.openPseudoTerminal(options.baud)
+                                               : port.openDevice(options.device, options.baud);
+    if (error.empty() && !options.link.empty()) {
+        error = port.makeLink(options.link);
+    }
+    if (error.empty()) {
+        // The first line tells the reader where to connect; it must go out at once.
+        std::printf("%s\n", port.readerPath().c_str());
+        std::fflush(stdout);
+    }
+    return error;
+}
+
+// Sends the lines of the simulated board or the recording until done or stopped.
+int send(adc::BoardPort &port, const adc::SimulatorOptions &options)
+{
+    adc::LineSender sender(port.writeFd(), options);
+    sender.setReaderFd(port.readerFd());
+    std::string error;
+    if (options.replay.empty()) {
+        adc::BoardSimulator board(options);
+        error = sender.run(board, g_stop);
+    } else {
+        std::ifstream recording(options.replay, std::ios::binary);
+        adc::CsvReplay replay(recording, options.lineEnd());
+        error = sender.run(replay, g_stop);
+        if (error.empty() && !replay.error().empty()) {
+            error = "cannot replay " + options.replay + ": " + replay.error();
+        }
+    }
+    report(sender.tally());
+    return error.empty() ? 0 : fail(port, error);
 }
 
 } // namespace
@@ -66,8 +125,10 @@ int main(int argc, char **argv)
                      error.c_str());
         return 2;
     }
-    if (options.help) {
-        std::fputs(adc::SimulatorOptions::usage().c_str(), stdout);
+    if (options.help || options.version) {
+        std::fputs(options.help ? adc::SimulatorOptions::usage().c_str()
+                                : "adc-board-sim " ADC_VERSION "\n",
+                   stdout);
         return 0;
     }
     if (!options.seed) {
@@ -77,35 +138,21 @@ int main(int argc, char **argv)
     installSignalHandlers();
 
     adc::BoardPort port;
-    error = options.device.empty() ? port.openPseudoTerminal(options.baud)
-                                   : port.openDevice(options.device, options.baud);
+    if (!options.replay.empty()) {
+        error = checkRecording(options.replay);
+    }
+    if (error.empty()) {
+        error = openLine(port, options);
+    }
     if (!error.empty()) {
         return fail(port, error);
     }
-    // The first line tells the reader where to connect; it must go out at once.
-    std::printf("%s\n", port.readerPath().c_str());
-    std::fflush(stdout);
-    if (!options.link.empty()) {
-        error = port.makeLink(options.link);
-        if (!error.empty()) {
-            return fail(port, error);
-        }
-    }
-
     if (options.waitReader && !port.waitForReader(g_stop, 200)) {
         report(adc::SendTally{});
         port.close();
         return g_stop ? 0 : fail(port, "cannot watch " + port.readerPath() + " for a reader");
     }
-
-    adc::BoardSimulator board(options);
-    adc::LineSender sender(port.writeFd(), options);
-    sender.setReaderFd(port.readerFd());
-    error = sender.run(board, g_stop);
-    report(sender.tally());
-    if (!error.empty()) {
-        return fail(port, error);
-    }
+    const int status = send(port, options);
     port.close();
-    return 0;
+    return status;
 }

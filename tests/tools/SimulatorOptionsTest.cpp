@@ -97,4 +97,35 @@ TEST(SimulatorOptions, RefusesUnknownOptionsAndBadValues)
     EXPECT_NE(parse({"--noise", "7"}).error.find("--noise"), std::string::npos);
 }
 
+TEST(SimulatorOptions, AnOptionWithoutItsValueIsNamedAndAStrayWordIsNoOption)
+{
+    EXPECT_EQ(parse({"--rate", "--count", "5"}).error, "option --rate needs a value");
+    EXPECT_EQ(parse({"--link", "-h"}).error, "option --link needs a value");
+    EXPECT_EQ(parse({"--count", "5", "extra"}).error, "unexpected argument 'extra'");
+    EXPECT_EQ(parse({"--frobnicate"}).error, "unknown option '--frobnicate'");
+    EXPECT_TRUE(parse({"--version"}).options.version);
+}
+
+TEST(SimulatorOptions, AReplayTakesItsPaceFromTheRecordingAndNoMadeUpRecords)
+{
+    const auto [o, error] = parse({"--replay", "run.csv", "--speed", "2.5", "--count", "9"});
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(o.replay, "run.csv");
+    EXPECT_EQ(o.speed, 2.5);
+    EXPECT_EQ(parse({"--replay", "run.csv"}).options.speed, 1.0);
+    EXPECT_EQ(parse({"--replay=run.csv", "--rate", "max", "--link", "/tmp/b"}).error, "");
+    for (const auto &arguments : std::vector<std::vector<std::string_view>>{
+             {"--replay", "r.csv", "--mode", "int"},
+             {"--replay", "r.csv", "--noise", "0.1"},
+             {"--replay", "r.csv", "--seed", "1"},
+             {"--replay", "r.csv", "--baud", "9600"},
+             {"--replay", "r.csv", "--rate", "100"},
+             {"--replay", "r.csv", "--rate", "max", "--speed", "2"},
+             {"--replay", "r.csv", "--speed", "0"},
+             {"--replay", ""},
+             {"--speed", "2"}}) {
+        EXPECT_NE(parse(arguments).error, "") << arguments.back();
+    }
+}
+
 } // namespace

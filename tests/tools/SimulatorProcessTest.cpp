@@ -214,6 +214,7 @@ TEST(SimulatorProcess, LeavesAnythingButALinkAloneAndFails)
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.error.find("not a symbolic link"), std::string::npos) << result.error;
     EXPECT_EQ(readFile(file), "keep me");
+    EXPECT_EQ(result.output, "") << "no path may be given for a line that was not set up";
 }
 
 TEST(SimulatorProcess, OptionErrorsGiveStatus2AndAMessage)
@@ -233,6 +234,9 @@ TEST(SimulatorProcess, OptionErrorsGiveStatus2AndAMessage)
     const auto help = test::runSimulator({"--help"}, 5s);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("Usage: adc-board-sim"), std::string::npos);
+    const auto version = test::runSimulator({"--version"}, 5s);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "adc-board-sim " ADC_VERSION "\n");
 }
 
 TEST(SimulatorProcess, WritesToAFileTheLibrarysBytesAndReportsWhatReadersAccept)
@@ -260,6 +264,39 @@ TEST(SimulatorProcess, WritesToAFileTheLibrarysBytesAndReportsWhatReadersAccept)
         EXPECT_EQ(mcpReader.accepted(), r.acceptedMcp) << name;
         EXPECT_GT(r.acceptedInt + r.acceptedMcp, 3000) << name;
     }
+}
+
+TEST(SimulatorProcess, ReplaysARecordingAtItsPaceTimesTheSpeedAndRefusesABadOne)
+{
+    TempDir dir;
+    const fs::path csv = dir.path() / "run.csv";
+    const fs::path out = dir.path() / "replayed.txt";
+    std::string recording = "time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7\n";
+    std::string expected;
+    for (int i = 0; i <= 5; ++i) {
+        recording += "2026-12-07T08:15:02.123Z," + std::to_string(0.2 * i) + ",1,MCP3201," +
+                     std::to_string(i + 1) + "," + std::to_string(i) + ",inf,,,,,,\n";
+        expected += "MCP 0:" + std::to_string(i) + " 1:1E999\n";
+    }
+    std::ofstream(csv) << recording;
+    const auto start = Clock::now();
+    const auto result = test::runSimulator({"--replay", csv.string(), "--speed", "2", "--device",
+                                            out.string(), "--line-ending", "lf"});
+    const auto elapsed = Clock::now() - start;
+    ASSERT_EQ(result.status, 0) << result.error;
+    EXPECT_EQ(readFile(out), expected);
+    const Report r = readReport(result.error);
+    EXPECT_EQ(r.sent, 6);
+    EXPECT_EQ(r.acceptedMcp, 6);
+    // One second of recording at twice the speed.
+    EXPECT_GE(elapsed, 450ms);
+    EXPECT_LT(elapsed, 3s);
+
+    std::ofstream(csv, std::ios::app) << "2026-12-07T08:15:03.000Z,1.2,1,INT,7,1,2,3,4,5,6,7,8\n";
+    const auto bad = test::runSimulator({"--replay", csv.string(), "--device", out.string()});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.output, "");
+    EXPECT_NE(bad.error.find(csv.string() + ": line 8: mode INT"), std::string::npos) << bad.error;
 }
 
 TEST(SimulatorProcess, AtFullSpeedAReaderOnThePseudoTerminalGetsEveryLine)
@@ -330,9 +367,18 @@ double measuredRate(const std::vector<std::pair<Clock::time_point, std::size_t>>
     return static_cast<double>(units) / std::chrono::duration<double>(t1 - t0).count();
 }
 
-TEST(SimulatorProcess, PacesLikeA9600BaudLine)
+struct PaceCase {
+    std::vector<std::string> arguments;
+    double rate;     ///< what a reader should see per second
+    bool countLines; ///< lines per second, or characters per second
+};
+
+class SimulatorPacing : public ::testing::TestWithParam<PaceCase> {};
+
+TEST_P(SimulatorPacing, KeepsThePaceItWasGiven)
 {
-    SimProcess sim({"--baud", "9600", "--mode", "both"});
+    const PaceCase &pace = GetParam();
+    SimProcess sim(pace.arguments);
     const auto path = sim.readLine(5s);
     ASSERT_TRUE(path.has_value());
     PortReader reader(*path);
@@ -341,32 +387,19 @@ TEST(SimulatorProcess, PacesLikeA9600BaudLine)
     reader.readFor(150ms);
     std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
     const std::string got = reader.readFor(1200ms, &arrivals);
-    std::size_t characters = 0;
-    const double rate = measuredRate(arrivals, characters, got, false);
-    // 9600 baud at 10 bits per character: 960 characters per second.
-    EXPECT_GT(rate, 960 * 0.75) << characters << " characters";
-    EXPECT_LT(rate, 960 * 1.25) << characters << " characters";
+    std::size_t units = 0;
+    const double rate = measuredRate(arrivals, units, got, pace.countLines);
+    EXPECT_GT(rate, pace.rate * 0.75) << units << (pace.countLines ? " lines" : " characters");
+    EXPECT_LT(rate, pace.rate * 1.25) << units << (pace.countLines ? " lines" : " characters");
     sim.signal(SIGTERM);
     EXPECT_EQ(sim.wait(3s), 0);
 }
 
-TEST(SimulatorProcess, PacesAGivenRateOfLines)
-{
-    SimProcess sim({"--rate", "200", "--mode", "int"});
-    const auto path = sim.readLine(5s);
-    ASSERT_TRUE(path.has_value());
-    PortReader reader(*path);
-    ASSERT_TRUE(reader.isOpen());
-    reader.readFor(150ms);
-    std::vector<std::pair<Clock::time_point, std::size_t>> arrivals;
-    const std::string got = reader.readFor(1000ms, &arrivals);
-    std::size_t lines = 0;
-    const double rate = measuredRate(arrivals, lines, got, true);
-    EXPECT_GT(rate, 200 * 0.75) << lines << " lines";
-    EXPECT_LT(rate, 200 * 1.25) << lines << " lines";
-    sim.signal(SIGTERM);
-    EXPECT_EQ(sim.wait(3s), 0);
-}
+// 9600 baud at 10 bits per character: 960 characters per second.
+INSTANTIATE_TEST_SUITE_P(
+    BaudAndRate, SimulatorPacing,
+    ::testing::Values(PaceCase{{"--baud", "9600", "--mode", "both"}, 960, false},
+                      PaceCase{{"--rate", "200", "--mode", "int"}, 200, true}));
 
 TEST(SimulatorProcess, KeepsSendingWhenTheReaderGoesAwayAndComesBackAndDropsWholeLinesOnly)
 {
@@ -391,7 +424,10 @@ TEST(SimulatorProcess, KeepsSendingWhenTheReaderGoesAwayAndComesBackAndDropsWhol
     }
     EXPECT_EQ(sim.wait(5s), 0);
     const std::string error = sim.errorText();
-    EXPECT_NE(error.find("dropped"), std::string::npos) << error;
+    EXPECT_NE(error.find("lines not sent while the reader's buffer was full, as a real line would "
+                         "lose them"),
+              std::string::npos)
+        << error;
     const Report r = readReport(error);
     EXPECT_GT(r.sent, 1000) << error;
     EXPECT_LT(r.sent, 10000) << error;
