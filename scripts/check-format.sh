@@ -4,7 +4,8 @@
 # `clang-format -i FILE` lays one out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-format=${CLANG_FORMAT:-clang-format}
+# Version 14 where several are installed; Debian 12's plain clang-format is 14.
+format=${CLANG_FORMAT:-$(command -v clang-format-14 || echo clang-format)}
 if ! command -v "$format" >/dev/null; then
   echo "check-format: $format not found (Debian package clang-format)" >&2
   exit 2
