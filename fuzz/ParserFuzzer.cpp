@@ -1,5 +1,5 @@
 // Parses arbitrary records and checks the value texts and ordinates against a plain walk of
-// the fields and the mode's scale.
+// the fields, a plain reading of the number rule and the mode's scale.
 
 #include "RecordParser.h"
 #include "ReferenceModel.h"
@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (texts[k] != (*expected)[k]) {
             std::abort();
         }
-        const double v = adc::RecordParser::valueOf(texts[k]);
-        if (!(v >= 0.0) || ordinates[k] != adc::ordinateOf(mode, v)) {
+        const double v = adc::fuzz::referenceValue((*expected)[k]);
+        if (!(v >= 0.0) || ordinates[k] != adc::fuzz::referenceOrdinate(mode, v)) {
             std::abort();
         }
     }

@@ -6,6 +6,10 @@
 #include "ModeTable.h"
 #include "RecordFramer.h"
 
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,6 +77,63 @@ inline std::optional<std::vector<std::string>> referenceFields(const ModeInfo &m
         texts.push_back(text);
     }
     return texts;
+}
+
+/// The number a value text stands for. Blanks, tabs and line feeds are left out wherever they
+/// stand; what remains is read as digits, optionally "." and digits, optionally an exponent
+/// letter ("E" or "D", either case), a sign and digits. An exponent letter without digits, or
+/// any other character, ends the number. The standard library converts what was read; a
+/// number too large for a double is +infinity, and no number at all is 0.
+inline double referenceValue(std::string_view text)
+{
+    std::string kept;
+    for (char c : text) {
+        if (c != ' ' && c != '\t' && c != '\n') {
+            kept.push_back(c);
+        }
+    }
+    const auto digitsFrom = [&kept](std::size_t i) {
+        while (i < kept.size() && kept[i] >= '0' && kept[i] <= '9') {
+            ++i;
+        }
+        return i;
+    };
+    std::size_t end = digitsFrom(0);
+    if (end < kept.size() && kept[end] == '.') {
+        end = digitsFrom(end + 1);
+    }
+    std::string number = kept.substr(0, end);
+    if (end < kept.size() && std::string_view("EeDd").find(kept[end]) != std::string_view::npos) {
+        std::size_t digits = end + 1;
+        if (digits < kept.size() && (kept[digits] == '+' || kept[digits] == '-')) {
+            ++digits;
+        }
+        const std::size_t exponentEnd = digitsFrom(digits);
+        if (exponentEnd > digits) {
+            number += "e" + kept.substr(end + 1, exponentEnd - end - 1);
+        }
+    }
+    // strtod gives HUGE_VAL, which is +infinity, for a number too large, and 0 for no number.
+    return std::strtod(number.c_str(), nullptr);
+}
+
+/// The ordinate of value `v` on the mode's scale: 3 twips a unit from 2047 and 2000 down for
+/// INT, 4095 minus the value for the MCP3201; rounded half to even and held at the limits of a
+/// 32-bit integer.
+inline std::int32_t referenceOrdinate(Mode mode, double v)
+{
+    const double y = mode == Mode::Int ? (2047.0 - v * 3.0) + 2000.0 : 4095.0 - v;
+    if (std::isnan(y)) {
+        return 0;
+    }
+    const double rounded = std::nearbyint(y);
+    if (rounded <= std::numeric_limits<std::int32_t>::min()) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    if (rounded >= std::numeric_limits<std::int32_t>::max()) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    return static_cast<std::int32_t>(rounded);
 }
 
 } // namespace adc::fuzz

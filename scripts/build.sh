@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
-# Configures and builds the program, the simulator and the tests into build/ (or $BUILD_DIR).
+# Configures and builds into build/ (or $BUILD_DIR): everything, or only the targets named in
+# $BUILD_TARGETS (separated by blanks). ADC_WARNINGS_AS_ERRORS=ON makes warnings errors, as CI
+# does. Arguments go to the configure step.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DADC_WARNINGS_AS_ERRORS="${ADC_WARNINGS_AS_ERRORS:-OFF}" "$@" >/dev/null
+targets=()
+if [ -n "${BUILD_TARGETS:-}" ]; then
+  read -r -a names <<<"$BUILD_TARGETS"
+  targets=(--target "${names[@]}")
+fi
+cmake --build "$build" -j"$(nproc)" "${targets[@]}"

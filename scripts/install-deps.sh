@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   xvfb xauth fonts-liberation python3
   dpkg-dev file librsvg2-bin help2man man-db desktop-file-utils lintian procps
 )
@@ -22,7 +22,15 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "These Debian packages are missing: ${missing[*]}" >&2
+    echo "Install them as root (this user cannot: no sudo), then run this again:" >&2
+    echo "  su -c 'apt-get install ${missing[*]}'" >&2
+    exit 1
+  fi
+  sudo="sudo"
+fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q

@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
-# One command from a fresh machine to the running program: installs what is missing, builds,
-# and starts adconverter. Without options it starts the demo (a simulated board on port 1);
-# any options are handed to adconverter, e.g. scripts/run.sh --port /dev/ttyUSB0
+# One command from a fresh machine to the running program: installs what is missing, builds
+# the program and the board simulator (nothing else; scripts/test.sh builds the tests), and
+# starts adconverter. Without options it starts the demo (a simulated board on port 1); any
+# options are handed to adconverter, e.g. scripts/run.sh --port /dev/ttyUSB0
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$here/build}
 "$here/scripts/install-deps.sh"
-"$here/scripts/build.sh"
+echo "Building adconverter and adc-board-sim in $build ..."
+log=$(mktemp)
+if ! BUILD_TARGETS="adconverter adc-board-sim" "$here/scripts/build.sh" >"$log" 2>&1; then
+  cat "$log" >&2
+  rm -f "$log"
+  echo "The build failed (its output is above)." >&2
+  exit 1
+fi
+rm -f "$log"
 args=("$@")
 if [ ${#args[@]} -eq 0 ]; then
   args=(--demo)
 fi
-program="${BUILD_DIR:-$here/build}/bin/adconverter"
+program="$build/bin/adconverter"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: starting adconverter on a virtual X display (xvfb-run)." >&2
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$program" "${args[@]}"

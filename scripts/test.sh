@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One command from a fresh machine to a full test run: installs what is missing, builds
-# everything and runs every test through ctest.
+# everything (the program, the simulator, the tests and the benchmarks) and runs every test
+# through ctest.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/install-deps.sh"

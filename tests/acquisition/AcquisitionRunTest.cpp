@@ -1,4 +1,5 @@
 #include "AcquisitionRun.h"
+#include "BoardLines.h"
 #include "FakeSerialControl.h"
 #include "RecordingDisplay.h"
 
@@ -9,18 +10,11 @@
 
 using namespace adc;
 using adc::test::FakeSerialControl;
+using adc::test::kCrLf;
+using adc::test::picRecord;
 using adc::test::RecordingDisplay;
 
 namespace {
-
-std::string picRecord(int first, int others = 0)
-{
-    std::string r = "PIC 0:" + std::to_string(first);
-    for (int k = 1; k < 8; ++k) {
-        r += " " + std::to_string(k) + ":" + std::to_string(others);
-    }
-    return r + "\r\n";
-}
 
 struct Bench {
     FakeSerialControl port;
@@ -91,7 +85,9 @@ TEST(AcquisitionRun, TheThirdRecordDrawsFromTheSecondsOrdinates)
 {
     Bench b(Mode::Int);
     ASSERT_TRUE(b.run.start());
-    b.arrive(picRecord(500) + picRecord(0) + picRecord(1023));
+    b.arrive(picRecord({500, 0, 0, 0, 0, 0, 0, 0}, kCrLf) +
+             picRecord({0, 0, 0, 0, 0, 0, 0, 0}, kCrLf) +
+             picRecord({1023, 0, 0, 0, 0, 0, 0, 0}, kCrLf));
     ASSERT_EQ(b.display.segments.size(), 24u);
     const Segment third{50, 4047, 75, 978, 12632256};
     EXPECT_EQ(b.display.segments[16], third);
@@ -114,7 +110,7 @@ TEST(AcquisitionRun, WrongTagsAndMalformedRecordsChangeNothing)
     EXPECT_TRUE(b.display.log.empty());
     EXPECT_EQ(b.run.count(), 0);
     EXPECT_EQ(b.run.droppedRecords(), 1);
-    b.arrive(picRecord(7));
+    b.arrive(picRecord({7, 0, 0, 0, 0, 0, 0, 0}, kCrLf));
     EXPECT_EQ(b.display.count, "1");
     EXPECT_EQ(b.display.segments.front().x1, 0); // the first accepted record starts the chart
 }
@@ -159,13 +155,13 @@ TEST(AcquisitionRun, AFailureClosesThePortAndStopsTheRun)
 {
     Bench b(Mode::Int);
     ASSERT_TRUE(b.run.start());
-    b.arrive(picRecord(1));
+    b.arrive(picRecord({1, 0, 0, 0, 0, 0, 0, 0}, kCrLf));
     b.run.fail("The connection to /dev/ttyUSB0 was lost.");
     EXPECT_FALSE(b.run.running());
     EXPECT_FALSE(b.port.open);
     EXPECT_EQ(b.display.log.back(), "ended The connection to /dev/ttyUSB0 was lost.");
     // Nothing more is worked on after the end.
-    b.port.waiting = picRecord(2);
+    b.port.waiting = picRecord({2, 0, 0, 0, 0, 0, 0, 0}, kCrLf);
     EXPECT_FALSE(b.run.service());
     EXPECT_EQ(b.run.count(), 1);
 }

@@ -1,6 +1,5 @@
 #include "FaultTest.h"
 
-#include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -26,31 +25,6 @@ constexpr bool kMemoryMeasurable = true;
 #endif
 
 } // namespace
-
-std::string picRecord(const std::array<std::string, kMaxChannels> &fields, std::string_view ending)
-{
-    std::string line = "PIC";
-    for (int k = 0; k < kMaxChannels; ++k) {
-        line += " " + std::to_string(k) + ":" + fields[static_cast<std::size_t>(k)];
-    }
-    line += ending;
-    return line;
-}
-
-std::string picRecord(const std::array<int, kMaxChannels> &values)
-{
-    std::array<std::string, kMaxChannels> fields;
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-        fields[k] = std::to_string(values[k]);
-    }
-    return picRecord(fields);
-}
-
-QColor colourOf(Mode mode, int channel)
-{
-    const Colour c = channelColour(mode, channel);
-    return QColor(int(c & 0xff), int((c >> 8) & 0xff), int((c >> 16) & 0xff));
-}
 
 int openDescriptors()
 {
@@ -81,11 +55,7 @@ void FaultTest::SetUp()
 
 void FaultTest::TearDown()
 {
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *box = qobject_cast<QMessageBox *>(w); box != nullptr && box->isVisible()) {
-            box->close();
-        }
-    }
+    closeMessageBoxes();
     probe.reset();
     window.reset();
     m_line.reset();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardLines.h"
 #include "LineFeeder.h"
 #include "LivenessProbe.h"
 #include "MainWindow.h"
@@ -23,17 +24,6 @@
 class QPushButton;
 
 namespace adc::test {
-
-/// One INT-mode line with the given field texts: "PIC 0:f0 1:f1 ... 7:f7" and `ending`.
-std::string picRecord(const std::array<std::string, kMaxChannels> &fields,
-                      std::string_view ending = "\n");
-/// One INT-mode line with the given values.
-std::string picRecord(const std::array<int, kMaxChannels> &values);
-
-/// Message boxes of the application on screen now.
-
-/// The trace colour of `channel` in `mode`, as the chart shows it.
-QColor colourOf(Mode mode, int channel);
 
 /// File descriptors this process holds open now.
 int openDescriptors();

@@ -12,12 +12,6 @@ using Piece = LineFeeder::Piece;
 
 constexpr std::size_t kMiB = 1024 * 1024;
 
-/// The pixel row of INT value v in the chart: ordinate (2047 - 3v) + 2000 twips.
-int intRow(int v)
-{
-    return ((2047 - 3 * v) + 2000) / StripChart::kTwipsPerPixel;
-}
-
 /// Records whose channel k carries first + k.
 std::vector<Piece> records(int first, int count)
 {
@@ -120,7 +114,7 @@ TEST_F(LineNoiseFault, HighBytesShowAsLatin1AndKeepTheCountExact)
         }
         shown[static_cast<std::size_t>(k)] = text;
     }
-    std::vector<Piece> pieces{{junk, 200}, {picRecord(fields)}, {junk, 200}};
+    std::vector<Piece> pieces{{junk, 200}, {picRecordOfFields(fields)}, {junk, 200}};
     probe->rebase();
     ASSERT_TRUE(feed(std::move(pieces), 1));
     for (int k = 0; k < kMaxChannels; ++k) {
@@ -187,7 +181,7 @@ TEST_F(LineNoiseFault, ARecordPastTheLengthLimitIsDroppedWholeAndOneBelowItIsTak
     const auto lineOf = [](std::size_t length, int value) {
         std::array<std::string, kMaxChannels> fields;
         fields.fill(std::to_string(value));
-        std::string text = picRecord(fields, " ");
+        std::string text = picRecordOfFields(fields, " ");
         text.resize(length, 'x');
         return text + "\n";
     };

@@ -10,19 +10,6 @@ namespace {
 
 using Piece = LineFeeder::Piece;
 
-/// Pixels of `image` inside `area` that are not white.
-int inkIn(const QImage &image, QRect area)
-{
-    area = area.intersected(image.rect());
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            count += image.pixelColor(x, y) != QColor(Qt::white) ? 1 : 0;
-        }
-    }
-    return count;
-}
-
 /// Values no board sends and counts no run reached before, in the INT mode.
 class ValueFault : public IntRunFaultTest {};
 
@@ -49,7 +36,7 @@ TEST_F(ValueFault, HugeValuesAreShownAsSentAndTheirTracesAreCutAtTheChartEdge)
     constexpr int kRowZero = 4047 / 15;
     const std::array<int, kMaxChannels> level{500, 500, 500, 500, 500, 500, 500, 500};
     probe->rebase();
-    ASSERT_TRUE(feed({{picRecord(level)}, {picRecord(huge)}}, 2));
+    ASSERT_TRUE(feed({{picRecord(level)}, {picRecordOfFields(huge)}}, 2));
     for (int k = 0; k < kMaxChannels; ++k) {
         SCOPED_TRACE(k);
         EXPECT_EQ(window->Text[k]->text(),
@@ -60,7 +47,7 @@ TEST_F(ValueFault, HugeValuesAreShownAsSentAndTheirTracesAreCutAtTheChartEdge)
     // lie far above the chart: their traces climb from row 169 and are cut at the top edge.
     const QImage &chart = window->Picture1->image();
     for (int y = 0; y < kRow500; ++y) {
-        ASSERT_GT(inkIn(chart, QRect(1, y, 3, 1)), 0) << "no trace on row " << y;
+        ASSERT_GT(inkPixels(chart, QRect(1, y, 3, 1)), 0) << "no trace on row " << y;
     }
     // Channel 7 is drawn last, so its climb lies on top up to the edge.
     bool topInChannel7 = false;
@@ -72,16 +59,16 @@ TEST_F(ValueFault, HugeValuesAreShownAsSentAndTheirTracesAreCutAtTheChartEdge)
     EXPECT_EQ(chart.pixelColor(3, kRowZero), colourOf(Mode::Int, 4));
     EXPECT_EQ(chart.pixelColor(2, kRow500), colourOf(Mode::Int, 6));
     // Nothing is drawn right of the segments.
-    EXPECT_EQ(inkIn(chart, QRect(4, 0, chart.width() - 4, chart.height())), 0);
+    EXPECT_EQ(inkPixels(chart, QRect(4, 0, chart.width() - 4, chart.height())), 0);
 
     // Back from the far values to 500, from x 50 to 75 twips (pixels 3 to 5): the traces come
     // down from the edge again, near the end where they are visible.
     ASSERT_TRUE(feed({{picRecord(level)}}, 3));
     EXPECT_EQ(window->Text[3]->text(), QStringLiteral("0500"));
     for (int y = 0; y < kRow500; ++y) {
-        ASSERT_GT(inkIn(chart, QRect(4, y, 2, 1)), 0) << "no trace on row " << y;
+        ASSERT_GT(inkPixels(chart, QRect(4, y, 2, 1)), 0) << "no trace on row " << y;
     }
-    EXPECT_EQ(inkIn(chart, QRect(6, 0, chart.width() - 6, chart.height())), 0);
+    EXPECT_EQ(inkPixels(chart, QRect(6, 0, chart.width() - 6, chart.height())), 0);
     EXPECT_EQ(window->run()->plotPosition(), 3 * AcquisitionRun::kSegmentStep);
     expectHealthy(4 * 1024);
 }

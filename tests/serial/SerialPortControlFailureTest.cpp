@@ -1,3 +1,4 @@
+#include "BoardLines.h"
 #include "PseudoTerminal.h"
 #include "SerialPortControl.h"
 #include "WithoutFileOverride.h"
@@ -18,12 +19,8 @@
 namespace adc {
 namespace {
 
+using test::contains;
 using test::PseudoTerminal;
-
-bool contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 /// A port on a fresh pseudo-terminal, opened as a run opens it.
 class SerialPortControlFailure : public ::testing::Test {

@@ -1,3 +1,4 @@
+#include "BoardLines.h"
 #include "PseudoTerminal.h"
 #include "SerialPortControl.h"
 
@@ -10,16 +11,12 @@
 namespace adc {
 namespace {
 
+using test::contains;
 using test::PseudoTerminal;
 
 QString qPath(const PseudoTerminal &pty)
 {
     return QString::fromStdString(pty.slavePath());
-}
-
-bool contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
 }
 
 TEST(SerialPortControlSettings, PortNumbersSelectDevices)

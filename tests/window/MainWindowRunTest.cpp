@@ -1,3 +1,4 @@
+#include "BoardLines.h"
 #include "MainWindow.h"
 #include "PseudoTerminal.h"
 #include "WindowTestHelpers.h"
@@ -17,29 +18,16 @@ namespace adc {
 namespace {
 
 using test::closeMessageBoxes;
+using test::colourOf;
 using test::inkPixels;
+using test::intRow;
+using test::kCrLf;
 using test::visibleMessageBoxes;
 
-/// One INT-mode line as the board sends it.
+/// One INT-mode line as the board sends it, ended by CR LF.
 std::string picRecord(const std::array<int, 8> &values)
 {
-    std::string line = "PIC";
-    for (int k = 0; k < 8; ++k) {
-        line += " " + std::to_string(k) + ":" + std::to_string(values[static_cast<std::size_t>(k)]);
-    }
-    return line + "\r\n";
-}
-
-/// The pixel row of INT value v: ordinate (2047 - 3v) + 2000 twips, 15 twips to the pixel.
-int intRow(int v)
-{
-    return ((2047 - 3 * v) + 2000) / 15;
-}
-
-QColor colourOf(Mode mode, int channel)
-{
-    const Colour c = channelColour(mode, channel);
-    return QColor(int(c & 0xff), int((c >> 8) & 0xff), int((c >> 16) & 0xff));
+    return test::picRecord(values, kCrLf);
 }
 
 class MainWindowRun : public ::testing::Test {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModeTable.h"
+
 #include <QApplication>
 #include <QColor>
 #include <QDeadlineTimer>
@@ -41,6 +43,19 @@ inline int inkPixels(const QImage &image, QRect area)
 inline int inkPixels(const QImage &image)
 {
     return inkPixels(image, image.rect());
+}
+
+/// The trace colour of `channel` in `mode`, as the chart shows it.
+inline QColor colourOf(Mode mode, int channel)
+{
+    const Colour c = channelColour(mode, channel);
+    return QColor(int(c & 0xff), int((c >> 8) & 0xff), int((c >> 16) & 0xff));
+}
+
+/// The chart's pixel row of INT value v: ordinate (2047 - 3v) + 2000 twips, 15 twips to the pixel.
+inline int intRow(int v)
+{
+    return ((2047 - 3 * v) + 2000) / 15;
 }
 
 /// Pixels of `image` that have exactly the colour `colour`.
