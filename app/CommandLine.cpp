@@ -56,18 +56,19 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 
 QString CommandLine::usage()
 {
-    return QStringLiteral(
+    const QString text = QStringLiteral(
         "Usage: adconverter [--port DEVICE | --demo]\n"
         "\n"
         "Shows the channels of an A/D converter board on serial port 1 (9600,N,8,1):\n"
         "the latest value of every channel, the number of samples and a strip chart.\n"
         "\n"
         "Options:\n"
-        "  --port DEVICE  the device that stands for serial port 1 (default /dev/ttyS0)\n"
+        "  --port DEVICE  the device that stands for serial port 1 (default %1)\n"
         "  --demo         port 1 is a simulated board (INT and MCP records at 9600 baud),\n"
         "                 for trying the program without a board\n"
         "  --help         show this help and exit\n"
         "  --version      show the version and exit\n");
+    return text.arg(defaultPort1Device());
 }
 
 QString CommandLine::versionText()

@@ -1,5 +1,5 @@
 #include "PseudoTerminal.h"
-#include "SerialPortControl.h"
+#include "QtSerialControl.h"
 #include "WithoutFileOverride.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ bool contains(const std::string &text, const std::string &part)
 }
 
 /// A port on a fresh pseudo-terminal, opened as a run opens it.
-class SerialPortControlFailure : public ::testing::Test {
+class QtSerialControlFailure : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -38,13 +38,13 @@ protected:
     }
 
     PseudoTerminal m_pty;
-    SerialPortControl m_port{QString::fromStdString(m_pty.slavePath())};
+    QtSerialControl m_port{QString::fromStdString(m_pty.slavePath())};
 };
 
-TEST_F(SerialPortControlFailure, AVanishedDeviceFailsOnceAndGivesNoData)
+TEST_F(QtSerialControlFailure, AVanishedDeviceFailsOnceAndGivesNoData)
 {
-    QSignalSpy failed(&m_port, &SerialPortControl::failed);
-    QSignalSpy waiting(&m_port, &SerialPortControl::dataWaiting);
+    QSignalSpy failed(&m_port, &QtSerialControl::failed);
+    QSignalSpy waiting(&m_port, &QtSerialControl::dataWaiting);
     ASSERT_TRUE(m_pty.write("PIC"));
     ASSERT_TRUE(waiting.wait(5000));
     char buffer[64];
@@ -68,9 +68,9 @@ TEST_F(SerialPortControlFailure, AVanishedDeviceFailsOnceAndGivesNoData)
     EXPECT_EQ(m_port.errorText(), message);
 }
 
-TEST_F(SerialPortControlFailure, AVanishedDeviceWithUnreadBytesStillFailsOnce)
+TEST_F(QtSerialControlFailure, AVanishedDeviceWithUnreadBytesStillFailsOnce)
 {
-    QSignalSpy failed(&m_port, &SerialPortControl::failed);
+    QSignalSpy failed(&m_port, &QtSerialControl::failed);
     ASSERT_TRUE(m_pty.write("PIC 0:1"));
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_port.inBufferCount() > 0; }, 5000));
     m_pty.closeMaster();
@@ -81,19 +81,19 @@ TEST_F(SerialPortControlFailure, AVanishedDeviceWithUnreadBytesStillFailsOnce)
     EXPECT_EQ(m_port.input(buffer, sizeof buffer), 0u);
 }
 
-TEST_F(SerialPortControlFailure, APortClosedByTheProgramDoesNotFail)
+TEST_F(QtSerialControlFailure, APortClosedByTheProgramDoesNotFail)
 {
-    QSignalSpy failed(&m_port, &SerialPortControl::failed);
+    QSignalSpy failed(&m_port, &QtSerialControl::failed);
     ASSERT_TRUE(m_port.setPortOpen(false));
     m_pty.closeMaster();
     QTest::qWait(300);
     EXPECT_EQ(failed.count(), 0);
 }
 
-TEST_F(SerialPortControlFailure, ABusyDeviceIsNamedAsBusy)
+TEST_F(QtSerialControlFailure, ABusyDeviceIsNamedAsBusy)
 {
-    SerialPortControl second(QString::fromStdString(m_pty.slavePath()));
-    QSignalSpy failed(&second, &SerialPortControl::failed);
+    QtSerialControl second(QString::fromStdString(m_pty.slavePath()));
+    QSignalSpy failed(&second, &QtSerialControl::failed);
     EXPECT_FALSE(second.setPortOpen(true));
     EXPECT_FALSE(second.portOpen());
     const std::string text = second.errorText();
@@ -105,11 +105,11 @@ TEST_F(SerialPortControlFailure, ABusyDeviceIsNamedAsBusy)
     EXPECT_TRUE(m_port.portOpen());
 }
 
-TEST(SerialPortControlOpen, AMissingDeviceIsNamedAndTheExistingOnesListed)
+TEST(QtSerialControlOpen, AMissingDeviceIsNamedAndTheExistingOnesListed)
 {
     const QString missing = QStringLiteral("/dev/ttyNoSuchBoard7");
-    SerialPortControl port(missing);
-    QSignalSpy failed(&port, &SerialPortControl::failed);
+    QtSerialControl port(missing);
+    QSignalSpy failed(&port, &QtSerialControl::failed);
     ASSERT_TRUE(port.setCommPort(1));
     ASSERT_TRUE(port.setSettings("9600,N,8,1"));
     EXPECT_FALSE(port.setPortOpen(true));
@@ -130,12 +130,12 @@ TEST(SerialPortControlOpen, AMissingDeviceIsNamedAndTheExistingOnesListed)
     EXPECT_EQ(failed.count(), 0);
 }
 
-TEST(SerialPortControlOpen, ADeviceWithoutPermissionGivesTheDialoutHint)
+TEST(QtSerialControlOpen, ADeviceWithoutPermissionGivesTheDialoutHint)
 {
     PseudoTerminal pty;
     ASSERT_TRUE(pty.isOpen());
     ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0), 0);
-    SerialPortControl port(QString::fromStdString(pty.slavePath()));
+    QtSerialControl port(QString::fromStdString(pty.slavePath()));
     test::WithoutFileOverride unprivileged;
 
     const int probe = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
