@@ -186,7 +186,7 @@ void QtSerialControl::onReadyRead()
     if (m_port.bytesAvailable() > 0) {
         emit dataWaiting();
     } else if (lineHungUp()) {
-        connectionLost(SerialMessages::hungUp());
+        connectionLost();
     }
 }
 
@@ -197,14 +197,21 @@ void QtSerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
         error == QSerialPort::TimeoutError) {
         return;
     }
-    // A line that hung up reads as end of file, which the port reports as a read error with
-    // whatever system error was left over; say what really happened instead.
-    connectionLost(lineHungUp() ? SerialMessages::hungUp() : m_port.errorString());
+    // A read fails with whatever system error was left over both when the line hung up and
+    // when another reader of the device (a modem probe, "sudo cat") took the bytes first. Only
+    // the first is a loss; the line is still there in the second.
+    if (lineHungUp()) {
+        connectionLost();
+        return;
+    }
+    m_port.clearError();
+    // The port stops listening after such an error; setting its buffer size starts it again.
+    m_port.setReadBufferSize(kReadBufferSize);
 }
 
-void QtSerialControl::connectionLost(const QString &reason)
+void QtSerialControl::connectionLost()
 {
-    const QString message = SerialMessages::connectionLost(m_openDevice, reason);
+    const QString message = SerialMessages::connectionLost(m_openDevice, SerialMessages::hungUp());
     m_errorText = message.toStdString();
     {
         const QScopedValueRollback call(m_ownCalls, m_ownCalls + 1);

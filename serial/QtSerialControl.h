@@ -58,7 +58,7 @@ private:
     bool applyRts();
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
-    void connectionLost(const QString &reason);
+    void connectionLost();
     bool lineHungUp() const;
     bool refuse(const QString &text);
 

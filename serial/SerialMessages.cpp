@@ -86,7 +86,8 @@ QString SerialMessages::openFailed(const QString &device, QSerialPort::SerialPor
 
 QString SerialMessages::connectionLost(const QString &device, const QString &reason)
 {
-    return tr("The connection to %1 was lost (%2).").arg(device, reason);
+    return tr("The connection to %1 was lost (%2). Plug the board back in and click Start again.")
+        .arg(device, reason);
 }
 
 QString SerialMessages::hungUp()

@@ -14,7 +14,7 @@ public:
     /// Why opening `device` failed with `error` (Qt's `reason`).
     static QString openFailed(const QString &device, QSerialPort::SerialPortError error,
                               const QString &reason);
-    /// A device that was open is gone, or broke, during a run.
+    /// A device that was open is gone during a run.
     static QString connectionLost(const QString &device, const QString &reason);
     /// The reason given when the line hung up.
     static QString hungUp();

@@ -8,12 +8,15 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
+#include <thread>
 
 namespace adc {
 namespace {
@@ -65,6 +68,7 @@ TEST_F(QtSerialControlFailure, AVanishedDeviceFailsOnceAndGivesNoData)
     EXPECT_TRUE(contains(message, "connection")) << message;
     EXPECT_TRUE(contains(message, "lost")) << message;
     EXPECT_TRUE(contains(message, "hung up")) << message;
+    EXPECT_TRUE(contains(message, "Plug the board back in and click Start again")) << message;
     EXPECT_EQ(m_port.errorText(), message);
 }
 
@@ -79,6 +83,45 @@ TEST_F(QtSerialControlFailure, AVanishedDeviceWithUnreadBytesStillFailsOnce)
     EXPECT_EQ(failed.count(), 1);
     char buffer[64];
     EXPECT_EQ(m_port.input(buffer, sizeof buffer), 0u);
+}
+
+TEST_F(QtSerialControlFailure, ASecondReaderOnTheLineIsNoLossButAHangUpStillIs)
+{
+    QSignalSpy failed(&m_port, &QtSerialControl::failed);
+    // Another program reads the same device (root may, lock or not) and often takes the bytes
+    // before the port does, which then reads nothing where it was told to expect something.
+    const int other = m_pty.slaveFd();
+    ::fcntl(other, F_SETFL, ::fcntl(other, F_GETFL) | O_NONBLOCK);
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> taken{0};
+    std::thread secondReader([&] {
+        char sink[256];
+        while (!stop) {
+            const ssize_t n = ::read(other, sink, sizeof sink);
+            taken += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+    });
+    for (int i = 0; i < 300 && failed.isEmpty(); ++i) {
+        m_pty.write("PIC 0:1\n");
+        QTest::qWait(2);
+    }
+    stop = true;
+    secondReader.join();
+    QTest::qWait(100);
+    ASSERT_GT(taken, 0u);
+    EXPECT_EQ(failed.count(), 0) << failed.value(0).value(0).toString().toStdString();
+    EXPECT_TRUE(m_port.portOpen());
+    // The port goes on reading what comes next.
+    QSignalSpy waiting(&m_port, &QtSerialControl::dataWaiting);
+    ASSERT_TRUE(m_pty.write("PIC"));
+    EXPECT_TRUE(waiting.wait(2000));
+    EXPECT_GE(m_port.inBufferCount(), 3u);
+
+    m_pty.closeMaster();
+    ASSERT_TRUE(failed.wait(5000));
+    QTest::qWait(300);
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_TRUE(contains(failed.at(0).at(0).toString().toStdString(), "hung up"));
 }
 
 TEST_F(QtSerialControlFailure, APortClosedByTheProgramDoesNotFail)
