@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "DemoBoard.h"
+#include "DeviceName.h"
 #include "MainWindow.h"
 
 #include <QApplication>
@@ -9,10 +10,10 @@
 int main(int argc, char *argv[])
 {
     // The command line is read before the window system is touched, so that --help and
-    // --version work without a display.
+    // --version work without a display. Its bytes are kept: a device name need not be UTF-8.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << adc::DeviceName::fromBytes(argv[i]);
     }
     const adc::CommandLine commandLine = adc::CommandLine::parse(arguments);
     switch (commandLine.action()) {

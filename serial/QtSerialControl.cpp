@@ -1,13 +1,16 @@
 #include "QtSerialControl.h"
 #include "SerialMessages.h"
 
+#include <QFile>
 #include <QMetaObject>
 #include <QScopedValueRollback>
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <limits>
 #include <poll.h>
+#include <system_error>
 
 namespace adc {
 
@@ -83,14 +86,36 @@ bool QtSerialControl::setPortOpen(bool open)
 
 bool QtSerialControl::open()
 {
-    m_port.setPortName(m_openDevice);
+    // The device is opened and locked under its real name: another name of it (a link, as udev
+    // makes) then finds it locked, and the lock file's name stays short however long the path.
+    std::error_code error;
+    QByteArray bytes = DeviceName::toBytes(m_openDevice);
+    // A bare name is a device in /dev, as Qt Serial Port reads it ("ttyUSB0").
+    if (!bytes.startsWith('/') && !bytes.startsWith("./") && !bytes.startsWith("../")) {
+        bytes.prepend("/dev/");
+    }
+    const std::string real =
+        std::filesystem::canonical(std::string(bytes.constData(), bytes.size()), error).native();
+    if (error) {
+        return refuse(
+            error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory
+                ? SerialMessages::missing(m_openDevice)
+                : SerialMessages::openFailed(m_openDevice, m_openDevice, QSerialPort::UnknownError,
+                                             QString::fromStdString(error.message())));
+    }
+    const QString realName = QFile::decodeName(QByteArray::fromStdString(real));
+    if (QFile::encodeName(realName).toStdString() != real) {
+        return refuse(SerialMessages::unnamable(
+            m_openDevice, DeviceName::fromBytes(QByteArray::fromStdString(real))));
+    }
+    m_port.setPortName(realName);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.setReadBufferSize(kReadBufferSize);
     applyLineSettings();
     // The program only listens to the board, so the port is opened for reading alone.
     if (!m_port.open(QIODevice::ReadOnly)) {
-        return refuse(
-            SerialMessages::openFailed(m_openDevice, m_port.error(), m_port.errorString()));
+        return refuse(SerialMessages::openFailed(m_openDevice, realName, m_port.error(),
+                                                 m_port.errorString()));
     }
     return true;
 }

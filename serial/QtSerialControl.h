@@ -14,8 +14,9 @@ namespace adc {
 /// The board's serial port over QSerialPort: port 1 only, the fixed line "baud,N,8,1", reads in
 /// blocks and plain error texts (SerialMessages).
 ///
-/// Port 1 is the device given to the constructor (by default /dev/ttyS0). A device without an
-/// RTS line, such as a pseudo-terminal, is not an error.
+/// Port 1 is the device given to the constructor (by default /dev/ttyS0). It is opened and locked
+/// under its real name, symbolic links resolved, so that two names of one device are one port.
+/// A device without an RTS line, such as a pseudo-terminal, is not an error.
 class QtSerialControl : public QObject, public SerialControl {
     Q_OBJECT
 
@@ -24,6 +25,7 @@ public:
     /// so memory stays bounded and nothing is lost.
     static constexpr qint64 kReadBufferSize = 1024 * 1024;
 
+    /// `port1Device` is a file name as DeviceName::fromBytes() gives it.
     explicit QtSerialControl(const QString &port1Device = QString::fromLatin1(kDefaultPort1Device),
                              QObject *parent = nullptr);
     ~QtSerialControl() override;

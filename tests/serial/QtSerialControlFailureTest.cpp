@@ -4,14 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSerialPortInfo>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -171,6 +174,51 @@ TEST(QtSerialControlOpen, AMissingDeviceIsNamedAndTheExistingOnesListed)
     }
     QTest::qWait(50);
     EXPECT_EQ(failed.count(), 0);
+}
+
+/// The longest run of characters without a space in `text`: what a message box cannot wrap.
+std::size_t longestWord(const std::string &text)
+{
+    std::size_t longest = 0;
+    std::size_t run = 0;
+    for (const char c : text) {
+        run = c == ' ' ? 0 : run + 1;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+TEST(QtSerialControlOpen, OneDeviceIsOnePortWhateverItsName)
+{
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.isOpen());
+    QTemporaryDir dir;
+    // Links to the line at a path of over 250 characters, and with a name that is not UTF-8.
+    QByteArray deep = QFile::encodeName(dir.path());
+    while (deep.size() < 250) {
+        deep += "/" + QByteArray(60, 'd');
+        ASSERT_EQ(::mkdir(deep.constData(), 0700), 0);
+    }
+    const QByteArray longLink = deep + "/board";
+    const QByteArray oddLink = QFile::encodeName(dir.path()) + "/board\xff";
+    ASSERT_EQ(::symlink(pty.slavePath().c_str(), longLink.constData()), 0);
+    ASSERT_EQ(::symlink(pty.slavePath().c_str(), oddLink.constData()), 0);
+    EXPECT_EQ(DeviceName::toBytes(DeviceName::fromBytes(oddLink)), oddLink);
+
+    QtSerialControl first(DeviceName::fromBytes(longLink));
+    ASSERT_TRUE(first.setPortOpen(true)) << first.errorText();
+    QtSerialControl second(DeviceName::fromBytes(oddLink));
+    EXPECT_FALSE(second.setPortOpen(true));
+    EXPECT_TRUE(contains(second.errorText(), "busy")) << second.errorText();
+    ASSERT_TRUE(first.setPortOpen(false));
+    EXPECT_TRUE(second.setPortOpen(true)) << second.errorText();
+
+    QtSerialControl missing(DeviceName::fromBytes(deep + "/gone"));
+    EXPECT_FALSE(missing.setPortOpen(true));
+    const std::string text = missing.errorText();
+    EXPECT_TRUE(contains(text, "does not exist")) << text;
+    EXPECT_TRUE(contains(text, "dddd/gone")) << text;
+    EXPECT_LE(longestWord(text), 80u) << text;
 }
 
 TEST(QtSerialControlOpen, ADeviceWithoutPermissionGivesTheDialoutHint)
