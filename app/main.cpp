@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "DemoBoard.h"
 #include "DeviceName.h"
+#include "ExitSignals.h"
 #include "MainWindow.h"
 
 #include <QApplication>
@@ -48,6 +49,9 @@ int main(int argc, char *argv[])
         demoBoard.stop();
         QCoreApplication::exit(0);
     });
+    // Ctrl+C, SIGTERM and SIGHUP end the program as EXIT does: port closed, lock released.
+    adc::ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
     window.show();
     return app.exec();
 }

@@ -7,11 +7,14 @@
 #include <QFile>
 #include <QSerialPortInfo>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <poll.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -219,6 +222,42 @@ TEST(QtSerialControlOpen, OneDeviceIsOnePortWhateverItsName)
     EXPECT_TRUE(contains(text, "does not exist")) << text;
     EXPECT_TRUE(contains(text, "dddd/gone")) << text;
     EXPECT_LE(longestWord(text), 80u) << text;
+}
+
+TEST(QtSerialControlOpen, AStaleLockTheUserCannotRemoveIsNamedWithItsRemedy)
+{
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.isOpen());
+    const QString lock = QStringLiteral("/var/lock/LCK..") +
+                         QString::fromStdString(pty.slavePath().substr(5)).replace('/', '_');
+    // The lock of a program that ran as root and was killed: its process is gone.
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(gone, nullptr, 0);
+    QFile file(lock);
+    if (::geteuid() != 0 || !file.open(QIODevice::WriteOnly)) {
+        GTEST_SKIP() << "only root can leave a lock that another user cannot remove";
+    }
+    file.write(QStringLiteral("%1\nadconverter\n%2\n")
+                   .arg(gone)
+                   .arg(QSysInfo::machineHostName())
+                   .toUtf8());
+    file.close();
+    ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0666), 0);
+
+    // An ordinary user (on this thread only) may open the device but not remove the lock.
+    ::setfsuid(65534);
+    QtSerialControl port(QString::fromStdString(pty.slavePath()));
+    const bool opened = port.setPortOpen(true);
+    ::setfsuid(0);
+    QFile::remove(lock);
+    EXPECT_FALSE(opened);
+    const std::string text = port.errorText();
+    EXPECT_TRUE(contains(text, lock.toStdString())) << text;
+    EXPECT_TRUE(contains(text, "no longer runs")) << text;
+    EXPECT_TRUE(contains(text, "sudo rm " + lock.toStdString())) << text;
 }
 
 TEST(QtSerialControlOpen, ADeviceWithoutPermissionGivesTheDialoutHint)
