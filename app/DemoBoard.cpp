@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace adc {
 
@@ -22,9 +23,14 @@ DemoBoard::DemoBoard(QObject *parent) : QObject(parent)
 {
     // The simulator's closing summary goes where the program's own messages go.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.setChildProcessModifier([] {
-        // Should the program die without ending the simulator, the system ends it.
+    const pid_t program = ::getpid();
+    m_process.setChildProcessModifier([program] {
+        // Should the program die without ending the simulator, the system ends it; and should
+        // it have died already, before the signal was armed, the simulator does not start.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != program) {
+            ::_exit(1);
+        }
     });
 }
 
