@@ -31,6 +31,15 @@ int main(int argc, char *argv[])
     case adc::CommandLine::Action::Run:
         break;
     }
+    // Without a desktop Qt would abort with a hint about reinstalling; say what is missing.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("adconverter: a graphical desktop is needed (DISPLAY or WAYLAND_DISPLAY is not "
+                   "set). Without one, start the program on a virtual display: xvfb-run -a "
+                   "adconverter\n",
+                   stderr);
+        return 1;
+    }
 
     QApplication app(argc, argv);
     // The window decides when the program ends: once it is unloaded and the port is closed.
