@@ -3,10 +3,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -15,6 +18,8 @@ namespace adc {
 namespace {
 
 constexpr int kStartMilliseconds = 5000;
+/// Restarts at most, so that a simulator that cannot run is not started again and again.
+constexpr int kMostRestarts = 5;
 const QString kSimulatorName = QStringLiteral("adc-board-sim");
 
 } // namespace
@@ -32,11 +37,13 @@ DemoBoard::DemoBoard(QObject *parent) : QObject(parent)
             ::_exit(1);
         }
     });
+    connect(&m_process, &QProcess::finished, this, &DemoBoard::simulatorEnded);
 }
 
 DemoBoard::~DemoBoard()
 {
     stop();
+    release();
 }
 
 QString DemoBoard::simulatorProgram()
@@ -78,6 +85,8 @@ bool DemoBoard::start()
         return false;
     }
     m_device = device;
+    release();
+    m_held = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     return true;
 }
 
@@ -87,10 +96,35 @@ void DemoBoard::stop()
     if (m_process.state() == QProcess::NotRunning) {
         return;
     }
+    m_stopping = true;
     m_process.terminate();
     if (!m_process.waitForFinished(3000)) {
         m_process.kill();
         m_process.waitForFinished(1000);
+    }
+    m_stopping = false;
+}
+
+void DemoBoard::simulatorEnded()
+{
+    if (m_stopping || m_process.state() != QProcess::NotRunning) {
+        return;
+    }
+    // The simulator died on its own: the demo brings it back rather than leave port 1 naming a
+    // line that the system may soon give to another terminal.
+    if (++m_restarts <= kMostRestarts && start()) {
+        emit restarted(m_device);
+        return;
+    }
+    std::fprintf(stderr, "adconverter: the simulated board has stopped. %s\n",
+                 qPrintable(m_errorText));
+}
+
+void DemoBoard::release()
+{
+    if (m_held >= 0) {
+        ::close(m_held);
+        m_held = -1;
     }
 }
 

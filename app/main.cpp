@@ -54,6 +54,8 @@ int main(int argc, char *argv[])
         port1Device = demoBoard.port1Device();
     }
     adc::MainWindow window(port1Device);
+    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &window.port(),
+                     &adc::QtSerialControl::setPort1Device);
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
         demoBoard.stop();
         QCoreApplication::exit(0);
