@@ -11,11 +11,12 @@ inline constexpr char kDefaultPort1Device[] = "/dev/ttyS0";
 /// A device's file name as the user gave it, byte for byte, held in a QString.
 ///
 /// File names are bytes; Qt reads them as UTF-8 and turns a byte that is not UTF-8 into U+FFFD,
-/// so that a name such as "/dev/board\xff" would be looked up as another file. Here such a byte
-/// is kept as the lone surrogate U+DC80 + (byte - 0x80), and toBytes() gives it back.
+/// so that a name such as "/dev/board\xff" would be looked up as another file. Here a name that
+/// is not UTF-8 keeps every byte from 0x80 up as the lone surrogate U+DC80 + (byte - 0x80), and
+/// toBytes() gives the bytes back.
 class DeviceName {
 public:
-    /// Reads `bytes` as UTF-8, keeping every byte that is not part of a valid character.
+    /// Reads `bytes` as UTF-8, or keeps them as they are when they are not UTF-8.
     static QString fromBytes(const QByteArray &bytes);
     /// The bytes fromBytes() was given.
     static QByteArray toBytes(const QString &name);
