@@ -64,7 +64,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 
 QString CommandLine::usage()
 {
-    return QStringLiteral(
+    const QString text = QStringLiteral(
         "Usage: adconverter [--port DEVICE | --demo] [--sweep]\n"
         "       adconverter --list-ports\n"
         "\n"
@@ -72,7 +72,7 @@ QString CommandLine::usage()
         "the latest value of every channel, the number of samples and a strip chart.\n"
         "\n"
         "Options:\n"
-        "  --port DEVICE  the device that stands for serial port 1 (default /dev/ttyS0)\n"
+        "  --port DEVICE  the device that stands for serial port 1 (default %1)\n"
         "  --demo         port 1 is a simulated board (INT and MCP records at 9600 baud),\n"
         "                 for trying the program without a board\n"
         "  --sweep        the chart runs like an oscilloscope: at the right edge it goes on\n"
@@ -80,6 +80,7 @@ QString CommandLine::usage()
         "  --list-ports   list the serial ports of this computer and exit\n"
         "  --help         show this help and exit\n"
         "  --version      show the version and exit\n");
+    return text.arg(defaultPort1Device());
 }
 
 QString CommandLine::versionText()

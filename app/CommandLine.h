@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DeviceName.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +24,7 @@ public:
     };
 
     /// The device used for port 1 when --port is not given.
-    static QString defaultPort1Device() { return QStringLiteral("/dev/ttyS0"); }
+    static QString defaultPort1Device() { return QString::fromLatin1(kDefaultPort1Device); }
 
     /// Reads `arguments`; the first one is the program's own name.
     static CommandLine parse(const QStringList &arguments);

@@ -3,17 +3,23 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace adc {
 
 namespace {
 
 constexpr int kStartMilliseconds = 5000;
+/// Restarts at most, so that a simulator that cannot run is not started again and again.
+constexpr int kMostRestarts = 5;
 const QString kSimulatorName = QStringLiteral("adc-board-sim");
 
 } // namespace
@@ -22,15 +28,22 @@ DemoBoard::DemoBoard(QObject *parent) : QObject(parent)
 {
     // The simulator's closing summary goes where the program's own messages go.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.setChildProcessModifier([] {
-        // Should the program die without ending the simulator, the system ends it.
+    const pid_t program = ::getpid();
+    m_process.setChildProcessModifier([program] {
+        // Should the program die without ending the simulator, the system ends it; and should
+        // it have died already, before the signal was armed, the simulator does not start.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != program) {
+            ::_exit(1);
+        }
     });
+    connect(&m_process, &QProcess::finished, this, &DemoBoard::simulatorEnded);
 }
 
 DemoBoard::~DemoBoard()
 {
     stop();
+    release();
 }
 
 QString DemoBoard::simulatorProgram()
@@ -72,6 +85,8 @@ bool DemoBoard::start()
         return false;
     }
     m_device = device;
+    release();
+    m_held = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     return true;
 }
 
@@ -81,10 +96,35 @@ void DemoBoard::stop()
     if (m_process.state() == QProcess::NotRunning) {
         return;
     }
+    m_stopping = true;
     m_process.terminate();
     if (!m_process.waitForFinished(3000)) {
         m_process.kill();
         m_process.waitForFinished(1000);
+    }
+    m_stopping = false;
+}
+
+void DemoBoard::simulatorEnded()
+{
+    if (m_stopping || m_process.state() != QProcess::NotRunning) {
+        return;
+    }
+    // The simulator died on its own: the demo brings it back rather than leave port 1 naming a
+    // line that the system may soon give to another terminal.
+    if (++m_restarts <= kMostRestarts && start()) {
+        emit restarted(m_device);
+        return;
+    }
+    std::fprintf(stderr, "adconverter: the simulated board has stopped. %s\n",
+                 qPrintable(m_errorText));
+}
+
+void DemoBoard::release()
+{
+    if (m_held >= 0) {
+        ::close(m_held);
+        m_held = -1;
     }
 }
 

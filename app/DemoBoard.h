@@ -11,6 +11,8 @@ namespace adc {
 /// MCP records in turn so that either Start button shows data.
 ///
 /// The simulator ends with this object, and also with the program if the program dies first.
+/// Should it die on its own, it is started again on a new line and restarted() tells where;
+/// until then the old line's number stays taken, so that no other terminal can get it.
 class DemoBoard : public QObject {
     Q_OBJECT
 
@@ -34,10 +36,21 @@ public:
     /// Where the simulator is looked for: beside the program, then on the PATH.
     static QString simulatorProgram();
 
+signals:
+    /// The simulator died on its own and runs again; `device` is port 1 from now on.
+    void restarted(const QString &device);
+
 private:
+    void simulatorEnded();
+    void release();
+
     QProcess m_process;
     QString m_device;
     QString m_errorText;
+    /// This object's own descriptor on the simulator's line, which keeps the line's number.
+    int m_held = -1;
+    int m_restarts = 0;
+    bool m_stopping = false;
 };
 
 } // namespace adc

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 #include "DemoBoard.h"
+#include "DeviceName.h"
+#include "ExitSignals.h"
 #include "MainWindow.h"
 #include "PortList.h"
 
@@ -11,10 +13,11 @@
 int main(int argc, char *argv[])
 {
     // The command line is read before the window system is touched, so that --help,
-    // --version and --list-ports work without a display.
+    // --version and --list-ports work without a display. Its bytes are kept: a device name
+    // need not be UTF-8.
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << adc::DeviceName::fromBytes(argv[i]);
     }
     const adc::CommandLine commandLine = adc::CommandLine::parse(arguments);
     switch (commandLine.action()) {
@@ -33,6 +36,15 @@ int main(int argc, char *argv[])
         return commandLine.exitStatus();
     case adc::CommandLine::Action::Run:
         break;
+    }
+    // Without a desktop Qt would abort with a hint about reinstalling; say what is missing.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("adconverter: a graphical desktop is needed (DISPLAY or WAYLAND_DISPLAY is not "
+                   "set). Without one, start the program on a virtual display: xvfb-run -a "
+                   "adconverter\n",
+                   stderr);
+        return 1;
     }
 
     QApplication app(argc, argv);
@@ -53,10 +65,15 @@ int main(int argc, char *argv[])
     }
     adc::MainWindow window(port1Device);
     window.Picture1->setSweep(commandLine.sweep());
+    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &window.port(),
+                     &adc::QtSerialControl::setPort1Device);
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
         demoBoard.stop();
         QCoreApplication::exit(0);
     });
+    // Ctrl+C, SIGTERM and SIGHUP end the program as EXIT does: port closed, lock released.
+    adc::ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
     window.show();
     return app.exec();
 }

@@ -229,8 +229,8 @@ MainWindow::MainWindow(const QString &port1Device, QWidget *parent)
     m_display = std::make_unique<WindowDisplay>(Text, TIMES_TEXT, Shape1, Picture1);
     m_lineTip = new LineStateTip({Shape1, TIMES_TEXT}, this);
     connect(m_display.get(), &WindowDisplay::ended, this, &MainWindow::showFailure);
-    connect(&m_port, &SerialPortControl::dataWaiting, this, &MainWindow::serviceRun);
-    connect(&m_port, &SerialPortControl::failed, this, &MainWindow::portFailed);
+    connect(&m_port, &QtSerialControl::dataWaiting, this, &MainWindow::serviceRun);
+    connect(&m_port, &QtSerialControl::failed, this, &MainWindow::portFailed);
 
     connect(Command1, &QPushButton::clicked, this, [this] { startRun(Mode::Int); });
     connect(Command2, &QPushButton::clicked, this, [this] { startRun(Mode::Mcp3201); });

@@ -3,7 +3,7 @@
 #include "AcquisitionRun.h"
 #include "FilledShape.h"
 #include "LineStateTip.h"
-#include "SerialPortControl.h"
+#include "QtSerialControl.h"
 #include "StripChart.h"
 #include "WindowDisplay.h"
 
@@ -40,7 +40,7 @@ public:
     static constexpr int kClientHeightTwips = 5235;
 
     /// `port1Device` is the device that stands for serial port 1.
-    explicit MainWindow(const QString &port1Device = QStringLiteral("/dev/ttyS0"),
+    explicit MainWindow(const QString &port1Device = QString::fromLatin1(kDefaultPort1Device),
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -58,7 +58,7 @@ public:
     FilledShape *Shape1;  ///< the running indicator
 
     /// The board's serial port.
-    SerialPortControl &port() { return m_port; }
+    QtSerialControl &port() { return m_port; }
     /// The run going or last ended, if any.
     const AcquisitionRun *run() const { return m_run.get(); }
     /// What the run draws on.
@@ -95,7 +95,7 @@ private:
     void showFailure(const QString &message);
     void closeFailureBox();
 
-    SerialPortControl m_port;
+    QtSerialControl m_port;
     std::unique_ptr<WindowDisplay> m_display;
     std::unique_ptr<AcquisitionRun> m_run;
     QPointer<QMessageBox> m_failureBox;

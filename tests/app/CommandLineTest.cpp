@@ -72,9 +72,12 @@ struct Outcome {
     QString err;
 };
 
-Outcome runProgram(const QStringList &arguments)
+Outcome
+runProgram(const QStringList &arguments,
+           const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess program;
+    program.setProcessEnvironment(environment);
     program.start(QStringLiteral(ADC_PROGRAM), arguments);
     if (!program.waitForFinished(10000)) {
         program.kill();
@@ -112,6 +115,21 @@ TEST(Program, UnknownOptionOrMissingValueExitsWithStatus2)
         EXPECT_TRUE(o.err.contains(args.first().mid(2))) << o.err.toStdString();
         EXPECT_TRUE(o.err.contains(QStringLiteral("Usage: adconverter")));
     }
+}
+
+TEST(Program, WithoutADesktopSaysSoAndStillAnswersHelp)
+{
+    QProcessEnvironment noDesktop = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        noDesktop.remove(QString::fromLatin1(name));
+    }
+    const Outcome o = runProgram({}, noDesktop);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains(QStringLiteral("graphical desktop"))) << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains(QStringLiteral("xvfb-run"))) << o.err.toStdString();
+    EXPECT_EQ(runProgram({"--help"}, noDesktop).status, 0);
+    EXPECT_EQ(runProgram({"--version"}, noDesktop).status, 0);
+    EXPECT_EQ(runProgram({"--bogus"}, noDesktop).status, 2);
 }
 
 } // namespace

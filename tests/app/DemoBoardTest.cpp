@@ -1,6 +1,7 @@
 #include "DemoBoard.h"
 #include "CommandLine.h"
 #include "MainWindow.h"
+#include "PseudoTerminal.h"
 #include "WindowTestHelpers.h"
 
 #include <QFile>
@@ -90,6 +91,27 @@ TEST(DemoBoard, TheProgramLeavesNoSimulatorBehind)
         EXPECT_TRUE(test::waitUntil([&] { return processGone(sim); }, 3000))
             << "simulator " << sim << " outlived the program (signal " << signal << ")";
     }
+}
+
+TEST(DemoBoard, ADeadSimulatorComesBackAndStartNeverOpensAnotherTerminal)
+{
+    DemoBoard board;
+    ASSERT_TRUE(board.start()) << board.errorText().toStdString();
+    MainWindow window(board.port1Device());
+    QObject::connect(&board, &DemoBoard::restarted, &window.port(),
+                     &QtSerialControl::setPort1Device);
+    const qint64 first = board.processId();
+    ::kill(static_cast<pid_t>(first), SIGKILL);
+    // Another terminal opens meanwhile and takes the lowest free line number.
+    test::PseudoTerminal stranger;
+    ASSERT_TRUE(
+        test::waitUntil([&] { return board.processId() > 0 && board.processId() != first; }));
+
+    window.Command1->click();
+    ASSERT_TRUE(window.port().portOpen()) << window.port().errorText();
+    EXPECT_NE(window.port().port1Device().toStdString(), stranger.slavePath());
+    EXPECT_TRUE(test::waitUntil([&] { return window.TIMES_TEXT->text().toLongLong() >= 1; }));
+    window.unload();
 }
 
 TEST(DemoBoard, DemoTakesNoPort)

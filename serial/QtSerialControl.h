@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceName.h"
 #include "SerialControl.h"
 
 #include <QObject>
@@ -10,11 +11,13 @@
 
 namespace adc {
 
-/// The board's serial port over QSerialPort, with the fixed settings and plain error texts.
+/// The board's serial port over QSerialPort: port 1 only, the fixed line "baud,N,8,1", reads in
+/// blocks and plain error texts (SerialMessages).
 ///
-/// Port 1 is the device given to the constructor (by default /dev/ttyS0). A device without an
-/// RTS line, such as a pseudo-terminal, is not an error.
-class SerialPortControl : public QObject, public SerialControl {
+/// Port 1 is the device given to the constructor (by default /dev/ttyS0). It is opened and locked
+/// under its real name, symbolic links resolved, so that two names of one device are one port.
+/// A device without an RTS line, such as a pseudo-terminal, is not an error.
+class QtSerialControl : public QObject, public SerialControl {
     Q_OBJECT
 
 public:
@@ -22,14 +25,15 @@ public:
     /// so memory stays bounded and nothing is lost.
     static constexpr qint64 kReadBufferSize = 1024 * 1024;
 
-    explicit SerialPortControl(const QString &port1Device = QStringLiteral("/dev/ttyS0"),
-                               QObject *parent = nullptr);
-    ~SerialPortControl() override;
+    /// `port1Device` is a file name as DeviceName::fromBytes() gives it.
+    explicit QtSerialControl(const QString &port1Device = QString::fromLatin1(kDefaultPort1Device),
+                             QObject *parent = nullptr);
+    ~QtSerialControl() override;
 
     /// The device that stands for port 1.
     QString port1Device() const { return m_port1Device; }
-    /// The device the next open uses (chosen by setCommPort()).
-    QString deviceName() const;
+    /// Makes `device` port 1 from the next opening on (an open port keeps its device).
+    void setPort1Device(const QString &device) { m_port1Device = device; }
 
     bool setCommPort(int port) override;
     bool setSettings(std::string_view settings) override;
@@ -46,32 +50,27 @@ public:
 signals:
     /// Characters have arrived and wait to be read.
     void dataWaiting();
-    /// The open port failed (the device vanished, an I/O error); `message` is for the user.
-    /// Emitted once per failure; the port is closed by then.
+    /// The open port was lost (the device hung up or vanished); `message` is for the user.
+    /// Emitted once per loss; the port is closed by then.
     void failed(const QString &message);
 
 private:
+    bool open();
     bool applyLineSettings();
     bool applyRts();
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
-    void connectionLost(const QString &reason);
+    void connectionLost();
     bool lineHungUp() const;
     bool refuse(const QString &text);
-    QString openFailureText() const;
 
     QSerialPort m_port;
     QString m_port1Device;
+    /// The name port 1 had when it was opened, for the messages.
     QString m_openDevice;
     std::string m_errorText;
-    int m_commPort = 1;
     qint32 m_baudRate = 9600;
-    QSerialPort::Parity m_parity = QSerialPort::NoParity;
-    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
     bool m_rtsEnable = false;
-    int m_rThreshold = 0;
-    int m_inputLen = 0;
     /// Depth of our own calls into the port; errors raised there are answered by return value.
     int m_ownCalls = 0;
     /// Counts the openings, so that a failure report does not outlive a fresh start.

@@ -1,6 +1,6 @@
 #include "LineFeeder.h"
 #include "PseudoTerminal.h"
-#include "SerialPortControl.h"
+#include "QtSerialControl.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ using test::LineFeeder;
 using test::PseudoTerminal;
 
 /// A port on a fresh pseudo-terminal, started with the board's start sequence.
-class SerialPortControlData : public ::testing::Test {
+class QtSerialControlData : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -56,7 +56,7 @@ protected:
     }
 
     PseudoTerminal m_pty;
-    SerialPortControl m_port{QString::fromStdString(m_pty.slavePath())};
+    QtSerialControl m_port{QString::fromStdString(m_pty.slavePath())};
 };
 
 std::string everyByteValue(std::size_t repeats)
@@ -70,9 +70,9 @@ std::string everyByteValue(std::size_t repeats)
     return bytes;
 }
 
-TEST_F(SerialPortControlData, BytesArriveInOrderAndUnchangedInBlocks)
+TEST_F(QtSerialControlData, BytesArriveInOrderAndUnchangedInBlocks)
 {
-    QSignalSpy waiting(&m_port, &SerialPortControl::dataWaiting);
+    QSignalSpy waiting(&m_port, &QtSerialControl::dataWaiting);
     const std::string sent = everyByteValue(400);
     LineFeeder board(m_pty, {{sent}});
 
@@ -86,7 +86,7 @@ TEST_F(SerialPortControlData, BytesArriveInOrderAndUnchangedInBlocks)
     EXPECT_EQ(m_port.input(std::vector<char>(16).data(), 16), 0u);
 }
 
-TEST_F(SerialPortControlData, ReadsAtMostTheAskedNumberOfBytes)
+TEST_F(QtSerialControlData, ReadsAtMostTheAskedNumberOfBytes)
 {
     ASSERT_TRUE(m_pty.write("PIC 1:2 3:4\n"));
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_port.inBufferCount() == 12; }, 5000));
@@ -98,7 +98,7 @@ TEST_F(SerialPortControlData, ReadsAtMostTheAskedNumberOfBytes)
     EXPECT_EQ(std::string(buffer, 9), " 1:2 3:4\n");
 }
 
-TEST_F(SerialPortControlData, EmptyingTheBufferDropsWhatCameBefore)
+TEST_F(QtSerialControlData, EmptyingTheBufferDropsWhatCameBefore)
 {
     // Taken in by the port already...
     ASSERT_TRUE(m_pty.write(std::string("old\0data", 8)));
@@ -123,7 +123,7 @@ TEST_F(SerialPortControlData, EmptyingTheBufferDropsWhatCameBefore)
     EXPECT_EQ(m_port.inBufferCount(), 0u);
 }
 
-TEST_F(SerialPortControlData, StartingAgainOnAnOpenPortIsAFreshStart)
+TEST_F(QtSerialControlData, StartingAgainOnAnOpenPortIsAFreshStart)
 {
     ASSERT_TRUE(m_pty.write("before"));
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_port.inBufferCount() == 6; }, 5000));
@@ -134,7 +134,7 @@ TEST_F(SerialPortControlData, StartingAgainOnAnOpenPortIsAFreshStart)
     EXPECT_EQ(readBlocks(5, 64), "after");
 }
 
-TEST_F(SerialPortControlData, AClosedPortReadsNothing)
+TEST_F(QtSerialControlData, AClosedPortReadsNothing)
 {
     ASSERT_TRUE(m_pty.write("left over"));
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_port.inBufferCount() > 0; }, 5000));
@@ -146,9 +146,9 @@ TEST_F(SerialPortControlData, AClosedPortReadsNothing)
     EXPECT_TRUE(m_port.setPortOpen(false));
 }
 
-TEST_F(SerialPortControlData, ALineWithoutRtsIsNoError)
+TEST_F(QtSerialControlData, ALineWithoutRtsIsNoError)
 {
-    QSignalSpy failed(&m_port, &SerialPortControl::failed);
+    QSignalSpy failed(&m_port, &QtSerialControl::failed);
     EXPECT_TRUE(m_port.setRtsEnable(true)) << m_port.errorText();
     EXPECT_TRUE(m_port.setRtsEnable(false)) << m_port.errorText();
     EXPECT_TRUE(m_port.setRtsEnable(true)) << m_port.errorText();
@@ -159,7 +159,7 @@ TEST_F(SerialPortControlData, ALineWithoutRtsIsNoError)
     EXPECT_EQ(readBlocks(10, 64), "still here");
 }
 
-TEST_F(SerialPortControlData, AReaderThatFallsBehindHoldsTheBoardBackWithoutLoss)
+TEST_F(QtSerialControlData, AReaderThatFallsBehindHoldsTheBoardBackWithoutLoss)
 {
     const std::string sent = everyByteValue(6 * 1024); // 1.5 MiB, more than the port holds
     LineFeeder board(m_pty, {{sent}});
@@ -167,12 +167,11 @@ TEST_F(SerialPortControlData, AReaderThatFallsBehindHoldsTheBoardBackWithoutLoss
     // Nobody reads: the port fills up to its limit and stops there.
     ASSERT_TRUE(QTest::qWaitFor(
         [this] {
-            return static_cast<qint64>(m_port.inBufferCount()) >=
-                   SerialPortControl::kReadBufferSize;
+            return static_cast<qint64>(m_port.inBufferCount()) >= QtSerialControl::kReadBufferSize;
         },
         10000));
     QTest::qWait(200);
-    EXPECT_EQ(static_cast<qint64>(m_port.inBufferCount()), SerialPortControl::kReadBufferSize);
+    EXPECT_EQ(static_cast<qint64>(m_port.inBufferCount()), QtSerialControl::kReadBufferSize);
     EXPECT_FALSE(board.succeeded());
 
     const std::string got = readBlocks(sent.size(), 64 * 1024);

@@ -1,0 +1,274 @@
+#include "QtSerialControl.h"
+#include "SerialMessages.h"
+
+#include <QFile>
+#include <QMetaObject>
+#include <QScopedValueRollback>
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <limits>
+#include <poll.h>
+#include <system_error>
+
+namespace adc {
+
+namespace {
+
+/// The speed of "baud,N,8,1", the only line the board has, or 0 for anything else.
+qint32 baudRateOf(std::string_view settings)
+{
+    constexpr std::string_view kFraming = ",N,8,1";
+    if (settings.size() <= kFraming.size() || !settings.ends_with(kFraming)) {
+        return 0;
+    }
+    const std::string_view baud = settings.substr(0, settings.size() - kFraming.size());
+    qint32 rate = 0;
+    const auto [end, error] = std::from_chars(baud.data(), baud.data() + baud.size(), rate);
+    const bool whole = error == std::errc() && end == baud.data() + baud.size();
+    return whole && rate >= 1 && rate <= 4000000 ? rate : 0;
+}
+
+} // namespace
+
+QtSerialControl::QtSerialControl(const QString &port1Device, QObject *parent)
+    : QObject(parent), m_port1Device(port1Device)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialControl::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onErrorOccurred);
+}
+
+QtSerialControl::~QtSerialControl()
+{
+    const QScopedValueRollback call(m_ownCalls, m_ownCalls + 1);
+    if (m_port.isOpen()) {
+        m_port.close();
+    }
+}
+
+bool QtSerialControl::setCommPort(int port)
+{
+    return port == 1 || refuse(SerialMessages::onlyPort1(port));
+}
+
+bool QtSerialControl::setSettings(std::string_view settings)
+{
+    const qint32 rate = baudRateOf(settings);
+    if (rate == 0) {
+        return refuse(SerialMessages::settingsRefused(settings));
+    }
+    m_baudRate = rate;
+    return applyLineSettings();
+}
+
+bool QtSerialControl::setPortOpen(bool open)
+{
+    const QScopedValueRollback call(m_ownCalls, m_ownCalls + 1);
+    // Opening an open port is a fresh start: close it first.
+    if (m_port.isOpen()) {
+        m_port.close();
+    }
+    if (!open) {
+        return true;
+    }
+    ++m_openings;
+    m_openDevice = m_port1Device;
+    if (!this->open()) {
+        return false;
+    }
+    if (m_rtsEnable && !applyRts()) {
+        m_port.close();
+        return false;
+    }
+    return true;
+}
+
+bool QtSerialControl::open()
+{
+    // The device is opened and locked under its real name: another name of it (a link, as udev
+    // makes) then finds it locked, and the lock file's name stays short however long the path.
+    std::error_code error;
+    QByteArray bytes = DeviceName::toBytes(m_openDevice);
+    // A bare name is a device in /dev, as Qt Serial Port reads it ("ttyUSB0").
+    if (!bytes.startsWith('/') && !bytes.startsWith("./") && !bytes.startsWith("../")) {
+        bytes.prepend("/dev/");
+    }
+    const std::string real =
+        std::filesystem::canonical(std::string(bytes.constData(), bytes.size()), error).native();
+    if (error) {
+        return refuse(
+            error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory
+                ? SerialMessages::missing(m_openDevice)
+                : SerialMessages::openFailed(m_openDevice, m_openDevice, QSerialPort::UnknownError,
+                                             QString::fromStdString(error.message())));
+    }
+    const QString realName = QFile::decodeName(QByteArray::fromStdString(real));
+    if (QFile::encodeName(realName).toStdString() != real) {
+        return refuse(SerialMessages::unnamable(
+            m_openDevice, DeviceName::fromBytes(QByteArray::fromStdString(real))));
+    }
+    m_port.setPortName(realName);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setReadBufferSize(kReadBufferSize);
+    applyLineSettings();
+    // The program only listens to the board, so the port is opened for reading alone.
+    if (!m_port.open(QIODevice::ReadOnly)) {
+        return refuse(SerialMessages::openFailed(m_openDevice, realName, m_port.error(),
+                                                 m_port.errorString()));
+    }
+    return true;
+}
+
+bool QtSerialControl::portOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool QtSerialControl::setRtsEnable(bool on)
+{
+    m_rtsEnable = on;
+    return !m_port.isOpen() || applyRts();
+}
+
+bool QtSerialControl::setRThreshold(int threshold)
+{
+    // The run is told of arriving characters by dataWaiting() whatever the threshold.
+    return threshold >= 0 ||
+           refuse(SerialMessages::negativeRefused("receive threshold", threshold));
+}
+
+bool QtSerialControl::setInBufferCount(int count)
+{
+    if (count != 0) {
+        return refuse(SerialMessages::inBufferCountRefused(count));
+    }
+    if (!m_port.isOpen()) {
+        return true;
+    }
+    const QScopedValueRollback call(m_ownCalls, m_ownCalls + 1);
+    // Drops what waits in the driver and in the port's own buffer, then reads away anything
+    // the port had taken in on the way.
+    m_port.clear(QSerialPort::Input);
+    m_port.skip(m_port.bytesAvailable());
+    return true;
+}
+
+bool QtSerialControl::setInputLen(int length)
+{
+    // The run reads in blocks and says how much it takes with input()'s `max`; one character per
+    // read would turn every block into one call per character.
+    return length >= 0 || refuse(SerialMessages::negativeRefused("read length", length));
+}
+
+std::size_t QtSerialControl::inBufferCount()
+{
+    return m_port.isOpen() ? static_cast<std::size_t>(m_port.bytesAvailable()) : 0;
+}
+
+std::size_t QtSerialControl::input(char *buffer, std::size_t max)
+{
+    if (!m_port.isOpen() || max == 0) {
+        return 0;
+    }
+    constexpr auto largest = static_cast<std::size_t>(std::numeric_limits<qint64>::max());
+    const qint64 got = m_port.read(buffer, static_cast<qint64>(std::min(max, largest)));
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+std::string QtSerialControl::errorText() const
+{
+    return m_errorText;
+}
+
+bool QtSerialControl::applyLineSettings()
+{
+    const QScopedValueRollback call(m_ownCalls, m_ownCalls + 1);
+    // While the port is closed these only store the values; the opening applies them.
+    const bool ok = m_port.setBaudRate(m_baudRate) && m_port.setParity(QSerialPort::NoParity) &&
+                    m_port.setDataBits(QSerialPort::Data8) &&
+                    m_port.setStopBits(QSerialPort::OneStop);
+    return ok || refuse(SerialMessages::lineSettingsFailed(m_openDevice, m_port.errorString()));
+}
+
+bool QtSerialControl::applyRts()
+{
+    const QScopedValueRollback call(m_ownCalls, m_ownCalls + 1);
+    if (m_port.setRequestToSend(m_rtsEnable)) {
+        return true;
+    }
+    if (m_port.error() == QSerialPort::UnsupportedOperationError) {
+        // A line without modem control lines (a pseudo-terminal, some adapters) has no RTS to
+        // set; the board does not need it there.
+        m_port.clearError();
+        return true;
+    }
+    return refuse(SerialMessages::rtsFailed(m_openDevice, m_port.errorString()));
+}
+
+void QtSerialControl::onReadyRead()
+{
+    if (m_port.bytesAvailable() > 0) {
+        emit dataWaiting();
+    } else if (lineHungUp()) {
+        connectionLost();
+    }
+}
+
+void QtSerialControl::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    // Errors of our own calls are answered by their return value and errorText().
+    if (m_ownCalls > 0 || !m_port.isOpen() || error == QSerialPort::NoError ||
+        error == QSerialPort::TimeoutError) {
+        return;
+    }
+    // A read fails with whatever system error was left over both when the line hung up and
+    // when another reader of the device (a modem probe, "sudo cat") took the bytes first. Only
+    // the first is a loss; the line is still there in the second.
+    if (lineHungUp()) {
+        connectionLost();
+        return;
+    }
+    m_port.clearError();
+    // The port stops listening after such an error; setting its buffer size starts it again.
+    m_port.setReadBufferSize(kReadBufferSize);
+}
+
+void QtSerialControl::connectionLost()
+{
+    const QString message = SerialMessages::connectionLost(m_openDevice, SerialMessages::hungUp());
+    m_errorText = message.toStdString();
+    {
+        const QScopedValueRollback call(m_ownCalls, m_ownCalls + 1);
+        m_port.close();
+    }
+    // Reported from the event loop, so that the receiver may do anything with this object; a
+    // fresh opening in between makes the report moot.
+    const quint64 opening = m_openings;
+    QMetaObject::invokeMethod(
+        this,
+        [this, opening, message] {
+            if (opening == m_openings && !m_port.isOpen()) {
+                emit failed(message);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+bool QtSerialControl::lineHungUp() const
+{
+    const int fd = static_cast<int>(m_port.handle());
+    if (!m_port.isOpen() || fd < 0) {
+        return false;
+    }
+    pollfd pfd{fd, POLLIN, 0};
+    return ::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+bool QtSerialControl::refuse(const QString &text)
+{
+    m_errorText = text.toStdString();
+    return false;
+}
+
+} // namespace adc

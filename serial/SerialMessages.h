@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+
+#include <string_view>
+
+namespace adc {
+
+/// The serial port's texts for the user: which device, what went wrong and, where one helps,
+/// what to do about it. Every device name in them is shortened by DeviceName::shown().
+class SerialMessages {
+public:
+    /// Why opening `device` failed with `error` (Qt's `reason`); `realDevice` is the device
+    /// file the name led to, whose lock file is looked at when the device seems busy.
+    static QString openFailed(const QString &device, const QString &realDevice,
+                              QSerialPort::SerialPortError error, const QString &reason);
+    /// `device` (or a link on the way to it) does not exist.
+    static QString missing(const QString &device);
+    /// The name leads to a device file whose own name Qt cannot pass on unchanged.
+    static QString unnamable(const QString &device, const QString &realDevice);
+    /// A device that was open is gone, or broke, during a run.
+    static QString connectionLost(const QString &device, const QString &reason);
+    /// The reason given when the line hung up.
+    static QString hungUp();
+    static QString lineSettingsFailed(const QString &device, const QString &reason);
+    static QString rtsFailed(const QString &device, const QString &reason);
+
+    static QString settingsRefused(std::string_view settings);
+    static QString onlyPort1(int port);
+    static QString inBufferCountRefused(int count);
+    static QString negativeRefused(const char *what, int value);
+};
+
+} // namespace adc
