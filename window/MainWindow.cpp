@@ -289,7 +289,7 @@ void MainWindow::startRun(Mode mode)
     if (m_run->start()) {
         closeFailureBox();
     }
-    m_lineTip->follow(*m_run, m_port.deviceName());
+    m_lineTip->follow(*m_run, DeviceName::shown(m_port.port1Device()));
 }
 
 void MainWindow::clearChart()
