@@ -2,7 +2,11 @@
 
 #include "FilledShape.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLineEdit>
+
+#include <algorithm>
 
 namespace adc {
 
@@ -17,7 +21,6 @@ WindowDisplay::WindowDisplay(const std::array<QLineEdit *, kMaxChannels> &valueB
     m_count.edit = countBox;
     m_segments.reserve(1024);
     m_frameTimer.setSingleShot(true);
-    m_frameTimer.setInterval(kFrameMilliseconds);
     m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &WindowDisplay::flush);
 }
@@ -79,6 +82,10 @@ void WindowDisplay::flush()
         m_chart->drawSegments(m_segments);
         m_segments.clear();
     }
+    // Paint now rather than on a later turn of the event loop, which a flood may take first:
+    // the frame reaches the screen when it is due and not after the next block of records.
+    QCoreApplication::sendPostedEvents(m_chart->window(), QEvent::UpdateRequest);
+    m_sinceFrame.start();
 }
 
 void WindowDisplay::clearChart()
@@ -97,10 +104,14 @@ void WindowDisplay::store(Box &box, std::string_view text)
 
 void WindowDisplay::schedule()
 {
-    if (!m_scheduled) {
-        m_scheduled = true;
-        m_frameTimer.start();
+    if (m_scheduled) {
+        return;
     }
+    m_scheduled = true;
+    // After a quiet spell the change is shown once the run's turn is over; otherwise it waits
+    // for the rest of the frame.
+    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : kFrameMilliseconds;
+    m_frameTimer.start(static_cast<int>(std::max<qint64>(0, kFrameMilliseconds - since)));
 }
 
 } // namespace adc
