@@ -19,6 +19,10 @@ WindowDisplay::WindowDisplay(const std::array<QLineEdit *, kMaxChannels> &valueB
         m_values[k].edit = valueBoxes[k];
     }
     m_count.edit = countBox;
+    for (Box &box : m_values) {
+        box.shown = box.edit->text().toLatin1().toStdString();
+    }
+    m_count.shown = m_count.edit->text().toLatin1().toStdString();
     m_segments.reserve(1024);
     m_frameTimer.setSingleShot(true);
     m_frameTimer.setTimerType(Qt::PreciseTimer);
@@ -71,6 +75,10 @@ void WindowDisplay::flush()
             return;
         }
         box.dirty = false;
+        if (box.text == box.shown) {
+            return;
+        }
+        box.shown = box.text;
         box.edit->setText(
             QString::fromLatin1(box.text.data(), static_cast<qsizetype>(box.text.size())));
     };
@@ -97,6 +105,9 @@ void WindowDisplay::clearChart()
 
 void WindowDisplay::store(Box &box, std::string_view text)
 {
+    if (!box.dirty && text == box.shown) {
+        return;
+    }
     box.text.assign(text.data(), text.size());
     box.dirty = true;
     schedule();

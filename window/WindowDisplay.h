@@ -25,7 +25,8 @@ class FilledShape;
 /// A run can deliver hundreds of thousands of records a second, far more than anyone can read,
 /// so the operations only note what changed: the latest bytes of each box and the visible
 /// segments in the order they came. A single-shot frame timer, started by the first change,
-/// then sets the changed boxes (bytes shown as Latin-1 characters), draws all noted segments
+/// then sets the changed boxes (bytes shown as Latin-1 characters; a box given the text it
+/// already shows is left alone, so it is not repainted), draws all noted segments
 /// with one painter and paints the window. The first change after a quiet spell of a frame or
 /// more is shown as soon as the run's turn ends; later ones wait until a frame has passed since
 /// the last, so that the screen gets at most one frame per kFrameMilliseconds. The running
@@ -70,6 +71,8 @@ private:
     struct Box {
         QLineEdit *edit = nullptr;
         std::string text;
+        /// What the box shows, as bytes.
+        std::string shown;
         bool dirty = false;
     };
 

@@ -120,6 +120,23 @@ TEST_F(WindowDisplayTest, ALoneChangeIsPaintedAtOnceAndAFloodAtMostOncePerFrame)
     EXPECT_LE(counter.paints - 1, 1 + elapsed / WindowDisplay::kFrameMilliseconds);
 }
 
+TEST_F(WindowDisplayTest, ABoxGivenTheTextItShowsIsLeftAlone)
+{
+    QSignalSpy changes(boxes[3], &QLineEdit::textChanged);
+    display->showValueText(3, "0");
+    EXPECT_FALSE(display->hasPending());
+    display->showValueText(3, "0700");
+    display->showValueText(3, "0");
+    display->flush();
+    EXPECT_EQ(changes.count(), 0);
+    display->showValueText(3, "0700");
+    display->flush();
+    display->showValueText(3, "0700");
+    EXPECT_FALSE(display->hasPending());
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(boxes[3]->text(), QStringLiteral("0700"));
+}
+
 TEST_F(WindowDisplayTest, BytesAboveAsciiShowAsLatin1)
 {
     display->showValueText(7, std::string("0\xb0\xe9\xff\r", 5));
