@@ -321,7 +321,7 @@ def paced_rows(build, screen, seconds):
     return rows
 
 
-def flood_rows(build, screen, records):
+def flood_rows(build, screen, records, rounds=3):
     """A flood into the real program, the offscreen window and cat, one after the other."""
 
     def cat(link):
@@ -340,20 +340,40 @@ def flood_rows(build, screen, records):
                                 env=env, stdout=subprocess.PIPE, text=True)
         return lambda: parse_samples(proc.communicate()[0])[0]
 
-    cat_rate, _, _ = flood_into(build, cat, records)
-    real_rate, _, _ = flood_into(build, real, records)
-    probe_rate, sent, samples = flood_into(build, offscreen, records)
-    shown = int(samples[-1]["count"]) if samples else 0
-    lost = sent["int"] - shown
+    # cat's pace on a shared machine swings from one run to the next: each reader is measured
+    # right after cat, and the ratios of the rounds are given as median (lowest-highest).
+    real_ratios, probe_ratios, cat_rates = [], [], []
+    lost = 0
+    shown = sent_int = 0
+    for _ in range(rounds):
+        cat_rate, _, _ = flood_into(build, cat, records)
+        real_rate, _, _ = flood_into(build, real, records)
+        cat_rate2, _, _ = flood_into(build, cat, records)
+        probe_rate, sent, samples = flood_into(build, offscreen, records)
+        cat_rates += [cat_rate, cat_rate2]
+        real_ratios.append(real_rate / cat_rate)
+        probe_ratios.append(probe_rate / cat_rate2)
+        shown = int(samples[-1]["count"]) if samples else 0
+        sent_int = sent["int"]
+        lost += sent_int - shown
+
+    def spread(values, fmt):
+        values = sorted(values)
+        return f"{fmt(values[len(values) // 2])} ({fmt(values[0])}-{fmt(values[-1])})"
+
+    real_ratio = sorted(real_ratios)[len(real_ratios) // 2]
+    probe_ratio = sorted(probe_ratios)[len(probe_ratios) // 2]
     return [
-        ("Flood into the real program (Xvfb) / into `cat`, same pty, same run",
-         f"{real_rate:,.0f} / {cat_rate:,.0f} records/s = {real_rate / cat_rate:.2f}",
-         f"≥ {GOAL_FLOOD_RATIO}", real_rate / cat_rate >= GOAL_FLOOD_RATIO),
-        ("Flood into the offscreen window / into `cat`; records it counted / accepted records sent",
-         f"{probe_rate:,.0f} / {cat_rate:,.0f} records/s = {probe_rate / cat_rate:.2f}; "
-         f"{shown:,} / {sent['int']:,} ({lost:,} lost)",
-         f"≥ {GOAL_FLOOD_RATIO}, none lost",
-         probe_rate / cat_rate >= GOAL_FLOOD_RATIO and lost == 0),
+        (f"Flood into `cat` from the same pty, {2 * rounds} runs",
+         spread(cat_rates, lambda v: f"{v:,.0f}") + " records/s", "the ceiling", True),
+        (f"Flood into the real program (Xvfb) / into `cat` just before, {rounds} rounds",
+         spread(real_ratios, lambda v: f"{v:.2f}"), f"≥ {GOAL_FLOOD_RATIO}",
+         real_ratio >= GOAL_FLOOD_RATIO),
+        (f"Flood into the offscreen window / into `cat` just before, {rounds} rounds; records "
+         "it counted / accepted records sent (last round)",
+         spread(probe_ratios, lambda v: f"{v:.2f}") + f"; {shown:,} / {sent_int:,} "
+         f"({lost:,} lost in all rounds)", f"≥ {GOAL_FLOOD_RATIO}, none lost",
+         probe_ratio >= GOAL_FLOOD_RATIO and lost == 0),
     ]
 
 
@@ -414,6 +434,7 @@ def memory_rows(build, screen, records=1_000_000):
     return rows
 
 
+KEPT_FROM = "\n## Where the time goes"
 GROUPS = ("core", "offscreen", "latency", "paced", "flood", "memory")
 
 
@@ -466,7 +487,7 @@ def main():
         "from outside (`adc-damage-probe`, `/proc`). The port is a pseudo-terminal fed by "
         "`adc-board-sim` or by the measuring program itself.",
         "",
-        "| What | Measured | Budget | Met |",
+        "| What | Measured | Goal | Met |",
         "|---|---|---|---|",
     ]
     for what, measured, budget, ok in rows:
@@ -476,6 +497,14 @@ def main():
         lines += ["## Core pipeline (framing, parsing, the run; a display that does nothing)", "",
                   "`build/bin/core_benchmark`, one core:", "", "```"] + core_lines + ["```", ""]
     lines += ["Measured with `scripts/build.sh` (RelWithDebInfo) and then `bench/e2e.py`.", ""]
+    # What is written by hand below the figures stays.
+    try:
+        with open(opts.out) as f:
+            kept = f.read()
+        if KEPT_FROM in kept:
+            lines += [kept[kept.index(KEPT_FROM) + 1:].rstrip("\n"), ""]
+    except OSError:
+        pass
     os.makedirs(os.path.dirname(opts.out), exist_ok=True)
     with open(opts.out, "w") as f:
         f.write("\n".join(lines))
