@@ -302,7 +302,9 @@ def latency_rows(build, screen, flood_seconds=5):
         ("Write to the window's first damage report, 200 records at random gaps of 10-40 ms, "
          "median / 99th percentile / most",
          f"{lat.get('p50_ms', float('nan')):.1f} / {p99:.1f} / {lat.get('max_ms', float('nan')):.1f}"
-         f" ms ({lat.get('missed', float('nan')):.0f} missed)",
+         f" ms ({lat.get('missed', float('nan')):.0f} missed; per record the program waited "
+         f"{lat.get('program_queue_ms', float('nan')):.2f} ms and the probe "
+         f"{lat.get('probe_queue_ms', float('nan')):.2f} ms for a processor)",
          f"99th < {GOAL_LATENCY_P99_MS:.0f} ms", p99 < GOAL_LATENCY_P99_MS),
         ("Frames reaching the screen under a flood (shortest gap between two frames)",
          f"{fps:.1f} frames/s ({flood.get('min_frame_gap_ms', float('nan')):.0f} ms)",
