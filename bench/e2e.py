@@ -367,7 +367,7 @@ def flood_rows(build, screen, records, rounds=3):
     probe_ratio = sorted(probe_ratios)[len(probe_ratios) // 2]
     return [
         (f"Flood into `cat` from the same pty, {2 * rounds} runs",
-         spread(cat_rates, lambda v: f"{v:,.0f}") + " records/s", "the ceiling", True),
+         spread(cat_rates, lambda v: f"{v:,.0f}") + " records/s", "the ceiling", None),
         (f"Flood into the real program (Xvfb) / into `cat` just before, {rounds} rounds",
          spread(real_ratios, lambda v: f"{v:.2f}"), f"≥ {GOAL_FLOOD_RATIO}",
          real_ratio >= GOAL_FLOOD_RATIO),
@@ -493,7 +493,8 @@ def main():
         "|---|---|---|---|",
     ]
     for what, measured, budget, ok in rows:
-        lines.append(f"| {what} | {measured} | {budget} | {'yes' if ok else '**no**'} |")
+        met = "–" if ok is None else "yes" if ok else "**no**"
+        lines.append(f"| {what} | {measured} | {budget} | {met} |")
     lines.append("")
     if core_lines:
         lines += ["## Core pipeline (framing, parsing, the run; a display that does nothing)", "",
@@ -511,7 +512,7 @@ def main():
     with open(opts.out, "w") as f:
         f.write("\n".join(lines))
     print("\n".join(lines))
-    return 0 if all(r[3] for r in rows) else 1
+    return 0 if all(r[3] is not False for r in rows) else 1
 
 
 if __name__ == "__main__":
