@@ -47,7 +47,8 @@ QString devicesHint()
     const QStringList devices = serialDevices();
     const QString list = devices.isEmpty() ? tr("none found") : devices.join(QStringLiteral(", "));
     return tr("Serial devices on this computer: %1. Start the program with "
-              "--port DEVICE to use another one.")
+              "--port DEVICE to use another one; \"adconverter --list-ports\" tells "
+              "which is which.")
         .arg(list);
 }
 

@@ -187,7 +187,10 @@ void StripChart::clear()
 
 void StripChart::paintEvent(QPaintEvent *event)
 {
-    QFrame::paintEvent(event);
+    // New traces repaint only the interior; the border is drawn when it is uncovered.
+    if (!contentsRect().contains(event->rect())) {
+        QFrame::paintEvent(event);
+    }
     QPainter painter(this);
     const QRect area = event->rect() & contentsRect();
     painter.drawImage(area, m_image, area.translated(-contentsRect().topLeft()));

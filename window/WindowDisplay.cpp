@@ -2,7 +2,11 @@
 
 #include "FilledShape.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLineEdit>
+
+#include <algorithm>
 
 namespace adc {
 
@@ -15,9 +19,17 @@ WindowDisplay::WindowDisplay(const std::array<QLineEdit *, kMaxChannels> &valueB
         m_values[k].edit = valueBoxes[k];
     }
     m_count.edit = countBox;
+    const auto watch = [this](Box &box) {
+        box.shown = box.edit->text().toLatin1().toStdString();
+        // What the user types stays until the run next writes the box, whatever it writes.
+        connect(box.edit, &QLineEdit::textEdited, this, [&box] { box.shownKnown = false; });
+    };
+    for (Box &box : m_values) {
+        watch(box);
+    }
+    watch(m_count);
     m_segments.reserve(1024);
     m_frameTimer.setSingleShot(true);
-    m_frameTimer.setInterval(kFrameMilliseconds);
     m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &WindowDisplay::flush);
 }
@@ -67,6 +79,11 @@ void WindowDisplay::flush()
             return;
         }
         box.dirty = false;
+        if (box.shownKnown && box.text == box.shown) {
+            return;
+        }
+        box.shown = box.text;
+        box.shownKnown = true;
         box.edit->setText(
             QString::fromLatin1(box.text.data(), static_cast<qsizetype>(box.text.size())));
         // A box shows its text from the first character, even when the text is too long for it
@@ -81,6 +98,10 @@ void WindowDisplay::flush()
         m_chart->drawSegments(m_segments);
         m_segments.clear();
     }
+    // Paint now rather than on a later turn of the event loop, which a flood may take first:
+    // the frame reaches the screen when it is due and not after the next block of records.
+    QCoreApplication::sendPostedEvents(m_chart->window(), QEvent::UpdateRequest);
+    m_sinceFrame.start();
 }
 
 void WindowDisplay::clearChart()
@@ -92,6 +113,9 @@ void WindowDisplay::clearChart()
 
 void WindowDisplay::store(Box &box, std::string_view text)
 {
+    if (!box.dirty && box.shownKnown && text == box.shown) {
+        return;
+    }
     box.text.assign(text.data(), text.size());
     box.dirty = true;
     schedule();
@@ -99,10 +123,14 @@ void WindowDisplay::store(Box &box, std::string_view text)
 
 void WindowDisplay::schedule()
 {
-    if (!m_scheduled) {
-        m_scheduled = true;
-        m_frameTimer.start();
+    if (m_scheduled) {
+        return;
     }
+    m_scheduled = true;
+    // After a quiet spell the change is shown once the run's turn is over; otherwise it waits
+    // for the rest of the frame.
+    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : kFrameMilliseconds;
+    m_frameTimer.start(static_cast<int>(std::max<qint64>(0, kFrameMilliseconds - since)));
 }
 
 } // namespace adc

@@ -4,6 +4,7 @@
 #include "StripChart.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -24,13 +25,17 @@ class FilledShape;
 /// A run can deliver hundreds of thousands of records a second, far more than anyone can read,
 /// so the operations only note what changed: the latest bytes of each box and the visible
 /// segments in the order they came. A single-shot frame timer, started by the first change,
-/// then sets the changed boxes (bytes shown as Latin-1 characters, from the first character on)
-/// and draws all noted segments with one painter. The running indicator changes at once.
+/// then sets the changed boxes (bytes shown as Latin-1 characters, from the first character on;
+/// a box given the text it already shows is left alone, so it is not repainted), draws all noted
+/// segments with one painter and paints the window. The first change after a quiet spell of a
+/// frame or more is shown as soon as the run's turn ends; later ones wait until a frame has
+/// passed since the last, so that the screen gets at most one frame per kFrameMilliseconds. The
+/// running indicator changes at once.
 class WindowDisplay : public QObject, public Display {
     Q_OBJECT
 
 public:
-    /// Time from the first change to the moment it reaches the screen.
+    /// Shortest time between two frames.
     static constexpr int kFrameMilliseconds = 16;
 
     /// The indicator's colour while no run is going, and while one is.
@@ -48,7 +53,7 @@ public:
     /// Brings what is pending to the screen, turns the indicator grey and emits ended().
     void runEnded(std::string_view message) override;
 
-    /// Brings everything pending to the screen now.
+    /// Brings everything pending to the screen now, painting the window before it returns.
     void flush();
     /// Erases the chart, together with the segments that have not been drawn yet.
     void clearChart();
@@ -65,6 +70,9 @@ private:
     struct Box {
         QLineEdit *edit = nullptr;
         std::string text;
+        /// What the box shows, as bytes, unless the user has typed into it since.
+        std::string shown;
+        bool shownKnown = true;
         bool dirty = false;
     };
 
@@ -77,6 +85,8 @@ private:
     StripChart *m_chart;
     std::vector<StripChart::Segment> m_segments;
     QTimer m_frameTimer;
+    /// Time since the last frame; not valid before the first.
+    QElapsedTimer m_sinceFrame;
     bool m_scheduled = false;
 };
 

@@ -2,6 +2,7 @@
 #include "FilledShape.h"
 #include "WindowTestHelpers.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -75,6 +76,73 @@ TEST_F(WindowDisplayTest, TheFrameTimerBringsChangesToTheScreenByItself)
     // A later change starts a new frame.
     display->showValueText(0, "07");
     ASSERT_TRUE(test::waitUntil([&] { return boxes[0]->text() == QStringLiteral("07"); }, 1000));
+}
+
+/// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+TEST_F(WindowDisplayTest, ALoneChangeIsPaintedAtOnceAndAFloodAtMostOncePerFrame)
+{
+    count->raise(); // the widgets of the fixture overlap
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    QCoreApplication::processEvents();
+    PaintCounter counter(count);
+
+    // After a quiet spell, one pass of the event loop paints the change: no frame to wait for.
+    display->showCount("1");
+    EXPECT_EQ(counter.paints, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(count->text(), QStringLiteral("1"));
+    EXPECT_EQ(counter.paints, 1);
+
+    // A change on every pass: frames come at most once per kFrameMilliseconds.
+    QElapsedTimer clock;
+    clock.start();
+    int i = 2;
+    while (clock.elapsed() < 200) {
+        display->showCount(std::to_string(i++));
+        QCoreApplication::processEvents();
+    }
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_GE(counter.paints, 3);
+    EXPECT_LE(counter.paints - 1, 1 + elapsed / WindowDisplay::kFrameMilliseconds);
+}
+
+TEST_F(WindowDisplayTest, ABoxGivenTheTextItShowsIsLeftAlone)
+{
+    QSignalSpy changes(boxes[3], &QLineEdit::textChanged);
+    display->showValueText(3, "0");
+    EXPECT_FALSE(display->hasPending());
+    display->showValueText(3, "0700");
+    display->showValueText(3, "0");
+    display->flush();
+    EXPECT_EQ(changes.count(), 0);
+    display->showValueText(3, "0700");
+    display->flush();
+    display->showValueText(3, "0700");
+    EXPECT_FALSE(display->hasPending());
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(boxes[3]->text(), QStringLiteral("0700"));
+
+    // What the user types stays only until the run next writes the box, even the same text.
+    boxes[3]->setFocus();
+    QTest::keyClicks(boxes[3], QStringLiteral("9"));
+    ASSERT_NE(boxes[3]->text(), QStringLiteral("0700"));
+    display->showValueText(3, "0700");
+    display->flush();
+    EXPECT_EQ(boxes[3]->text(), QStringLiteral("0700"));
 }
 
 TEST_F(WindowDisplayTest, BytesAboveAsciiShowAsLatin1)
