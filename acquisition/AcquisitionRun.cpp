@@ -13,17 +13,27 @@ AcquisitionRun::AcquisitionRun(Mode mode, SerialControl &port, Display &display)
     }
 }
 
+void AcquisitionRun::setBaud(std::int32_t baud)
+{
+    m_settings = std::to_string(baud) + ",N,8,1";
+}
+
+bool AcquisitionRun::openPort()
+{
+    return m_port.setCommPort(kCommPort) && m_port.setSettings(m_settings) &&
+           m_port.setPortOpen(true) && m_port.setRtsEnable(true) && m_port.setRThreshold(0) &&
+           m_port.setInBufferCount(0) && m_port.setInputLen(1);
+}
+
 bool AcquisitionRun::start()
 {
-    const bool ok = m_port.setCommPort(kCommPort) && m_port.setSettings(kSettings) &&
-                    m_port.setPortOpen(true) && m_port.setRtsEnable(true) &&
-                    m_port.setRThreshold(0) && m_port.setInBufferCount(0) && m_port.setInputLen(1);
-    if (!ok) {
+    if (!openPort()) {
         fail(m_port.errorText());
         return false;
     }
     m_display.markRunning();
     m_running = true;
+    m_suspended = false;
     m_count = 0;
     m_plotPosition = 0;
     m_framer.reset();
@@ -34,7 +44,7 @@ bool AcquisitionRun::start()
 bool AcquisitionRun::service(std::size_t budget)
 {
     std::array<char, 16 * 1024> buffer;
-    while (m_running && budget > 0) {
+    while (m_running && !m_suspended && budget > 0) {
         const std::size_t got = m_port.input(buffer.data(), std::min(budget, buffer.size()));
         if (got == 0) {
             return false;
@@ -42,7 +52,7 @@ bool AcquisitionRun::service(std::size_t budget)
         budget -= got;
         process(std::string_view(buffer.data(), got));
     }
-    return m_running && m_port.inBufferCount() > 0;
+    return m_running && !m_suspended && m_port.inBufferCount() > 0;
 }
 
 void AcquisitionRun::process(std::string_view characters)
@@ -102,9 +112,41 @@ void AcquisitionRun::fail(std::string_view message)
 void AcquisitionRun::stop()
 {
     m_running = false;
+    m_suspended = false;
     if (m_port.portOpen()) {
         m_port.setPortOpen(false);
     }
+}
+
+void AcquisitionRun::suspend()
+{
+    if (!m_running || m_suspended) {
+        return;
+    }
+    m_suspended = true;
+    if (m_port.portOpen()) {
+        m_port.setPortOpen(false);
+    }
+    // A line cut in two by the loss must not join the first line of the device that comes back.
+    m_framer.reset();
+    m_display.markWaiting();
+}
+
+bool AcquisitionRun::resume()
+{
+    if (!m_suspended) {
+        return false;
+    }
+    if (!openPort()) {
+        if (m_port.portOpen()) {
+            m_port.setPortOpen(false);
+        }
+        return false;
+    }
+    m_suspended = false;
+    m_framer.reset();
+    m_display.markRunning();
+    return true;
 }
 
 std::int64_t AcquisitionRun::droppedRecords() const

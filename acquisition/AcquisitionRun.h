@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace adc {
@@ -27,10 +28,17 @@ public:
     /// The port number and settings the board uses.
     static constexpr int kCommPort = 1;
     static constexpr std::string_view kSettings = "9600,N,8,1";
+    /// The board's usual line speed; the framing is always N,8,1.
+    static constexpr std::int32_t kDefaultBaud = 9600;
     /// Characters worked on per service() call at most, so that a flood cannot freeze the window.
     static constexpr std::size_t kDefaultBudget = 64 * 1024;
 
     AcquisitionRun(Mode mode, SerialControl &port, Display &display);
+
+    /// The line speed the next start() asks of the port ("baud,N,8,1"); kDefaultBaud unless set.
+    void setBaud(std::int32_t baud);
+    /// The settings the run gives the port, e.g. "9600,N,8,1".
+    std::string_view settings() const { return m_settings; }
 
     /// Runs the start sequence on the port and marks the window as running. Returns false when
     /// the port refuses a step; the port is then closed and the display told why.
@@ -50,6 +58,16 @@ public:
     /// Ends the run without a message (the port is closed if open).
     void stop();
 
+    /// The port was lost, but the run is to go on once the device is back: closes the port,
+    /// drops the partly framed record and turns the indicator grey. The count, the chart
+    /// position and the last ordinates stay, so the next record carries on where this one left.
+    void suspend();
+    /// Opens the port again with the same start sequence and goes on. Returns false (and stays
+    /// suspended, the port closed) when the port refuses a step; its errorText() tells why.
+    bool resume();
+    /// Whether the run waits for its device to come back (it is still running()).
+    bool suspended() const { return m_suspended; }
+
     bool running() const { return m_running; }
     Mode mode() const { return m_mode.mode; }
     /// Records accepted so far.
@@ -63,6 +81,7 @@ public:
     const LineMonitor &line() const { return m_line; }
 
 private:
+    bool openPort();
     void accept(std::string &record);
 
     const ModeInfo &m_mode;
@@ -77,7 +96,9 @@ private:
     std::int64_t m_count = 0;
     std::int64_t m_plotPosition = 0;
     std::int64_t m_malformed = 0;
+    std::string m_settings{kSettings};
     bool m_running = false;
+    bool m_suspended = false;
 };
 
 } // namespace adc

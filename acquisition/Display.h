@@ -30,6 +30,9 @@ public:
     virtual void showCount(std::string_view text) = 0;
     /// Turns the running indicator green.
     virtual void markRunning() = 0;
+    /// The run has lost its port and waits for the device to come back: the indicator turns
+    /// grey, without a message. A display that shows no indicator may leave this alone.
+    virtual void markWaiting() {}
     /// Draws one straight segment in the plot area, in twips from its top-left corner.
     virtual void drawSegment(const Segment &segment) = 0;
     /// The run has ended because of the serial port; `message` says why, for the user.

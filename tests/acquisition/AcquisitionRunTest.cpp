@@ -174,3 +174,58 @@ TEST(AcquisitionRun, StopClosesThePortWithoutAMessage)
     EXPECT_FALSE(b.port.open);
     EXPECT_EQ(b.display.log, std::vector<std::string>{"running"});
 }
+
+TEST(AcquisitionRun, TheSpeedGoesIntoTheSettingsOfEveryOpening)
+{
+    Bench b(Mode::Int);
+    b.run.setBaud(115200);
+    ASSERT_TRUE(b.run.start());
+    EXPECT_EQ(b.port.calls[1], "Settings=115200,N,8,1");
+    EXPECT_EQ(b.run.settings(), "115200,N,8,1");
+    b.run.suspend();
+    b.port.calls.clear();
+    ASSERT_TRUE(b.run.resume());
+    EXPECT_EQ(b.port.calls[1], "Settings=115200,N,8,1");
+}
+
+// A device lost and found again: the same run goes on, without the record cut by the loss.
+TEST(AcquisitionRun, ASuspendedRunResumesWhereItWasAndDropsTheCutRecord)
+{
+    Bench b(Mode::Mcp3201);
+    ASSERT_TRUE(b.run.start());
+    b.arrive("MCP 0:100 1:4095\r\nMCP 0:200 1:0\r\nMCP 0:3");
+    ASSERT_EQ(b.run.count(), 2);
+    b.display.log.clear();
+    b.run.suspend();
+    EXPECT_TRUE(b.run.suspended());
+    EXPECT_TRUE(b.run.running());
+    EXPECT_FALSE(b.port.open);
+    EXPECT_EQ(b.display.log, std::vector<std::string>{"waiting"});
+    // Nothing is read while the device is away.
+    b.port.waiting = "MCP 0:1 1:1\n";
+    EXPECT_FALSE(b.run.service());
+    EXPECT_EQ(b.run.count(), 2);
+
+    // The device is still missing: the run keeps waiting, with the port closed.
+    b.port.refuse = "PortOpen";
+    EXPECT_FALSE(b.run.resume());
+    EXPECT_TRUE(b.run.suspended());
+    EXPECT_FALSE(b.port.open);
+    b.port.refuse.clear();
+    ASSERT_TRUE(b.run.resume());
+    EXPECT_FALSE(b.run.suspended());
+    EXPECT_TRUE(b.port.open);
+    EXPECT_EQ(b.display.log, (std::vector<std::string>{"waiting", "running"}));
+    b.display.log.clear();
+    // The rest of the cut record, then a whole one: one record, counted on from 2, drawn on from
+    // where the chart was and from the last values.
+    b.arrive("00 1:7\r\nMCP 0:300 1:0\r\n");
+    EXPECT_EQ(b.display.log,
+              (std::vector<std::string>{"text 0 0300", "text 1 00\r", "count 3",
+                                        "segment 50,3895 75,3795", "segment 50,4095 75,4095"}));
+    EXPECT_EQ(b.run.plotPosition(), 75);
+    // A Start afresh counts from one again.
+    ASSERT_TRUE(b.run.start());
+    b.arrive("MCP 0:1 1:1\n");
+    EXPECT_EQ(b.run.count(), 1);
+}

@@ -33,6 +33,11 @@ public:
         green = true;
         log.push_back("running");
     }
+    void markWaiting() override
+    {
+        green = false;
+        log.push_back("waiting");
+    }
     void drawSegment(const Segment &s) override
     {
         segments.push_back(s);
