@@ -5,8 +5,12 @@
 #include <QMetaObject>
 #include <QScopedValueRollback>
 
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <poll.h>
@@ -15,6 +19,10 @@
 namespace adc {
 
 namespace {
+
+/// The speed a port is opened at; another one is set once it is open, where a device that
+/// refuses it can be told apart from one that cannot be opened.
+constexpr qint32 kOpeningBaud = 9600;
 
 /// The speed of "baud,N,8,1", the only line the board has, or 0 for anything else.
 qint32 baudRateOf(std::string_view settings)
@@ -27,7 +35,7 @@ qint32 baudRateOf(std::string_view settings)
     qint32 rate = 0;
     const auto [end, error] = std::from_chars(baud.data(), baud.data() + baud.size(), rate);
     const bool whole = error == std::errc() && end == baud.data() + baud.size();
-    return whole && rate >= 1 && rate <= 4000000 ? rate : 0;
+    return whole && rate >= 1 ? rate : 0;
 }
 
 } // namespace
@@ -58,8 +66,11 @@ bool QtSerialControl::setSettings(std::string_view settings)
     if (rate == 0) {
         return refuse(SerialMessages::settingsRefused(settings));
     }
+    if (!applyLineSettings(rate)) {
+        return false;
+    }
     m_baudRate = rate;
-    return applyLineSettings();
+    return true;
 }
 
 bool QtSerialControl::setPortOpen(bool open)
@@ -111,13 +122,28 @@ bool QtSerialControl::open()
     m_port.setPortName(realName);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.setReadBufferSize(kReadBufferSize);
-    applyLineSettings();
+    applyLineSettings(kOpeningBaud);
     // The program only listens to the board, so the port is opened for reading alone.
     if (!m_port.open(QIODevice::ReadOnly)) {
         return refuse(SerialMessages::openFailed(m_openDevice, realName, m_port.error(),
                                                  m_port.errorString()));
     }
+    if (m_baudRate != kOpeningBaud && !applyLineSettings(m_baudRate)) {
+        m_port.close();
+        return false;
+    }
     return true;
+}
+
+qint32 QtSerialControl::lineSpeed() const
+{
+    // The kernel keeps the speed as a number beside the old speed codes, for every rate.
+    termios2 settings{};
+    const int fd = static_cast<int>(m_port.handle());
+    if (!m_port.isOpen() || fd < 0 || ::ioctl(fd, TCGETS2, &settings) != 0) {
+        return 0;
+    }
+    return static_cast<qint32>(settings.c_ospeed);
 }
 
 bool QtSerialControl::portOpen() const
@@ -181,11 +207,20 @@ std::string QtSerialControl::errorText() const
     return m_errorText;
 }
 
-bool QtSerialControl::applyLineSettings()
+bool QtSerialControl::applyLineSettings(qint32 rate)
 {
     const QScopedValueRollback call(m_ownCalls, m_ownCalls + 1);
     // While the port is closed these only store the values; the opening applies them.
-    const bool ok = m_port.setBaudRate(m_baudRate) && m_port.setParity(QSerialPort::NoParity) &&
+    if (!m_port.setBaudRate(rate)) {
+        return refuse(SerialMessages::speedRefused(m_openDevice, rate, m_port.errorString()));
+    }
+    // A device that cannot run at a speed often takes another one without a word; what it
+    // runs at is read back. A few per cent is what a UART's divisor may be off by.
+    if (const qint32 real = lineSpeed(); real > 0 && std::abs(real - rate) > rate / 50) {
+        return refuse(
+            SerialMessages::speedRefused(m_openDevice, rate, SerialMessages::speedReplaced(real)));
+    }
+    const bool ok = m_port.setParity(QSerialPort::NoParity) &&
                     m_port.setDataBits(QSerialPort::Data8) &&
                     m_port.setStopBits(QSerialPort::OneStop);
     return ok || refuse(SerialMessages::lineSettingsFailed(m_openDevice, m_port.errorString()));

@@ -11,8 +11,8 @@
 
 namespace adc {
 
-/// The board's serial port over QSerialPort: port 1 only, the fixed line "baud,N,8,1", reads in
-/// blocks and plain error texts (SerialMessages).
+/// The board's serial port over QSerialPort: port 1 only, the fixed line "baud,N,8,1" at any
+/// speed the device takes, reads in blocks and plain error texts (SerialMessages).
 ///
 /// Port 1 is the device given to the constructor (by default /dev/ttyS0). It is opened and locked
 /// under its real name, symbolic links resolved, so that two names of one device are one port.
@@ -47,6 +47,9 @@ public:
     std::size_t input(char *buffer, std::size_t max) override;
     std::string errorText() const override;
 
+    /// The speed the open line runs at, read back from the device; 0 while closed.
+    qint32 lineSpeed() const;
+
 signals:
     /// Characters have arrived and wait to be read.
     void dataWaiting();
@@ -56,7 +59,7 @@ signals:
 
 private:
     bool open();
-    bool applyLineSettings();
+    bool applyLineSettings(qint32 rate);
     bool applyRts();
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);

@@ -165,6 +165,20 @@ QString SerialMessages::lineSettingsFailed(const QString &device, const QString 
     return tr("Cannot apply the serial settings to %1: %2.").arg(DeviceName::shown(device), reason);
 }
 
+QString SerialMessages::speedRefused(const QString &device, qint32 baud, const QString &reason)
+{
+    return tr("Cannot set %1 to %2 baud: %3. Start the program with --baud and a speed the "
+              "board and the port both have, such as 9600 or 115200.")
+        .arg(DeviceName::shown(device))
+        .arg(baud)
+        .arg(reason);
+}
+
+QString SerialMessages::speedReplaced(qint32 baud)
+{
+    return tr("the device runs at %1 baud instead").arg(baud);
+}
+
 QString SerialMessages::rtsFailed(const QString &device, const QString &reason)
 {
     return tr("Cannot set the RTS line of %1: %2.").arg(DeviceName::shown(device), reason);

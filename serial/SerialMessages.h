@@ -24,6 +24,10 @@ public:
     /// The reason given when the line hung up.
     static QString hungUp();
     static QString lineSettingsFailed(const QString &device, const QString &reason);
+    /// `device` does not take the speed `baud` (`reason`).
+    static QString speedRefused(const QString &device, qint32 baud, const QString &reason);
+    /// The reason given when a device runs at `baud` in place of the speed asked for.
+    static QString speedReplaced(qint32 baud);
     static QString rtsFailed(const QString &device, const QString &reason);
 
     static QString settingsRefused(std::string_view settings);

@@ -45,6 +45,11 @@ TEST(QtSerialControlSettings, SettingsReachTheLineWhenThePortOpens)
         {"9600,N,8,1", 9600, 1},
         {"19200,N,8,1", 19200, 1},
         {"115200,N,8,1", 115200, 1},
+        {"300,N,8,1", 300, 1},
+        {"921600,N,8,1", 921600, 1},
+        // Not a standard speed: Qt sets it as a number (termios2, BOTHER), and a
+        // pseudo-terminal keeps it.
+        {"250000,N,8,1", 250000, 1},
     };
     for (const LineCase &c : cases) {
         SCOPED_TRACE(c.settings);
@@ -56,6 +61,7 @@ TEST(QtSerialControlSettings, SettingsReachTheLineWhenThePortOpens)
         ASSERT_TRUE(port.setPortOpen(true)) << port.errorText();
         const PseudoTerminal::LineSettings line = pty.lineSettings();
         EXPECT_EQ(line.baud, c.baud);
+        EXPECT_EQ(port.lineSpeed(), c.baud);
         EXPECT_EQ(line.stopBits, c.stopBits);
     }
 }

@@ -10,9 +10,25 @@
 #include <termios.h>
 #include <unistd.h>
 
+// The kernel's termios with the speeds as numbers, as in <asm/termbits.h>, which cannot be
+// included beside <termios.h>.
+struct termios2 {
+    tcflag_t c_iflag, c_oflag, c_cflag, c_lflag;
+    cc_t c_line;
+    cc_t c_cc[19];
+    speed_t c_ispeed, c_ospeed;
+};
+
 namespace adc::test {
 
 namespace {
+
+/// The output speed of `fd` as a number, for a speed without a code of its own.
+int otherBaudOf(int fd)
+{
+    termios2 settings{};
+    return ::ioctl(fd, TCGETS2, &settings) == 0 ? static_cast<int>(settings.c_ospeed) : 0;
+}
 
 int baudOf(speed_t speed)
 {
@@ -155,13 +171,14 @@ PseudoTerminal::LineSettings PseudoTerminal::lineSettings() const
     }
     termios tio{};
     const bool ok = fd >= 0 && ::tcgetattr(fd, &tio) == 0;
+    const int otherBaud = ok && baudOf(::cfgetospeed(&tio)) == 0 ? otherBaudOf(fd) : 0;
     if (fd >= 0 && fd != m_slave) {
         ::close(fd);
     }
     if (!ok) {
         return settings;
     }
-    settings.baud = baudOf(::cfgetospeed(&tio));
+    settings.baud = otherBaud > 0 ? otherBaud : baudOf(::cfgetospeed(&tio));
     if (tio.c_cflag & PARENB) {
         const bool odd = tio.c_cflag & PARODD;
         if (tio.c_cflag & CMSPAR) {

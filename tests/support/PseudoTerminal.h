@@ -15,7 +15,7 @@ class PseudoTerminal {
 public:
     /// The line settings as they stand in the terminal's termios.
     struct LineSettings {
-        int baud;     ///< 0 when the settings cannot be read
+        int baud;     ///< any speed, standard or not; 0 when the settings cannot be read
         char parity;  ///< 'N', 'E', 'O', 'M' or 'S'
         int dataBits; ///< 5 to 8
         int stopBits; ///< 1 or 2
