@@ -10,8 +10,9 @@ namespace adc {
 /// What the program was asked to do on its command line.
 ///
 /// Options: --port DEVICE (the device that stands for serial port 1, /dev/ttyS0 unless given),
-/// --demo (port 1 is a simulated board), --help and --version. Anything else is an error, to be
-/// reported with the usage text and exit status 2. A new option is added in parse() and in usage(),
+/// --demo (port 1 is a simulated board), --baud N, --reconnect, --sweep, --list-ports, --help and
+/// --version. Anything else is an error, to be reported with the usage text and exit status 2. A
+/// new option is added in parse() and in usage(),
 /// with a field for its value.
 class CommandLine {
 public:
@@ -41,17 +42,25 @@ public:
     bool demo() const { return m_demo; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
+    /// The line speed in baud (--baud); 9600 unless given.
+    qint32 baud() const { return m_baud; }
+    /// Whether a run whose device is lost waits for it to come back (--reconnect).
+    bool reconnect() const { return m_reconnect; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
     int exitStatus() const { return m_action == Action::Fail ? 2 : 0; }
 
 private:
+    bool readBaud(const QString &value);
+
     Action m_action = Action::Run;
     QString m_port1Device = defaultPort1Device();
     QString m_errorText;
     bool m_demo = false;
     bool m_sweep = false;
+    qint32 m_baud = 9600;
+    bool m_reconnect = false;
 };
 
 } // namespace adc

@@ -65,6 +65,8 @@ int main(int argc, char *argv[])
     }
     adc::MainWindow window(port1Device);
     window.Picture1->setSweep(commandLine.sweep());
+    window.setBaud(commandLine.baud());
+    window.setReconnect(commandLine.reconnect());
     QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &window.port(),
                      &adc::QtSerialControl::setPort1Device);
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {

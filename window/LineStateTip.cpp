@@ -32,10 +32,12 @@ void LineStateTip::refresh()
     if (m_run == nullptr) {
         return;
     }
-    const QString settings = QString::fromLatin1(AcquisitionRun::kSettings.data(),
-                                                 qsizetype(AcquisitionRun::kSettings.size()));
-    QString text = m_device + QStringLiteral(" at ") + settings;
-    if (m_run->running()) {
+    const std::string_view settings = m_run->settings();
+    QString text = m_device + QStringLiteral(" at ") +
+                   QString::fromLatin1(settings.data(), qsizetype(settings.size()));
+    if (m_run->suspended()) {
+        text += QStringLiteral("\nwaiting for ") + m_device + QStringLiteral(" to come back");
+    } else if (m_run->running()) {
         m_run->line().update(std::chrono::steady_clock::now());
         text += QLatin1Char('\n') + QString::fromStdString(m_run->line().summary("\n"));
     } else {

@@ -14,7 +14,7 @@ namespace adc {
 /// The tooltip of the running indicator and the sample counter: what the line of the run going
 /// looks like, in plain words. The device and its settings, records per second over the last
 /// seconds, lines dropped since Start by reason and, when nothing has been taken for a few
-/// seconds, the likely cause.
+/// seconds, the likely cause; while a run waits for its lost device, that it waits.
 ///
 /// The text is brought up to date once a second while a run goes, and at once while it is
 /// shown; the timer stops when the run ends. It changes nothing on screen until the mouse
@@ -35,9 +35,10 @@ public:
     /// The tooltip as it stands.
     QString text() const { return m_text; }
 
-private:
+    /// Brings the text up to date now.
     void refresh();
 
+private:
     QList<QPointer<QWidget>> m_widgets;
     AcquisitionRun *m_run = nullptr;
     QString m_device;

@@ -233,6 +233,9 @@ MainWindow::MainWindow(const QString &port1Device, QWidget *parent)
     connect(m_display.get(), &WindowDisplay::ended, this, &MainWindow::showFailure);
     connect(&m_port, &QtSerialControl::dataWaiting, this, &MainWindow::serviceRun);
     connect(&m_port, &QtSerialControl::failed, this, &MainWindow::portFailed);
+    // The tooltip tells at once that the run waits, and that it goes on.
+    connect(&m_reconnector, &Reconnector::waitingStarted, m_lineTip, &LineStateTip::refresh);
+    connect(&m_reconnector, &Reconnector::reconnected, m_lineTip, &LineStateTip::refresh);
 
     connect(Command1, &QPushButton::clicked, this, [this] { startRun(Mode::Int); });
     connect(Command2, &QPushButton::clicked, this, [this] { startRun(Mode::Mcp3201); });
@@ -283,10 +286,12 @@ void MainWindow::startRun(Mode mode)
     if (m_unloaded) {
         return;
     }
+    m_reconnector.cancel();
     if (m_run) {
         m_run->stop();
     }
     m_run = std::make_unique<AcquisitionRun>(mode, m_port, *m_display);
+    m_run->setBaud(m_baud);
     // A run that starts makes the message about an earlier failure stale; a start that fails
     // again only updates it.
     if (m_run->start()) {
@@ -315,6 +320,7 @@ void MainWindow::unload()
 void MainWindow::shutDown()
 {
     disconnect(&m_port, nullptr, this, nullptr);
+    m_reconnector.cancel();
     if (m_run) {
         m_run->stop();
     }
@@ -354,7 +360,12 @@ void MainWindow::serviceRun()
 
 void MainWindow::portFailed(const QString &message)
 {
-    if (m_run && m_run->running()) {
+    if (!m_run || !m_run->running()) {
+        return;
+    }
+    if (m_reconnect) {
+        m_reconnector.wait(*m_run);
+    } else {
         m_run->fail(message.toStdString());
     }
 }

@@ -4,6 +4,7 @@
 #include "FilledShape.h"
 #include "LineStateTip.h"
 #include "QtSerialControl.h"
+#include "Reconnector.h"
 #include "StripChart.h"
 #include "WindowDisplay.h"
 
@@ -70,6 +71,13 @@ public:
     /// Characters the run works on per turn of the event loop at most; what is left waits for
     /// the next turn, so that clicks and repaints go on during a flood.
     void setServiceBudget(std::size_t characters) { m_serviceBudget = characters; }
+    /// The line speed of the runs started from now on (--baud); 9600 unless set.
+    void setBaud(std::int32_t baud) { m_baud = baud; }
+    /// Whether a run whose device is lost waits for it to come back and goes on (--reconnect),
+    /// rather than ending with a message.
+    void setReconnect(bool on) { m_reconnect = on; }
+    /// What brings a run back after a loss, with --reconnect.
+    const Reconnector &reconnector() const { return m_reconnector; }
 
     /// What a Start button does: ends the run going, if any, and starts one in `mode`.
     void startRun(Mode mode);
@@ -100,7 +108,10 @@ private:
     std::unique_ptr<AcquisitionRun> m_run;
     QPointer<QMessageBox> m_failureBox;
     LineStateTip *m_lineTip = nullptr;
+    Reconnector m_reconnector;
     std::size_t m_serviceBudget = AcquisitionRun::kDefaultBudget;
+    std::int32_t m_baud = AcquisitionRun::kDefaultBaud;
+    bool m_reconnect = false;
     bool m_serviceQueued = false;
     bool m_unloaded = false;
 };

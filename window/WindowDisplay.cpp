@@ -52,6 +52,12 @@ void WindowDisplay::markRunning()
     m_indicator->setFillColour(runningColour());
 }
 
+void WindowDisplay::markWaiting()
+{
+    flush();
+    m_indicator->setFillColour(idleColour());
+}
+
 void WindowDisplay::drawSegment(const Segment &segment)
 {
     // Once the traces have run off the right edge (without sweep) every segment lands here: drop

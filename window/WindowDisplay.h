@@ -49,6 +49,8 @@ public:
     void showValueText(int channel, std::string_view text) override;
     void showCount(std::string_view text) override;
     void markRunning() override;
+    /// Brings what is pending to the screen and turns the indicator grey, without a message.
+    void markWaiting() override;
     void drawSegment(const Segment &segment) override;
     /// Brings what is pending to the screen, turns the indicator grey and emits ended().
     void runEnded(std::string_view message) override;
