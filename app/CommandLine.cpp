@@ -101,7 +101,7 @@ QString CommandLine::usage()
         "\n"
         "Options:\n"
         "  --port DEVICE  the device that stands for serial port 1 (default %1)\n"
-        "  --demo         port 1 is a simulated board (INT and MCP records at 9600 baud),\n"
+        "  --demo         port 1 is a simulated board (INT and MCP records at the --baud pace),\n"
         "                 for trying the program without a board\n"
         "  --baud N       the line speed in baud (default 9600), standard such as 300 to\n"
         "                 921600 or any other the port takes; always N,8,1\n"

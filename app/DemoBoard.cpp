@@ -65,7 +65,7 @@ bool DemoBoard::start()
         return false;
     }
     m_process.start(program, {QStringLiteral("--mode"), QStringLiteral("both"),
-                              QStringLiteral("--baud"), QStringLiteral("9600")});
+                              QStringLiteral("--baud"), QString::number(m_baud)});
     if (!m_process.waitForStarted(kStartMilliseconds)) {
         m_errorText =
             tr("Cannot start the board simulator %1: %2.").arg(program, m_process.errorString());

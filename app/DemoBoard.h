@@ -7,8 +7,8 @@
 namespace adc {
 
 /// The simulated board behind `adconverter --demo`: the board simulator run as a child
-/// process on a pseudo-terminal of its own, at the pace of a 9600-baud line, sending INT and
-/// MCP records in turn so that either Start button shows data.
+/// process on a pseudo-terminal of its own, at the pace of a 9600-baud line (or setBaud()), sending
+/// INT and MCP records in turn so that either Start button shows data.
 ///
 /// The simulator ends with this object, and also with the program if the program dies first.
 /// Should it die on its own, it is started again on a new line and restarted() tells where;
@@ -20,6 +20,8 @@ public:
     explicit DemoBoard(QObject *parent = nullptr);
     ~DemoBoard() override;
 
+    /// The pace of the simulated line from the next start() on (--baud); 9600 unless set.
+    void setBaud(qint32 baud) { m_baud = baud; }
     /// Starts the simulator and waits (a few seconds at most) for its line to be ready.
     /// Returns false, with errorText() telling why, when it cannot be started.
     bool start();
@@ -50,6 +52,7 @@ private:
     /// This object's own descriptor on the simulator's line, which keeps the line's number.
     int m_held = -1;
     int m_restarts = 0;
+    qint32 m_baud = 9600;
     bool m_stopping = false;
 };
 

@@ -57,6 +57,7 @@ int main(int argc, char *argv[])
     adc::DemoBoard demoBoard;
     QString port1Device = commandLine.port1Device();
     if (commandLine.demo()) {
+        demoBoard.setBaud(commandLine.baud());
         if (!demoBoard.start()) {
             std::fprintf(stderr, "adconverter: %s\n", qPrintable(demoBoard.errorText()));
             return 1;

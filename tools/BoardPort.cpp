@@ -25,8 +25,8 @@ std::string systemError(const std::string &what)
 speed_t speedOf(std::uint32_t baud)
 {
     constexpr std::pair<std::uint32_t, speed_t> kSpeeds[] = {
-        {1200, B1200},     {2400, B2400},     {4800, B4800},    {9600, B9600},
-        {19200, B19200},   {38400, B38400},   {57600, B57600},  {115200, B115200},
+        {300, B300},       {600, B600},       {1200, B1200},    {2400, B2400},   {4800, B4800},
+        {9600, B9600},     {19200, B19200},   {38400, B38400},  {57600, B57600}, {115200, B115200},
         {230400, B230400}, {460800, B460800}, {921600, B921600}};
     const auto *found = std::ranges::find(kSpeeds, baud, &std::pair<std::uint32_t, speed_t>::first);
     return found == std::end(kSpeeds) ? B0 : found->second;
