@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace adc {
 
@@ -25,6 +26,8 @@ DemoBoard::DemoBoard(QObject *parent) : QObject(parent)
     m_process.setChildProcessModifier([] {
         // Should the program die without ending the simulator, the system ends it.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
+        // Ctrl+C in the terminal reaches the program alone, which then ends the simulator.
+        setpgid(0, 0);
     });
 }
 

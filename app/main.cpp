@@ -1,10 +1,13 @@
 #include "CommandLine.h"
 #include "DemoBoard.h"
+#include "HeadlessLogger.h"
 #include "MainWindow.h"
+#include "RecordingSession.h"
 
 #include <QApplication>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -29,6 +32,19 @@ int main(int argc, char *argv[])
     case adc::CommandLine::Action::Run:
         break;
     }
+    if (commandLine.headless()) {
+        // No window and no display: the core, the port and the recording only.
+        QCoreApplication app(argc, argv);
+        adc::HeadlessLogger logger(commandLine);
+        return logger.exec();
+    }
+    // A recording file that cannot be had ends the program before the window opens.
+    adc::CsvRecorder recorder;
+    const QString recordPath = commandLine.recordPath();
+    if (!recordPath.isEmpty() && !recorder.open(recordPath.toStdString(), commandLine.append())) {
+        std::fprintf(stderr, "adconverter: %s\n", recorder.errorText().c_str());
+        return 2;
+    }
 
     QApplication app(argc, argv);
     // The window decides when the program ends: once it is unloaded and the port is closed.
@@ -47,6 +63,10 @@ int main(int argc, char *argv[])
         demoBoard.stop();
         QCoreApplication::exit(0);
     });
+    std::unique_ptr<adc::RecordingSession> recording;
+    if (recorder.recording()) {
+        recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    }
     window.show();
     return app.exec();
 }

@@ -186,7 +186,16 @@ void MainWindow::startRun(Mode mode)
         m_run->stop();
     }
     m_run = std::make_unique<AcquisitionRun>(mode, m_port, *m_display);
+    m_run->setObserver(m_recordObserver);
     m_run->start();
+}
+
+void MainWindow::setRecordObserver(RecordObserver *observer)
+{
+    m_recordObserver = observer;
+    if (m_run) {
+        m_run->setObserver(observer);
+    }
 }
 
 void MainWindow::clearChart()
