@@ -49,6 +49,9 @@ bool AcquisitionRun::service(std::size_t budget)
 
 void AcquisitionRun::process(std::string_view characters)
 {
+    if (m_observer != nullptr) {
+        m_observer->charactersTaken();
+    }
     while (m_running && m_framer.feed(characters)) {
         std::string &record = m_framer.record();
         if (RecordParser::tagMatches(m_mode, record)) {

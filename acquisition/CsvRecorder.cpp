@@ -116,6 +116,14 @@ void CsvRecorder::runStarted(Mode)
 {
     ++m_run;
     m_runStart = m_clocks.monotonic();
+    m_takenAt = m_runStart;
+    m_takenAtWall = m_clocks.wall();
+}
+
+void CsvRecorder::charactersTaken()
+{
+    m_takenAt = m_clocks.monotonic();
+    m_takenAtWall = m_clocks.wall();
 }
 
 void CsvRecorder::appendTime(WallClock::time_point wall, char *&out)
@@ -154,13 +162,13 @@ void CsvRecorder::recordAccepted(const AcceptedRecord &record)
     if (m_file == nullptr) {
         return;
     }
-    const MonotonicClock::time_point now = m_clocks.monotonic();
+    const MonotonicClock::time_point now = m_takenAt;
     if (m_buffer.empty()) {
         m_firstPending = now;
     }
     std::array<char, kMaxRowLength> row;
     char *out = row.data();
-    appendTime(m_clocks.wall(), out);
+    appendTime(m_takenAtWall, out);
     const auto micros =
         std::chrono::duration_cast<std::chrono::microseconds>(now - m_runStart).count();
     *out++ = ',';

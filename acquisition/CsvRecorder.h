@@ -16,10 +16,11 @@ namespace adc {
 ///     time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7
 ///     2026-12-07T08:15:02.123Z,0.052113,1,INT,1,512,1.5,1000,inf,0,0,0,0
 ///
-/// `time` is the wall clock in UTC with milliseconds, `seconds` the time since the run's Start
-/// on a monotonic clock, `run` numbers the Starts from 1, `count` is the sample count shown, and
-/// each channel holds its value written exactly and shortest ("inf" where it saturated); the
-/// channels a mode lacks stay empty. Lines end with "\n".
+/// `time` is the wall clock in UTC with milliseconds and `seconds` the time since the run's Start
+/// on a monotonic clock, both read when the characters that complete the record were taken from
+/// the port (once per block of characters, not per record); `run` numbers the Starts from 1,
+/// `count` is the sample count shown, and each channel holds its value written exactly and shortest
+/// ("inf" where it saturated); the channels a mode lacks stay empty. Lines end with "\n".
 ///
 /// Rows are gathered in memory and handed to the file in blocks of whole rows, one write each:
 /// when a block is full, when the oldest waiting row is kFlushInterval old (checked with every
@@ -61,6 +62,7 @@ public:
     bool open(const std::string &path, bool append);
 
     void runStarted(Mode mode) override;
+    void charactersTaken() override;
     void recordAccepted(const AcceptedRecord &record) override;
 
     /// Hands the waiting rows to the file if the oldest has waited kFlushInterval by `now`.
@@ -97,6 +99,9 @@ private:
     std::string m_errorText;
     MonotonicClock::time_point m_runStart{};
     MonotonicClock::time_point m_firstPending{};
+    /// The clocks as read when the last characters were taken.
+    MonotonicClock::time_point m_takenAt{};
+    WallClock::time_point m_takenAtWall{};
     std::int64_t m_run = 0;
     std::int64_t m_rowsWritten = 0;
     std::int64_t m_pendingRows = 0;

@@ -25,6 +25,9 @@ public:
 
     /// A Start button was clicked: a run in `mode` begins (its port is opened next).
     virtual void runStarted(Mode mode) = 0;
+    /// Characters have been taken from the port; the records they complete follow. An observer
+    /// that needs the time reads its clock here, once per block rather than once per record.
+    virtual void charactersTaken() {}
     /// The run has accepted `record`; called after the display has been given it.
     virtual void recordAccepted(const AcceptedRecord &record) = 0;
 };
