@@ -105,6 +105,13 @@ void HeadlessLogger::runStarted(Mode mode)
     }
 }
 
+void HeadlessLogger::charactersTaken()
+{
+    if (m_recording) {
+        m_recorder.charactersTaken();
+    }
+}
+
 void HeadlessLogger::recordAccepted(const AcceptedRecord &record)
 {
     if (m_recording) {

@@ -46,6 +46,7 @@ private:
     void runEnded(std::string_view message) override;
     // RecordObserver: rows for the recording, and the --count limit.
     void runStarted(Mode mode) override;
+    void charactersTaken() override;
     void recordAccepted(const AcceptedRecord &record) override;
 
     bool openSource(QString &device);

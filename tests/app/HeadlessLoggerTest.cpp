@@ -105,6 +105,7 @@ TEST(HeadlessLogger, CountEndsItAfterExactlyThatManyRowsAndAnExistingFileIsRefus
     const QList<QByteArray> rows = wholeRows(path);
     ASSERT_EQ(rows.size(), 5001);
     EXPECT_TRUE(rows.back().contains(",1,MCP3201,5000,")) << rows.back().toStdString();
+    EXPECT_GT(rows.back().split(',')[1].toDouble(), 0.0) << "the time since the Start";
 
     for (const QStringList &refused :
          {QStringList{"--record", path}, {"--record", dir.filePath("no/such.csv")}}) {
