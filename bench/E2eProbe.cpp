@@ -3,15 +3,17 @@
 // how late a 10 ms timer fires in the window's event loop.
 //
 //   adc-e2e-probe --port DEVICE [--mode int|mcp] [--seconds S] [--until-count N] [--settle S]
-//                 [--sample-ms M] [--tick-ms T]
+//                 [--sample-ms M] [--tick-ms T] [--record FILE]
 //
 // It clicks the Start button at once, then prints a "sample" line every M ms (default 100)
 // until S seconds have passed, or until the count has reached N and stayed unchanged for the
 // settle time. The last line summarises how late a T ms timer fired (median and 99th
 // percentile, in milliseconds); --tick-ms 0 leaves that timer out, so that it does not count
-// in the processor time of a quiet run.
+// in the processor time of a quiet run. --record FILE records the runs as `adconverter --record`
+// does.
 
 #include "MainWindow.h"
+#include "RecordingSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -68,6 +71,7 @@ int main(int argc, char **argv)
     double settle = 1.0;
     int sampleMs = 100;
     int tickMs = 10;
+    QString recordPath;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         const QString &name = args[i];
@@ -86,6 +90,8 @@ int main(int argc, char **argv)
             sampleMs = std::max(1, value.toInt());
         } else if (name == "--tick-ms") {
             tickMs = value.toInt();
+        } else if (name == "--record") {
+            recordPath = value;
         }
     }
     if (port.isEmpty()) {
@@ -93,7 +99,16 @@ int main(int argc, char **argv)
         return 2;
     }
 
+    adc::CsvRecorder recorder;
+    if (!recordPath.isEmpty() && !recorder.open(recordPath.toStdString(), false)) {
+        std::fprintf(stderr, "%s\n", recorder.errorText().c_str());
+        return 2;
+    }
     adc::MainWindow window(port);
+    std::unique_ptr<adc::RecordingSession> recording;
+    if (recorder.recording()) {
+        recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    }
     window.show();
 
     QElapsedTimer clock;

@@ -73,6 +73,44 @@ class Simulator:
         return self.finish()
 
 
+def moving_rate(samples, records):
+    """Records per second between the first and the last sample of a flood in progress."""
+    moving = [s for s in samples if 0 < s["count"] < records]
+    if len(moving) < 2:
+        return float("nan")
+    return (moving[-1]["count"] - moving[0]["count"]) / (moving[-1]["t"] - moving[0]["t"])
+
+
+def csv_rate(path, skip=10_000):
+    """Records per second by the `seconds` column of a recording, from its row `skip` to its last."""
+    with open(path, "rb") as f:
+        f.readline()
+        first = next(((int(c[4]), float(c[1])) for c in (l.split(b",") for l in f)
+                      if int(c[4]) >= skip), None)
+        f.seek(max(0, os.path.getsize(path) - 4096))
+        cells = f.read().rstrip(b"\n").rsplit(b"\n", 1)[-1].split(b",")
+    last = (int(cells[4]), float(cells[1]))
+    if first is None or last[1] <= first[1]:
+        return float("nan")
+    return (last[0] - first[0]) / (last[1] - first[1])
+
+
+def headless_flood(build, records, path):
+    """adconverter --headless --record FILE, with no display, taking a flood of `records`."""
+    sim = Simulator(build, "--mode", "int", "--rate", "max", "--count", str(records),
+                    "--wait-reader")
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    out = subprocess.run([os.path.join(build, "bin", "adconverter"), "--headless", "--mode", "int",
+                          "--port", sim.link, "--record", path, "--count", str(records),
+                          "--duration", "120"], env=env, capture_output=True, text=True,
+                         timeout=600)
+    sim.finish()
+    if out.returncode != 0:
+        sys.exit(f"adconverter --headless failed: {out.stderr}")
+    return csv_rate(path)
+
+
 def processor_share(samples, skip=1.0):
     """Processor time per wall-clock time between the first sample after `skip` s and the last."""
     inside = [s for s in samples if s["t"] >= skip]
@@ -98,12 +136,8 @@ def main():
     samples, delays = probe(opts.build, sim.link, "--until-count", str(opts.records),
                             "--settle", "1", "--seconds", "120")
     sent = sim.finish()
-    moving = [s for s in samples if 0 < s["count"] < opts.records]
     shown = int(samples[-1]["count"]) if samples else 0
-    if len(moving) >= 2:
-        rate = (moving[-1]["count"] - moving[0]["count"]) / (moving[-1]["t"] - moving[0]["t"])
-    else:
-        rate = float("nan")
+    rate = moving_rate(samples, opts.records)
     lost = sent["int"] - shown
     rows.append(("Sustained rate over a pseudo-terminal into the window (`--rate max`)",
                  f"{rate:,.0f} records/s", f"≥ {BUDGET_RATE:,} records/s",
@@ -122,6 +156,23 @@ def main():
                      f"{after10k['rss_kib'] / 1024:.1f} MiB → {final['rss_kib'] / 1024:.1f} MiB "
                      f"({growth:+,.0f} KiB)", f"growth < {BUDGET_RSS_KIB} KiB",
                      growth < BUDGET_RSS_KIB))
+
+    # 1b. The same flood recorded to a CSV file by the window, and by the headless logger.
+    with tempfile.TemporaryDirectory(prefix="adc-e2e-csv-") as folder:
+        csv = os.path.join(folder, "window.csv")
+        sim = Simulator(opts.build, "--mode", "int", "--rate", "max", "--count",
+                        str(opts.records), "--wait-reader")
+        samples, _ = probe(opts.build, sim.link, "--until-count", str(opts.records), "--settle",
+                           "1", "--seconds", "120", "--record", csv)
+        sim.finish()
+        recorded = moving_rate(samples, opts.records)
+        os.remove(csv)
+        headless = headless_flood(opts.build, opts.records, os.path.join(folder, "headless.csv"))
+    rows.append(("Sustained rate into the window with `--record FILE`",
+                 f"{recorded:,.0f} records/s ({100 * recorded / rate:.0f} % of the rate without)",
+                 "≥ 80 % of the rate without", recorded >= 0.8 * rate))
+    rows.append(("Sustained rate of `adconverter --headless --record FILE` (no display)",
+                 f"{headless:,.0f} records/s", "≥ the window's rate", headless >= rate))
 
     # 2. Waiting with the port open and nothing arriving.
     master, slave = os.openpty()
