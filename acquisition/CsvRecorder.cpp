@@ -118,12 +118,14 @@ void CsvRecorder::runStarted(Mode)
     m_runStart = m_clocks.monotonic();
     m_takenAt = m_runStart;
     m_takenAtWall = m_clocks.wall();
+    m_prefixLength = 0;
 }
 
 void CsvRecorder::charactersTaken()
 {
     m_takenAt = m_clocks.monotonic();
     m_takenAtWall = m_clocks.wall();
+    m_prefixLength = 0;
 }
 
 void CsvRecorder::appendTime(WallClock::time_point wall, char *&out)
@@ -157,20 +159,12 @@ void CsvRecorder::appendTime(WallClock::time_point wall, char *&out)
     *out++ = 'Z';
 }
 
-void CsvRecorder::recordAccepted(const AcceptedRecord &record)
+std::size_t CsvRecorder::formatPrefix(Mode mode)
 {
-    if (m_file == nullptr) {
-        return;
-    }
-    const MonotonicClock::time_point now = m_takenAt;
-    if (m_buffer.empty()) {
-        m_firstPending = now;
-    }
-    std::array<char, kMaxRowLength> row;
-    char *out = row.data();
+    char *out = m_prefix;
     appendTime(m_takenAtWall, out);
     const auto micros =
-        std::chrono::duration_cast<std::chrono::microseconds>(now - m_runStart).count();
+        std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart).count();
     *out++ = ',';
     out = std::to_chars(out, out + 24, micros / 1'000'000).ptr;
     *out++ = '.';
@@ -178,8 +172,26 @@ void CsvRecorder::recordAccepted(const AcceptedRecord &record)
     *out++ = ',';
     out = std::to_chars(out, out + 24, m_run).ptr;
     *out++ = ',';
-    out = put(out, modeName(record.mode));
+    out = put(out, modeName(mode));
     *out++ = ',';
+    m_prefixMode = mode;
+    return static_cast<std::size_t>(out - m_prefix);
+}
+
+void CsvRecorder::recordAccepted(const AcceptedRecord &record)
+{
+    if (m_file == nullptr) {
+        return;
+    }
+    if (m_buffer.empty()) {
+        m_firstPending = m_takenAt;
+    }
+    // The rows of one block of characters share their time, run and mode.
+    if (m_prefixLength == 0 || record.mode != m_prefixMode) {
+        m_prefixLength = formatPrefix(record.mode);
+    }
+    std::array<char, kMaxRowLength> row;
+    char *out = std::copy_n(m_prefix, m_prefixLength, row.data());
     out = std::to_chars(out, out + 24, record.count).ptr;
     for (std::size_t k = 0; k < kMaxChannels; ++k) {
         *out++ = ',';
@@ -190,7 +202,7 @@ void CsvRecorder::recordAccepted(const AcceptedRecord &record)
     *out++ = '\n';
     m_buffer.append(row.data(), static_cast<std::size_t>(out - row.data()));
     ++m_pendingRows;
-    if (m_buffer.size() >= kBlockSize || now - m_firstPending >= kFlushInterval) {
+    if (m_buffer.size() >= kBlockSize || m_takenAt - m_firstPending >= kFlushInterval) {
         flush();
     }
 }

@@ -89,6 +89,7 @@ public:
 
 private:
     void appendTime(WallClock::time_point wall, char *&out);
+    std::size_t formatPrefix(Mode mode);
     void stopAfterFailure(int error);
     std::string fileName() const;
 
@@ -110,6 +111,10 @@ private:
     /// The wall-clock second whose "YYYY-MM-DDTHH:MM:SS." is in m_secondText.
     std::int64_t m_cachedSecond = -1;
     char m_secondText[20] = {};
+    /// "time,seconds,run,mode," of the rows of the last block of characters.
+    char m_prefix[128] = {};
+    std::size_t m_prefixLength = 0;
+    Mode m_prefixMode = Mode::Int;
     bool m_failed = false;
     bool m_outputClosed = false;
     bool m_toStandardOutput = false;
