@@ -36,6 +36,8 @@ DemoBoard::DemoBoard(QObject *parent) : QObject(parent)
         if (::getppid() != program) {
             ::_exit(1);
         }
+        // Ctrl+C in the terminal reaches the program alone, which then ends the simulator.
+        setpgid(0, 0);
     });
     connect(&m_process, &QProcess::finished, this, &DemoBoard::simulatorEnded);
 }
