@@ -6,8 +6,8 @@
 #include "DemoBoard.h"
 #include "Display.h"
 #include "ExitSignals.h"
-#include "RecordObserver.h"
 #include "QtSerialControl.h"
+#include "RecordObserver.h"
 
 #include <QElapsedTimer>
 #include <QObject>

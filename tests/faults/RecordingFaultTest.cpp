@@ -33,11 +33,12 @@ TEST_F(RecordingFault, ANoisyFloodLeavesExactlyOneRowPerRecordShown)
     RecordingSession session(*window, recorder);
     click(window->Command1);
     // Four records among the noise a line can carry: other tags, lines cut short, garbage.
-    const std::string pattern = picRecord({1, 2, 3, 4, 5, 6, 7, 8}) + "MCP 0:1 1:2\n" +
-                                picRecordOfFields({"1.5", "1E3", "1E400", "0", "0", "0", "0", "7"}) +
-                                "PIC 0:1 1:2 2:3\n" + "pic 0:1 1:1 2:1 3:1 4:1 5:1 6:1 7:1\n" +
-                                "\x01\xff#noise\r\n" + picRecord({0, 0, 0, 0, 0, 0, 0, 1023}) +
-                                "PIC 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8 9:too many fields\n";
+    const std::string pattern =
+        picRecord({1, 2, 3, 4, 5, 6, 7, 8}) + "MCP 0:1 1:2\n" +
+        picRecordOfFields({"1.5", "1E3", "1E400", "0", "0", "0", "0", "7"}) + "PIC 0:1 1:2 2:3\n" +
+        "pic 0:1 1:1 2:1 3:1 4:1 5:1 6:1 7:1\n" + "\x01\xff#noise\r\n" +
+        picRecord({0, 0, 0, 0, 0, 0, 0, 1023}) +
+        "PIC 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8 9:too many fields\n";
     constexpr std::int64_t kTimes = 250'000;
     ASSERT_TRUE(feed({{pattern, kTimes}}, 4 * kTimes, 120'000));
     window->unload();
