@@ -51,13 +51,10 @@ int HeadlessLogger::exec()
     m_liveOutput = path == QLatin1String("-") && ::isatty(STDOUT_FILENO) == 1;
     m_statusLine = ::isatty(STDERR_FILENO) == 1 && !m_liveOutput;
 
-    QString device = m_commandLine.port1Device();
-    if (m_commandLine.demo()) {
-        if (!m_demoBoard.start()) {
-            std::fprintf(stderr, "adconverter: %s\n", qPrintable(m_demoBoard.errorText()));
-            return 1;
-        }
-        device = m_demoBoard.port1Device();
+    const QString device =
+        m_demoBoard.port1DeviceFor(m_commandLine.demo(), m_commandLine.port1Device());
+    if (device.isEmpty()) {
+        return 1;
     }
     m_port = std::make_unique<QtSerialControl>(device);
     connect(&m_demoBoard, &DemoBoard::restarted, m_port.get(), &QtSerialControl::setPort1Device);

@@ -67,13 +67,10 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     // The window decides when the program ends: once it is unloaded and the port is closed.
     app.setQuitOnLastWindowClosed(false);
     adc::DemoBoard demoBoard;
-    QString port1Device = commandLine.port1Device();
-    if (commandLine.demo()) {
-        if (!demoBoard.start()) {
-            std::fprintf(stderr, "adconverter: %s\n", qPrintable(demoBoard.errorText()));
-            return 1;
-        }
-        port1Device = demoBoard.port1Device();
+    const QString port1Device =
+        demoBoard.port1DeviceFor(commandLine.demo(), commandLine.port1Device());
+    if (port1Device.isEmpty()) {
+        return 1;
     }
     adc::MainWindow window(port1Device);
     window.Picture1->setSweep(commandLine.sweep());
