@@ -4,6 +4,7 @@
 #include "LineMonitor.h"
 #include "ModeTable.h"
 #include "RecordFramer.h"
+#include "RecordObserver.h"
 #include "RecordParser.h"
 #include "SerialControl.h"
 
@@ -67,6 +68,8 @@ public:
     bool resume();
     /// Whether the run waits for its device to come back (it is still running()).
     bool suspended() const { return m_suspended; }
+    /// Tells `observer` (none: nullptr) of every Start and every accepted record from now on.
+    void setObserver(RecordObserver *observer) { m_observer = observer; }
 
     bool running() const { return m_running; }
     Mode mode() const { return m_mode.mode; }
@@ -93,6 +96,8 @@ private:
     RecordParser::ValueTexts m_texts{};
     OrdinateTable m_current{};
     OrdinateTable m_previous{};
+    RecordParser::Values m_values{};
+    RecordObserver *m_observer = nullptr;
     std::int64_t m_count = 0;
     std::int64_t m_plotPosition = 0;
     std::int64_t m_malformed = 0;

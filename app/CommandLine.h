@@ -1,9 +1,12 @@
 #pragma once
 
 #include "DeviceName.h"
+#include "ModeTable.h"
 
 #include <QString>
 #include <QStringList>
+
+class QCommandLineParser;
 
 namespace adc {
 
@@ -14,6 +17,8 @@ namespace adc {
 /// --version. Anything else is an error, to be reported with the usage text and exit status 2. A
 /// new option is added in parse() and in usage(),
 /// with a field for its value.
+/// Recording: --record FILE [--append]; logging without a window: --headless --mode int|mcp
+/// [--record FILE|-] [--count N] [--duration SECONDS].
 class CommandLine {
 public:
     enum class Action {
@@ -46,6 +51,17 @@ public:
     qint32 baud() const { return m_baud; }
     /// Whether a run whose device is lost waits for it to come back (--reconnect).
     bool reconnect() const { return m_reconnect; }
+    /// The CSV file every accepted record goes to ("-": standard output); empty: none.
+    QString recordPath() const { return m_recordPath; }
+    /// Whether rows go after those of an existing file.
+    bool append() const { return m_append; }
+    /// Whether to log without a window, in mode().
+    bool headless() const { return m_headless; }
+    Mode mode() const { return m_mode; }
+    /// Records after which the headless logger ends; 0: no limit.
+    qint64 countLimit() const { return m_countLimit; }
+    /// Seconds after which the headless logger ends; 0: no limit.
+    double durationSeconds() const { return m_durationSeconds; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -53,6 +69,7 @@ public:
 
 private:
     bool readBaud(const QString &value);
+    bool readLogging(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_port1Device = defaultPort1Device();
@@ -61,6 +78,12 @@ private:
     bool m_sweep = false;
     qint32 m_baud = 9600;
     bool m_reconnect = false;
+    QString m_recordPath;
+    bool m_append = false;
+    bool m_headless = false;
+    Mode m_mode = Mode::Int;
+    qint64 m_countLimit = 0;
+    double m_durationSeconds = 0;
 };
 
 } // namespace adc

@@ -79,6 +79,9 @@ public:
     /// What brings a run back after a loss, with --reconnect.
     const Reconnector &reconnector() const { return m_reconnector; }
 
+    /// Tells `observer` (none: nullptr) of every Start and every accepted record from now on.
+    void setRecordObserver(RecordObserver *observer);
+
     /// What a Start button does: ends the run going, if any, and starts one in `mode`.
     void startRun(Mode mode);
     /// What the Clear button does.
@@ -106,6 +109,7 @@ private:
     QtSerialControl m_port;
     std::unique_ptr<WindowDisplay> m_display;
     std::unique_ptr<AcquisitionRun> m_run;
+    RecordObserver *m_recordObserver = nullptr;
     QPointer<QMessageBox> m_failureBox;
     LineStateTip *m_lineTip = nullptr;
     Reconnector m_reconnector;
