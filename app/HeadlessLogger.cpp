@@ -1,4 +1,5 @@
 #include "HeadlessLogger.h"
+#include "DeviceName.h"
 
 #include <QCoreApplication>
 
@@ -61,12 +62,12 @@ int HeadlessLogger::exec()
     m_run = std::make_unique<AcquisitionRun>(m_commandLine.mode(), *m_port,
                                              static_cast<Display &>(*this));
     m_run->setObserver(this);
+    m_run->setBaud(m_commandLine.baud());
     connect(m_port.get(), &QtSerialControl::dataWaiting, this, &HeadlessLogger::serviceRun);
-    connect(m_port.get(), &QtSerialControl::failed, this, [this](const QString &message) {
-        if (m_run->running()) {
-            m_run->fail(message.toStdString());
-        }
-    });
+    connect(m_port.get(), &QtSerialControl::failed, this, &HeadlessLogger::portFailed);
+    connect(&m_reconnector, &Reconnector::waitingStarted, this,
+            [this] { tellReconnection(false); });
+    connect(&m_reconnector, &Reconnector::reconnected, this, [this] { tellReconnection(true); });
     m_clock.start();
     if (!m_run->start()) {
         return m_status;
@@ -161,9 +162,56 @@ void HeadlessLogger::showStatus()
     m_lastStatusCount = count;
     m_lastStatusMs = now;
     std::fprintf(
-        stderr, "\r%lld records, %.0f per second, %lld lines dropped, %lld rows written\033[K",
+        stderr, "\r%lld records, %.0f per second, %lld lines dropped, %lld rows written%s\033[K",
         static_cast<long long>(count), rate, static_cast<long long>(m_run->droppedRecords()),
-        static_cast<long long>(m_recorder.rowsWritten()));
+        static_cast<long long>(m_recorder.rowsWritten()), qPrintable(lineState()));
+    std::fflush(stderr);
+}
+
+QString HeadlessLogger::lineState()
+{
+    const QString device = DeviceName::shown(m_port->port1Device());
+    if (m_run->suspended()) {
+        return QStringLiteral("; waiting for %1 to come back").arg(device);
+    }
+    QString state;
+    if (const int times = m_reconnector.reconnections(); times > 0) {
+        state = times == 1 ? QStringLiteral("; reconnected once")
+                           : QStringLiteral("; reconnected %1 times").arg(times);
+    }
+    // The same hint as the window's tooltip, when nothing has been taken for a few seconds.
+    m_run->line().update(LineMonitor::Clock::now());
+    const std::string_view hint = m_run->line().hintText();
+    if (!hint.empty()) {
+        state += QStringLiteral("; ") +
+                 QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size()));
+    }
+    return state;
+}
+
+void HeadlessLogger::portFailed(const QString &message)
+{
+    if (!m_run->running()) {
+        return;
+    }
+    if (m_commandLine.reconnect()) {
+        m_reconnector.wait(*m_run);
+    } else {
+        m_run->fail(message.toStdString());
+    }
+}
+
+void HeadlessLogger::tellReconnection(bool back)
+{
+    if (m_statusLine) {
+        showStatus();
+        return;
+    }
+    const QString device = DeviceName::shown(m_port->port1Device());
+    const QString text = back ? QStringLiteral("adconverter: %1 is back; the run goes on.\n")
+                              : QStringLiteral("adconverter: %1 was lost; waiting for it to "
+                                               "come back.\n");
+    std::fputs(qPrintable(text.arg(device)), stderr);
     std::fflush(stderr);
 }
 
@@ -193,6 +241,7 @@ void HeadlessLogger::finish(int status)
         return;
     }
     m_finished = true;
+    m_reconnector.cancel();
     m_flushTimer.stop();
     m_statusTimer.stop();
     if (m_run) {

@@ -7,6 +7,7 @@
 #include "Display.h"
 #include "ExitSignals.h"
 #include "QtSerialControl.h"
+#include "Reconnector.h"
 #include "RecordObserver.h"
 
 #include <QElapsedTimer>
@@ -25,8 +26,13 @@ namespace adc {
 /// of standard output goes away (status 0), or when the port cannot be opened or is lost, or a
 /// write fails (status 1, with the reason on standard error).
 ///
-/// On a terminal, standard error shows a status line refreshed once a second; at the end a
-/// one-line summary follows. Needs a QCoreApplication only: no window system is touched.
+/// With --reconnect a lost port does not end the logger: the run waits for the device to come
+/// back at the same path and goes on, its count and recording with it.
+///
+/// On a terminal, standard error shows a status line refreshed once a second, with the likely
+/// cause of a quiet line or the wait for a lost device; at the end a one-line summary follows.
+/// Elsewhere the loss and the return of the device are told on a line each. Needs a
+/// QCoreApplication only: no window system is touched.
 class HeadlessLogger : public QObject, private Display, private RecordObserver {
     Q_OBJECT
 
@@ -54,6 +60,11 @@ private:
     void serviceRun();
     void tick();
     void showStatus();
+    void portFailed(const QString &message);
+    /// Tells on standard error that the device is lost (`back` false) or back.
+    void tellReconnection(bool back);
+    /// What the status line says after the counts: the wait, the reconnections and the hint.
+    QString lineState();
     void finish(int status);
     QString summary() const;
 
@@ -63,6 +74,7 @@ private:
     std::unique_ptr<QtSerialControl> m_port;
     std::unique_ptr<AcquisitionRun> m_run;
     std::unique_ptr<ExitSignals> m_exitSignals;
+    Reconnector m_reconnector;
     QTimer m_flushTimer;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;
