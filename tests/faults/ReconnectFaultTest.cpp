@@ -1,5 +1,10 @@
+#include "CsvRecorder.h"
 #include "FaultTest.h"
+#include "RecordingSession.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace adc::test {
@@ -13,6 +18,31 @@ class BenchLine : public FaultTest {
 protected:
     QString tip() const { return window->Shape1->toolTip(); }
     bool waiting() const { return window->reconnector().waiting(); }
+    /// The rows of a recording after its header, each split into its cells.
+    static QList<QList<QByteArray>> rowsOf(const QString &path)
+    {
+        QFile file(path);
+        QList<QList<QByteArray>> rows;
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : file.readAll().split('\n').mid(1)) {
+                if (!line.isEmpty()) {
+                    rows << line.split(',');
+                }
+            }
+        }
+        return rows;
+    }
+    /// Records 1 to n of one connection: `connection` in channel 0, i in channel 7; first the
+    /// rest of the record cut by the last pull, last a record cut in its turn.
+    static std::vector<LineFeeder::Piece> connectionLines(int connection, int n)
+    {
+        std::vector<LineFeeder::Piece> pieces{{"94 4:95 5:96 6:97 7:98\n"}};
+        for (int i = 1; i <= n; ++i) {
+            pieces.push_back({picRecord({connection, 1, 2, 3, 4, 5, 6, i % 1024})});
+        }
+        pieces.push_back({"PIC 0:91 1:92 2:93 3:"});
+        return pieces;
+    }
 };
 
 TEST_F(BenchLine, TheLineRunsAtTheSpeedAskedForAndTheTooltipSaysSo)
@@ -30,6 +60,11 @@ TEST_F(BenchLine, TheLineRunsAtTheSpeedAskedForAndTheTooltipSaysSo)
 
 TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
 {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pulled.csv"));
+    CsvRecorder recorder;
+    ASSERT_TRUE(recorder.open(path.toStdString(), false)) << recorder.errorText();
+    auto session = std::make_unique<RecordingSession>(*window, recorder);
     window->setReconnect(true);
     click(window->Command1);
     ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
@@ -46,15 +81,8 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
             EXPECT_EQ(window->Shape1->fillColour(), kGreen);
             EXPECT_FALSE(tip().contains(QStringLiteral("waiting"))) << tip().toStdString();
         }
-        // The rest of the record cut by the last pull is no record on the new line; this
-        // line's last record is cut in its turn.
-        std::vector<LineFeeder::Piece> pieces{{"94 4:95 5:96 6:97 7:98\n"}};
-        for (int i = 1; i <= kPerConnection; ++i) {
-            pieces.push_back({picRecord({connection, 1, 2, 3, 4, 5, 6, i % 1024})});
-        }
-        pieces.push_back({"PIC 0:91 1:92 2:93 3:"});
         {
-            LineFeeder feeder(*board, std::move(pieces));
+            LineFeeder feeder(*board, connectionLines(connection, kPerConnection));
             ASSERT_TRUE(waitFor([&] { return feeder.done(); }, 30000, "the board's bytes"));
             ASSERT_TRUE(feeder.succeeded());
         }
@@ -66,6 +94,8 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
         board->closeMaster();
         ASSERT_TRUE(waitFor([&] { return waiting(); }, 5000, "the run to wait for the device"));
         EXPECT_EQ(window->Shape1->fillColour(), kGrey);
+        // Long enough to show in the recording's times.
+        QTest::qWait(400);
         EXPECT_TRUE(tip().contains(QStringLiteral("waiting for ") + devicePath() +
                                    QStringLiteral(" to come back")))
             << tip().toStdString();
@@ -75,6 +105,18 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
     EXPECT_EQ(window->reconnector().reconnections(), kPulls);
     EXPECT_EQ(window->run()->plotPosition(), expected * AcquisitionRun::kSegmentStep);
     EXPECT_EQ(window->Text[0]->text(), QStringLiteral("0") + QString::number(kPulls));
+    // One row per record, counted on across the pulls, with the gaps in the time column.
+    session.reset();
+    recorder.close();
+    const QList<QList<QByteArray>> rows = rowsOf(path);
+    ASSERT_EQ(rows.size(), expected);
+    for (int connection = 1; connection <= kPulls; ++connection) {
+        const qsizetype first = connection * kPerConnection;
+        EXPECT_EQ(rows[first][4].toLongLong(), first + 1);
+        EXPECT_GT(rows[first][1].toDouble() - rows[first - 1][1].toDouble(), 0.35)
+            << rows[first - 1].join(',').toStdString() << " / "
+            << rows[first].join(',').toStdString();
+    }
 
     // EXIT works while the run waits, and nothing is opened after it.
     line().closeMaster();
