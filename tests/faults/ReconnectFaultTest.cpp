@@ -130,5 +130,65 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
     EXPECT_EQ(visibleMessageBoxes(), 0);
 }
 
+TEST_F(BenchLine, TheHeadlessLoggerWaitsForTheDeviceAndRecordsEveryRecordOnce)
+{
+    constexpr int kPerConnection = 500;
+    constexpr int kPulls = 3;
+    constexpr int kRecords = (kPulls + 1) * kPerConnection;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("headless.csv"));
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    program.setProcessEnvironment(environment);
+    // The logger ends by itself after the last record: one lost on the way would hold it up.
+    program.start(QStringLiteral(ADC_PROGRAM),
+                  {"--headless", "--mode", "int", "--port", devicePath(), "--reconnect", "--baud",
+                   "115200", "--record", path, "--count", QString::number(kRecords)});
+    QString told;
+    const auto toldTimes = [&](const QString &what) {
+        told += QString::fromLocal8Bit(program.readAllStandardError());
+        return told.count(what);
+    };
+    ASSERT_TRUE(waitFor([&] { return line().lineSettings().baud == 115200; }, 10000,
+                        "the logger to open the line at 115200 baud"));
+    QTest::qWait(300);
+    for (int connection = 0; connection <= kPulls; ++connection) {
+        SCOPED_TRACE(connection);
+        PseudoTerminal *board = &line();
+        if (connection > 0) {
+            board = &plugInNewLine();
+            ASSERT_TRUE(waitFor([&] { return toldTimes(QStringLiteral(" is back")) == connection; },
+                                5000, "the logger to say the device is back"))
+                << told.toStdString();
+            EXPECT_EQ(board->lineSettings().baud, 115200);
+        }
+        {
+            LineFeeder feeder(*board, connectionLines(connection, kPerConnection));
+            ASSERT_TRUE(waitFor([&] { return feeder.done() && board->waitingAtSlave() == 0; },
+                                10000, "the logger to read the board's bytes"));
+        }
+        if (connection == kPulls) {
+            break;
+        }
+        QTest::qWait(300);
+        board->closeMaster();
+        ASSERT_TRUE(
+            waitFor([&] { return toldTimes(QStringLiteral(" was lost")) == connection + 1; }, 5000,
+                    "the logger to say the device was lost"))
+            << told.toStdString();
+    }
+    ASSERT_TRUE(program.waitForFinished(10000)) << "the logger did not get all the records";
+    toldTimes({});
+    EXPECT_EQ(program.exitCode(), 0) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("adconverter: %1 records in ").arg(kRecords)))
+        << told.toStdString();
+    const QList<QList<QByteArray>> rows = rowsOf(path);
+    ASSERT_EQ(rows.size(), kRecords);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i][4].toLongLong(), i + 1) << rows[i].join(',').toStdString();
+    }
+}
+
 } // namespace
 } // namespace adc::test

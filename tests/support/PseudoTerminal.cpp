@@ -72,6 +72,10 @@ PseudoTerminal::PseudoTerminal()
         return;
     }
     m_slavePath = name;
+    // A program the test starts must not inherit the line: a master held open there would
+    // keep the line from hanging up when the test pulls it.
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     termios tio{};
     if (::tcgetattr(m_slave, &tio) == 0) {
         ::cfmakeraw(&tio);
