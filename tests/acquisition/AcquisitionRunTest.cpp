@@ -175,19 +175,6 @@ TEST(AcquisitionRun, StopClosesThePortWithoutAMessage)
     EXPECT_EQ(b.display.log, std::vector<std::string>{"running"});
 }
 
-TEST(AcquisitionRun, TheSpeedGoesIntoTheSettingsOfEveryOpening)
-{
-    Bench b(Mode::Int);
-    b.run.setBaud(115200);
-    ASSERT_TRUE(b.run.start());
-    EXPECT_EQ(b.port.calls[1], "Settings=115200,N,8,1");
-    EXPECT_EQ(b.run.settings(), "115200,N,8,1");
-    b.run.suspend();
-    b.port.calls.clear();
-    ASSERT_TRUE(b.run.resume());
-    EXPECT_EQ(b.port.calls[1], "Settings=115200,N,8,1");
-}
-
 // A device lost and found again: the same run goes on, without the record cut by the loss.
 TEST(AcquisitionRun, ASuspendedRunResumesWhereItWasAndDropsTheCutRecord)
 {
