@@ -3,80 +3,94 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+#include <utility>
+
 namespace adc {
+
+namespace {
+
+/// Every option the program knows; their values are read by name.
+void addOptions(QCommandLineParser &parser)
+{
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    for (const char *flag :
+         {"version", "demo", "sweep", "list-ports", "reconnect", "append", "headless"}) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(flag)));
+    }
+    const std::pair<const char *, const char *> valued[] = {{"port", "DEVICE"}, {"baud", "N"},
+                                                            {"record", "FILE"}, {"mode", "MODE"},
+                                                            {"count", "N"},     {"duration", "S"}};
+    for (const auto &[name, value] : valued) {
+        parser.addOption(
+            QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value)));
+    }
+}
+
+} // namespace
 
 CommandLine CommandLine::parse(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("DEVICE"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    const QCommandLineOption demo(QStringLiteral("demo"));
-    parser.addOptions({port, help, version, demo});
-    const QCommandLineOption sweep(QStringLiteral("sweep"));
-    const QCommandLineOption listPorts(QStringLiteral("list-ports"));
-    parser.addOptions({sweep, listPorts});
-    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("N"));
-    const QCommandLineOption reconnect(QStringLiteral("reconnect"));
-    parser.addOptions({baud, reconnect});
-    // Recording and logging without a window, read by readLogging().
-    const QCommandLineOption record(QStringLiteral("record"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("MODE"));
-    const QCommandLineOption count(QStringLiteral("count"), QString(), QStringLiteral("N"));
-    const QCommandLineOption duration(QStringLiteral("duration"), QString(), QStringLiteral("S"));
-    parser.addOptions({record, mode, count, duration, QCommandLineOption(QStringLiteral("append")),
-                       QCommandLineOption(QStringLiteral("headless"))});
-
+    addOptions(parser);
     CommandLine result;
-    if (!parser.parse(arguments)) {
-        result.m_action = Action::Fail;
-        result.m_errorText = parser.errorText();
-        return result;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        result.m_action = Action::Fail;
-        result.m_errorText =
-            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
-        return result;
-    }
-    if (parser.isSet(help)) {
-        result.m_action = Action::ShowHelp;
-        return result;
-    }
-    if (parser.isSet(version)) {
-        result.m_action = Action::ShowVersion;
-        return result;
-    }
-    if (parser.isSet(listPorts)) {
-        result.m_action = Action::ListPorts;
-        return result;
-    }
-    if (parser.isSet(demo) && parser.isSet(port)) {
-        result.m_action = Action::Fail;
-        result.m_errorText =
-            QStringLiteral("--demo binds port 1 to the simulated board; leave out --port.");
-        return result;
-    }
-    result.m_demo = parser.isSet(demo);
-    result.m_sweep = parser.isSet(sweep);
-    result.m_reconnect = parser.isSet(reconnect);
-    if (parser.isSet(baud) && !result.readBaud(parser.value(baud))) {
-        return result;
-    }
-    if (parser.isSet(port)) {
-        const QString device = parser.value(port);
-        if (device.isEmpty()) {
-            result.m_action = Action::Fail;
-            result.m_errorText = QStringLiteral("The option --port needs a device name.");
-            return result;
+    if (result.readAction(parser, arguments) && result.m_action == Action::Run) {
+        if (result.readPort(parser)) {
+            result.readLogging(parser);
         }
-        result.m_port1Device = device;
     }
-    if (!result.readLogging(parser)) {
+    if (!result.m_errorText.isEmpty()) {
         result.m_action = Action::Fail;
     }
     return result;
+}
+
+bool CommandLine::refuse(const QString &text)
+{
+    m_action = Action::Fail;
+    m_errorText = text;
+    return false;
+}
+
+bool CommandLine::readAction(QCommandLineParser &parser, const QStringList &arguments)
+{
+    if (!parser.parse(arguments)) {
+        return refuse(parser.errorText());
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return refuse(
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        m_action = Action::ShowHelp;
+    } else if (parser.isSet(QStringLiteral("version"))) {
+        m_action = Action::ShowVersion;
+    } else if (parser.isSet(QStringLiteral("list-ports"))) {
+        m_action = Action::ListPorts;
+    }
+    return true;
+}
+
+bool CommandLine::readPort(const QCommandLineParser &parser)
+{
+    const QString port = QStringLiteral("port");
+    m_demo = parser.isSet(QStringLiteral("demo"));
+    if (m_demo && parser.isSet(port)) {
+        return refuse(
+            QStringLiteral("--demo binds port 1 to the simulated board; leave out --port."));
+    }
+    m_sweep = parser.isSet(QStringLiteral("sweep"));
+    m_reconnect = parser.isSet(QStringLiteral("reconnect"));
+    if (parser.isSet(QStringLiteral("baud")) && !readBaud(parser.value(QStringLiteral("baud")))) {
+        return false;
+    }
+    if (parser.isSet(port)) {
+        m_port1Device = parser.value(port);
+        if (m_port1Device.isEmpty()) {
+            return refuse(QStringLiteral("The option --port needs a device name."));
+        }
+    }
+    return true;
 }
 
 bool CommandLine::readBaud(const QString &value)
@@ -89,11 +103,9 @@ bool CommandLine::readBaud(const QString &value)
     }
     const qint32 rate = whole ? value.toInt(&whole) : 0;
     if (!whole || rate <= 0) {
-        m_action = Action::Fail;
-        m_errorText = QStringLiteral("The option --baud needs the line speed as a whole number "
+        return refuse(QStringLiteral("The option --baud needs the line speed as a whole number "
                                      "from 1 to 2147483647, such as 9600 or 115200, not '%1'.")
-                          .arg(value);
-        return false;
+                          .arg(value));
     }
     m_baud = rate;
     return true;
@@ -101,10 +113,6 @@ bool CommandLine::readBaud(const QString &value)
 
 bool CommandLine::readLogging(const QCommandLineParser &parser)
 {
-    const auto refuse = [this](const QString &text) {
-        m_errorText = text;
-        return false;
-    };
     m_headless = parser.isSet(QStringLiteral("headless"));
     m_append = parser.isSet(QStringLiteral("append"));
     if (parser.isSet(QStringLiteral("record"))) {

@@ -68,6 +68,9 @@ public:
     int exitStatus() const { return m_action == Action::Fail ? 2 : 0; }
 
 private:
+    bool readAction(QCommandLineParser &parser, const QStringList &arguments);
+    bool readPort(const QCommandLineParser &parser);
+    bool refuse(const QString &text);
     bool readBaud(const QString &value);
     bool readLogging(const QCommandLineParser &parser);
 

@@ -45,6 +45,7 @@ QtSerialControl::QtSerialControl(const QString &port1Device, QObject *parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &QtSerialControl::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onErrorOccurred);
+    SerialMessages::gatherDevices();
 }
 
 QtSerialControl::~QtSerialControl()

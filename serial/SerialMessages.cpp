@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <future>
+#include <mutex>
 #include <unistd.h>
 
 namespace adc {
@@ -42,9 +44,26 @@ QStringList serialDevices()
     return found;
 }
 
+/// The list gathered ahead of the next message, if any.
+std::mutex g_gatheredLock;
+std::future<QStringList> g_gathered;
+
+QStringList gatheredDevices()
+{
+    std::future<QStringList> gathered;
+    {
+        const std::lock_guard<std::mutex> lock(g_gatheredLock);
+        gathered = std::move(g_gathered);
+    }
+    QStringList devices = gathered.valid() ? gathered.get() : serialDevices();
+    // The next message gets a fresh list: a board may be plugged in meanwhile.
+    SerialMessages::gatherDevices();
+    return devices;
+}
+
 QString devicesHint()
 {
-    const QStringList devices = serialDevices();
+    const QStringList devices = gatheredDevices();
     const QString list = devices.isEmpty() ? tr("none found") : devices.join(QStringLiteral(", "));
     return tr("Serial devices on this computer: %1. Start the program with "
               "--port DEVICE to use another one; \"adconverter --list-ports\" tells "
@@ -109,6 +128,14 @@ QString busyOrLocked(const QString &device, const QString &realDevice)
 }
 
 } // namespace
+
+void SerialMessages::gatherDevices()
+{
+    const std::lock_guard<std::mutex> lock(g_gatheredLock);
+    if (!g_gathered.valid()) {
+        g_gathered = std::async(std::launch::async, serialDevices);
+    }
+}
 
 QString SerialMessages::openFailed(const QString &device, const QString &realDevice,
                                    QSerialPort::SerialPortError error, const QString &reason)

@@ -11,6 +11,10 @@ namespace adc {
 /// what to do about it. Every device name in them is shortened by DeviceName::shown().
 class SerialMessages {
 public:
+    /// Starts gathering the list of this computer's serial devices in the background, so that a
+    /// message about a missing device need not wait for it (Qt opens every on-board port to see
+    /// whether it is real, which holds the window up for a tenth of a second or more).
+    static void gatherDevices();
     /// Why opening `device` failed with `error` (Qt's `reason`); `realDevice` is the device
     /// file the name led to, whose lock file is looked at when the device seems busy.
     static QString openFailed(const QString &device, const QString &realDevice,
