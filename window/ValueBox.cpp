@@ -6,6 +6,7 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -23,6 +24,10 @@ constexpr int kPlainCount = sizeof kPlain - 1;
 /// Index of `c` in kPlain, or -1.
 int plainIndex(QChar c)
 {
+    // A line edit shows control characters but the tab as spaces (a record's carriage return).
+    if (c.unicode() < 0x20 && c.unicode() != '\t') {
+        c = QLatin1Char(' ');
+    }
     if (c.unicode() == 0 || c.unicode() > 127) {
         return -1;
     }
@@ -95,9 +100,22 @@ void ValueBox::paintEvent(QPaintEvent *event)
 
 ValueBox::Glyphs &ValueBox::glyphsOfFont()
 {
-    if (!m_glyphs || m_glyphs->font != font()) {
-        m_glyphs = std::make_unique<Glyphs>(font());
+    if (m_glyphs && m_glyphs->font == font()) {
+        return *m_glyphs;
     }
+    // The boxes share a font or two: each is measured once.
+    static std::vector<std::shared_ptr<Glyphs>> known;
+    constexpr std::size_t kMostFonts = 8;
+    const auto same = [this](const std::shared_ptr<Glyphs> &g) { return g->font == font(); };
+    auto found = std::find_if(known.begin(), known.end(), same);
+    if (found == known.end()) {
+        if (known.size() >= kMostFonts) {
+            known.clear();
+        }
+        known.push_back(std::make_shared<Glyphs>(font()));
+        found = known.end() - 1;
+    }
+    m_glyphs = *found;
     return *m_glyphs;
 }
 

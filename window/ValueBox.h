@@ -38,7 +38,7 @@ private:
     bool paintGlyphs();
     Glyphs &glyphsOfFont();
 
-    std::unique_ptr<Glyphs> m_glyphs;
+    std::shared_ptr<Glyphs> m_glyphs;
     bool m_quick = false;
 };
 

@@ -29,7 +29,8 @@ TEST(ValueBoxTest, PaintsNumbersPixelForPixelAsALineEditWithoutLayingThemOut)
     // fills the box exactly or overflows it.
     QStringList texts = {QStringLiteral("0"),        QStringLiteral("-1.5e+3"),
                          QStringLiteral("1,023"),    QStringLiteral("4.99 E-2"),
-                         QStringLiteral("11111111"), QStringLiteral("123456789012345678")};
+                         QStringLiteral("11111111"), QStringLiteral("123456789012345678"),
+                         QStringLiteral("0856\r")};
     for (int d = 0; d < 10; ++d) {
         texts << QStringLiteral("%1012345678910").arg(d).left(11);
     }
@@ -55,7 +56,7 @@ TEST(ValueBoxTest, LeavesEditingAndOtherTextsToTheLineEdit)
     const QFont font(QStringLiteral("Arial"), 9, QFont::Bold);
     ValueBox box;
     QLineEdit plain;
-    for (const QString &text : {QStringLiteral("Port"), QStringLiteral("12\r"), QString()}) {
+    for (const QString &text : {QStringLiteral("Port"), QStringLiteral("12\t"), QString()}) {
         EXPECT_EQ(painted(box, font, {57, 18}, text), painted(plain, font, {57, 18}, text));
         EXPECT_FALSE(box.paintedQuickly()) << text.toStdString();
     }
