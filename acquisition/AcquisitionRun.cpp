@@ -15,6 +15,9 @@ AcquisitionRun::AcquisitionRun(Mode mode, SerialControl &port, Display &display)
 
 bool AcquisitionRun::start()
 {
+    if (m_observer != nullptr) {
+        m_observer->runStarted(m_mode.mode);
+    }
     const bool ok = m_port.setCommPort(kCommPort) && m_port.setSettings(kSettings) &&
                     m_port.setPortOpen(true) && m_port.setRtsEnable(true) &&
                     m_port.setRThreshold(0) && m_port.setInBufferCount(0) && m_port.setInputLen(1);
@@ -49,6 +52,9 @@ void AcquisitionRun::process(std::string_view characters)
 {
     m_line.arrived(characters);
     const std::size_t overlong = m_framer.overlongDropped();
+    if (m_observer != nullptr) {
+        m_observer->charactersTaken();
+    }
     while (m_running && m_framer.feed(characters)) {
         std::string &record = m_framer.record();
         if (RecordParser::tagMatches(m_mode, record)) {
@@ -63,7 +69,7 @@ void AcquisitionRun::process(std::string_view characters)
 
 void AcquisitionRun::accept(std::string &record)
 {
-    if (!RecordParser::parse(m_mode, record, m_texts, m_current)) {
+    if (!RecordParser::parse(m_mode, record, m_texts, m_current, &m_values)) {
         ++m_malformed;
         m_line.dropped(LineMonitor::Drop::TooFewFields);
         return;
@@ -91,6 +97,10 @@ void AcquisitionRun::accept(std::string &record)
         m_previous[k] = m_current[k];
     }
     m_plotPosition = x + kSegmentStep;
+    if (m_observer != nullptr) {
+        m_observer->recordAccepted(
+            {m_mode.mode, m_count, std::span(m_values.data(), static_cast<std::size_t>(channels))});
+    }
 }
 
 void AcquisitionRun::fail(std::string_view message)

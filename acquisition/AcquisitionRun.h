@@ -4,6 +4,7 @@
 #include "LineMonitor.h"
 #include "ModeTable.h"
 #include "RecordFramer.h"
+#include "RecordObserver.h"
 #include "RecordParser.h"
 #include "SerialControl.h"
 
@@ -50,6 +51,9 @@ public:
     /// Ends the run without a message (the port is closed if open).
     void stop();
 
+    /// Tells `observer` (none: nullptr) of every Start and every accepted record from now on.
+    void setObserver(RecordObserver *observer) { m_observer = observer; }
+
     bool running() const { return m_running; }
     Mode mode() const { return m_mode.mode; }
     /// Records accepted so far.
@@ -74,6 +78,8 @@ private:
     RecordParser::ValueTexts m_texts{};
     OrdinateTable m_current{};
     OrdinateTable m_previous{};
+    RecordParser::Values m_values{};
+    RecordObserver *m_observer = nullptr;
     std::int64_t m_count = 0;
     std::int64_t m_plotPosition = 0;
     std::int64_t m_malformed = 0;

@@ -132,7 +132,7 @@ double RecordParser::valueOf(std::string_view text)
 }
 
 bool RecordParser::parse(const ModeInfo &mode, std::string &record, ValueTexts &texts,
-                         OrdinateTable &current)
+                         OrdinateTable &current, Values *values)
 {
     if (record.size() > kMaxRecordLength) {
         return false;
@@ -163,7 +163,11 @@ bool RecordParser::parse(const ModeInfo &mode, std::string &record, ValueTexts &
         // The value text is "0" and the field: the separator's place holds the "0".
         record[colon[k]] = '0';
         texts[k] = std::string_view(record).substr(colon[k], blank[k] - colon[k]);
-        current[k] = ordinateOf(mode.mode, valueOf(texts[k]));
+        const double value = valueOf(texts[k]);
+        if (values != nullptr) {
+            (*values)[k] = value;
+        }
+        current[k] = ordinateOf(mode.mode, value);
     }
     return true;
 }

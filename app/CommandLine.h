@@ -1,9 +1,12 @@
 #pragma once
 
 #include "DeviceName.h"
+#include "ModeTable.h"
 
 #include <QString>
 #include <QStringList>
+
+class QCommandLineParser;
 
 namespace adc {
 
@@ -13,6 +16,8 @@ namespace adc {
 /// --demo (port 1 is a simulated board), --help and --version. Anything else is an error, to be
 /// reported with the usage text and exit status 2. A new option is added in parse() and in usage(),
 /// with a field for its value.
+/// Recording: --record FILE [--append]; logging without a window: --headless --mode int|mcp
+/// [--record FILE|-] [--count N] [--duration SECONDS].
 class CommandLine {
 public:
     enum class Action {
@@ -41,17 +46,36 @@ public:
     bool demo() const { return m_demo; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
+    /// The CSV file every accepted record goes to ("-": standard output); empty: none.
+    QString recordPath() const { return m_recordPath; }
+    /// Whether rows go after those of an existing file.
+    bool append() const { return m_append; }
+    /// Whether to log without a window, in mode().
+    bool headless() const { return m_headless; }
+    Mode mode() const { return m_mode; }
+    /// Records after which the headless logger ends; 0: no limit.
+    qint64 countLimit() const { return m_countLimit; }
+    /// Seconds after which the headless logger ends; 0: no limit.
+    double durationSeconds() const { return m_durationSeconds; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
     int exitStatus() const { return m_action == Action::Fail ? 2 : 0; }
 
 private:
+    bool readLogging(const QCommandLineParser &parser);
+
     Action m_action = Action::Run;
     QString m_port1Device = defaultPort1Device();
     QString m_errorText;
     bool m_demo = false;
     bool m_sweep = false;
+    QString m_recordPath;
+    bool m_append = false;
+    bool m_headless = false;
+    Mode m_mode = Mode::Int;
+    qint64 m_countLimit = 0;
+    double m_durationSeconds = 0;
 };
 
 } // namespace adc

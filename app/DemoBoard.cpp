@@ -36,6 +36,8 @@ DemoBoard::DemoBoard(QObject *parent) : QObject(parent)
         if (::getppid() != program) {
             ::_exit(1);
         }
+        // Ctrl+C in the terminal reaches the program alone, which then ends the simulator.
+        setpgid(0, 0);
     });
     connect(&m_process, &QProcess::finished, this, &DemoBoard::simulatorEnded);
 }
@@ -53,6 +55,18 @@ QString DemoBoard::simulatorProgram()
         return beside;
     }
     return QStandardPaths::findExecutable(kSimulatorName);
+}
+
+QString DemoBoard::port1DeviceFor(bool demo, const QString &device)
+{
+    if (!demo) {
+        return device;
+    }
+    if (!start()) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(m_errorText));
+        return {};
+    }
+    return m_device;
 }
 
 bool DemoBoard::start()

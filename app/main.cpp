@@ -2,24 +2,24 @@
 #include "DemoBoard.h"
 #include "DeviceName.h"
 #include "ExitSignals.h"
+#include "HeadlessLogger.h"
 #include "MainWindow.h"
 #include "PortList.h"
+#include "RecordingSession.h"
 
 #include <QApplication>
 #include <QIcon>
 
 #include <cstdio>
+#include <memory>
+#include <optional>
 
-int main(int argc, char *argv[])
+namespace {
+
+/// Answers the command lines that need no window (help, version, the port list, a refused
+/// line); none when the program goes on.
+std::optional<int> answerWithoutWindow(const adc::CommandLine &commandLine)
 {
-    // The command line is read before the window system is touched, so that --help,
-    // --version and --list-ports work without a display. Its bytes are kept: a device name
-    // need not be UTF-8.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << adc::DeviceName::fromBytes(argv[i]);
-    }
-    const adc::CommandLine commandLine = adc::CommandLine::parse(arguments);
     switch (commandLine.action()) {
     case adc::CommandLine::Action::ShowHelp:
         std::fputs(qPrintable(adc::CommandLine::usage()), stdout);
@@ -37,16 +37,28 @@ int main(int argc, char *argv[])
     case adc::CommandLine::Action::Run:
         break;
     }
-    // Without a desktop Qt would abort with a hint about reinstalling; say what is missing.
+    return std::nullopt;
+}
+
+/// Whether a window can be shown; without a desktop Qt would abort with a hint about
+/// reinstalling, so say what is missing instead.
+bool haveDesktop()
+{
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         std::fputs("adconverter: a graphical desktop is needed (DISPLAY or WAYLAND_DISPLAY is not "
                    "set). Without one, start the program on a virtual display: xvfb-run -a "
                    "adconverter\n",
                    stderr);
-        return 1;
+        return false;
     }
+    return true;
+}
 
+/// The main window until it is unloaded, recording to `recorder` when it is open.
+int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
+              adc::CsvRecorder &recorder)
+{
     QApplication app(argc, argv);
     // The icon of the menu entry (packaging/adconverter.svg, built into the program as a PNG),
     // and the entry's name, by which desktops that ask for it find that icon too.
@@ -55,13 +67,10 @@ int main(int argc, char *argv[])
     // The window decides when the program ends: once it is unloaded and the port is closed.
     app.setQuitOnLastWindowClosed(false);
     adc::DemoBoard demoBoard;
-    QString port1Device = commandLine.port1Device();
-    if (commandLine.demo()) {
-        if (!demoBoard.start()) {
-            std::fprintf(stderr, "adconverter: %s\n", qPrintable(demoBoard.errorText()));
-            return 1;
-        }
-        port1Device = demoBoard.port1Device();
+    const QString port1Device =
+        demoBoard.port1DeviceFor(commandLine.demo(), commandLine.port1Device());
+    if (port1Device.isEmpty()) {
+        return 1;
     }
     adc::MainWindow window(port1Device);
     window.Picture1->setSweep(commandLine.sweep());
@@ -74,6 +83,44 @@ int main(int argc, char *argv[])
     // Ctrl+C, SIGTERM and SIGHUP end the program as EXIT does: port closed, lock released.
     adc::ExitSignals exitSignals;
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
+    std::unique_ptr<adc::RecordingSession> recording;
+    if (recorder.recording()) {
+        recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    }
     window.show();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The command line is read before the window system is touched, so that --help,
+    // --version and --list-ports work without a display. Its bytes are kept: a device name
+    // need not be UTF-8.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << adc::DeviceName::fromBytes(argv[i]);
+    }
+    const adc::CommandLine commandLine = adc::CommandLine::parse(arguments);
+    if (const std::optional<int> status = answerWithoutWindow(commandLine)) {
+        return *status;
+    }
+    if (commandLine.headless()) {
+        // No window and no display: the core, the port and the recording only.
+        QCoreApplication app(argc, argv);
+        adc::HeadlessLogger logger(commandLine);
+        return logger.exec();
+    }
+    // A recording file that cannot be had ends the program before the window opens.
+    adc::CsvRecorder recorder;
+    const QString recordPath = commandLine.recordPath();
+    if (!recordPath.isEmpty() && !recorder.open(recordPath.toStdString(), commandLine.append())) {
+        std::fprintf(stderr, "adconverter: %s\n", recorder.errorText().c_str());
+        return 2;
+    }
+    if (!haveDesktop()) {
+        return 1;
+    }
+    return runWindow(argc, argv, commandLine, recorder);
 }

@@ -2,6 +2,7 @@
 // the run, with a display that does nothing. Reported as records per second and bytes per second.
 
 #include "AcquisitionRun.h"
+#include "CsvRecorder.h"
 #include "QuietPort.h"
 
 #include <benchmark/benchmark.h>
@@ -63,7 +64,8 @@ std::string boardStream(adc::Mode mode, double noiseShare, std::size_t *goodReco
     return stream;
 }
 
-void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare)
+// With `recorded`, every record is also formatted as a CSV row and written to /dev/null.
+void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare, bool recorded = false)
 {
     std::size_t good = 0;
     const std::string stream = boardStream(mode, noiseShare, &good);
@@ -72,6 +74,10 @@ void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare)
     std::int64_t records = 0;
     for (auto _ : state) {
         adc::AcquisitionRun run(mode, port, display);
+        adc::CsvRecorder recorder;
+        if (recorded && recorder.open("/dev/null", true)) {
+            run.setObserver(&recorder);
+        }
         run.start();
         // Pieces of the size the serial layer hands over.
         for (std::size_t at = 0; at < stream.size(); at += 16 * 1024) {
@@ -92,6 +98,10 @@ void intRecords(benchmark::State &state)
 {
     runPipeline(state, adc::Mode::Int, 0.0);
 }
+void intRecordsRecorded(benchmark::State &state)
+{
+    runPipeline(state, adc::Mode::Int, 0.0, true);
+}
 void mcpRecords(benchmark::State &state)
 {
     runPipeline(state, adc::Mode::Mcp3201, 0.0);
@@ -108,6 +118,7 @@ void mcpRecordsTenPercentNoise(benchmark::State &state)
 } // namespace
 
 BENCHMARK(intRecords)->Unit(benchmark::kMillisecond);
+BENCHMARK(intRecordsRecorded)->Unit(benchmark::kMillisecond);
 BENCHMARK(mcpRecords)->Unit(benchmark::kMillisecond);
 BENCHMARK(intRecordsTenPercentNoise)->Unit(benchmark::kMillisecond);
 BENCHMARK(mcpRecordsTenPercentNoise)->Unit(benchmark::kMillisecond);

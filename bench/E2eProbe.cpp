@@ -3,15 +3,17 @@
 // how late a 10 ms timer fires in the window's event loop.
 //
 //   adc-e2e-probe --port DEVICE [--mode int|mcp] [--seconds S] [--until-count N] [--settle S]
-//                 [--sample-ms M] [--tick-ms T]
+//                 [--sample-ms M] [--tick-ms T] [--record FILE]
 //
 // It clicks the Start button at once, then prints a "sample" line every M ms (default 100)
 // until S seconds have passed, or until the count has reached N and stayed unchanged for the
 // settle time. The last line summarises how late a T ms timer fired (median and 99th
 // percentile, in milliseconds); --tick-ms 0 leaves that timer out, so that it does not count
-// in the processor time of a quiet run.
+// in the processor time of a quiet run. --record FILE records the runs as `adconverter --record`
+// does.
 
 #include "MainWindow.h"
+#include "RecordingSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -64,6 +67,7 @@ struct Options {
     double settle = 1.0;
     int sampleMs = 100;
     int tickMs = 10;
+    QString recordPath;
 };
 
 Options parseOptions(const QStringList &args)
@@ -86,6 +90,8 @@ Options parseOptions(const QStringList &args)
             o.sampleMs = std::max(1, value.toInt());
         } else if (name == "--tick-ms") {
             o.tickMs = value.toInt();
+        } else if (name == "--record") {
+            o.recordPath = value;
         }
     }
     return o;
@@ -187,7 +193,16 @@ int main(int argc, char **argv)
         return 2;
     }
 
+    adc::CsvRecorder recorder;
+    if (!options.recordPath.isEmpty() && !recorder.open(options.recordPath.toStdString(), false)) {
+        std::fprintf(stderr, "%s\n", recorder.errorText().c_str());
+        return 2;
+    }
     adc::MainWindow window(options.port);
+    std::unique_ptr<adc::RecordingSession> recording;
+    if (recorder.recording()) {
+        recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    }
     window.show();
     TickDelays delays(options.tickMs);
     Sampler sampler(window, options);

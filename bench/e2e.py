@@ -195,6 +195,67 @@ def paced_share(build, screen, baud, seconds, warmup=2.0):
     return 100.0 * (cpu1 - cpu0) / (t1 - t0), sent["sent"] / (t1 - t0 + warmup)
 
 
+def moving_rate(samples, records):
+    """Records per second between the first and the last sample of a flood in progress."""
+    moving = [s for s in samples if 0 < s["count"] < records]
+    if len(moving) < 2:
+        return float("nan")
+    return (moving[-1]["count"] - moving[0]["count"]) / (moving[-1]["t"] - moving[0]["t"])
+
+
+def csv_rate(path, skip=10_000):
+    """Records per second by the `seconds` column of a recording, from its row `skip` to its last."""
+    with open(path, "rb") as f:
+        f.readline()
+        first = next(((int(c[4]), float(c[1])) for c in (l.split(b",") for l in f)
+                      if int(c[4]) >= skip), None)
+        f.seek(max(0, os.path.getsize(path) - 4096))
+        cells = f.read().rstrip(b"\n").rsplit(b"\n", 1)[-1].split(b",")
+    last = (int(cells[4]), float(cells[1]))
+    if first is None or last[1] <= first[1]:
+        return float("nan")
+    return (last[0] - first[0]) / (last[1] - first[1])
+
+
+def headless_flood(build, records, path):
+    """adconverter --headless --record FILE, with no display, taking a flood of `records`."""
+    sim = Simulator(build, "--mode", "int", "--rate", "max", "--count", str(records),
+                    "--wait-reader")
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    out = subprocess.run([os.path.join(build, "bin", "adconverter"), "--headless", "--mode", "int",
+                          "--port", sim.link, "--record", path, "--count", str(records),
+                          "--duration", "120"], env=env, capture_output=True, text=True,
+                         timeout=600)
+    sim.finish()
+    if out.returncode != 0:
+        sys.exit(f"adconverter --headless failed: {out.stderr}")
+    return csv_rate(path)
+
+
+def recording_rows(build, records):
+    """The same flood into the offscreen window without and with `--record FILE`, and into the
+    headless logger recording to a file."""
+    rates = {}
+    with tempfile.TemporaryDirectory(prefix="adc-e2e-csv-") as folder:
+        for name, extra in (("plain", ()), ("record", ("--record", os.path.join(folder, "w.csv")))):
+            sim = Simulator(build, "--mode", "int", "--rate", "max", "--count", str(records),
+                            "--wait-reader")
+            samples, _ = probe(build, sim.link, "--until-count", str(records), "--settle", "1",
+                               "--seconds", "120", *extra)
+            sim.finish()
+            rates[name] = moving_rate(samples, records)
+        headless = headless_flood(build, records, os.path.join(folder, "headless.csv"))
+    plain, recorded = rates["plain"], rates["record"]
+    return [
+        ("Sustained rate into the window with `--record FILE`",
+         f"{recorded:,.0f} records/s ({100 * recorded / plain:.0f} % of {plain:,.0f} without)",
+         "≥ 80 % of the rate without", recorded >= 0.8 * plain),
+        ("Sustained rate of `adconverter --headless --record FILE` (no display)",
+         f"{headless:,.0f} records/s", "≥ the window's rate", headless >= plain),
+    ]
+
+
 def processor_share(samples, skip=1.0):
     """Processor time per wall-clock time between the first sample after `skip` s and the last."""
     inside = [s for s in samples if s["t"] >= skip]
@@ -437,7 +498,7 @@ def memory_rows(build, screen, records=1_000_000):
 
 
 KEPT_FROM = "\n## Where the time goes"
-GROUPS = ("core", "offscreen", "latency", "paced", "flood", "memory")
+GROUPS = ("core", "offscreen", "recording", "latency", "paced", "flood", "memory")
 
 
 def main():
@@ -459,6 +520,8 @@ def main():
         rows += core
     if "offscreen" in only:
         rows += offscreen_rows(opts.build, opts.records, opts.seconds)
+    if "recording" in only:
+        rows += recording_rows(opts.build, min(opts.records, 2_000_000))
     screen = VirtualScreen()
     try:
         if "latency" in only:

@@ -22,6 +22,11 @@ if [ ${#args[@]} -eq 0 ]; then
 fi
 program="$build/bin/adconverter"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  if [ $# -eq 0 ]; then
+    echo "No display found: logging the simulated board's INT records without a window; the CSV follows (Ctrl+C stops)." >&2
+    exec "$program" --headless --demo --mode int --record -
+  fi
+  case " $* " in *" --headless "*) exec "$program" "${args[@]}" ;; esac
   echo "No display found: starting adconverter on a virtual X display (xvfb-run)." >&2
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$program" "${args[@]}"
 fi

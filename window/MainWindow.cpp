@@ -288,12 +288,21 @@ void MainWindow::startRun(Mode mode)
         m_run->stop();
     }
     m_run = std::make_unique<AcquisitionRun>(mode, m_port, *m_display);
+    m_run->setObserver(m_recordObserver);
     // A run that starts makes the message about an earlier failure stale; a start that fails
     // again only updates it.
     if (m_run->start()) {
         closeFailureBox();
     }
     m_lineTip->follow(*m_run, DeviceName::shown(m_port.port1Device()));
+}
+
+void MainWindow::setRecordObserver(RecordObserver *observer)
+{
+    m_recordObserver = observer;
+    if (m_run) {
+        m_run->setObserver(observer);
+    }
 }
 
 void MainWindow::clearChart()

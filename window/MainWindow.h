@@ -71,6 +71,9 @@ public:
     /// the next turn, so that clicks and repaints go on during a flood.
     void setServiceBudget(std::size_t characters) { m_serviceBudget = characters; }
 
+    /// Tells `observer` (none: nullptr) of every Start and every accepted record from now on.
+    void setRecordObserver(RecordObserver *observer);
+
     /// What a Start button does: ends the run going, if any, and starts one in `mode`.
     void startRun(Mode mode);
     /// What the Clear button does.
@@ -98,6 +101,7 @@ private:
     QtSerialControl m_port;
     std::unique_ptr<WindowDisplay> m_display;
     std::unique_ptr<AcquisitionRun> m_run;
+    RecordObserver *m_recordObserver = nullptr;
     QPointer<QMessageBox> m_failureBox;
     LineStateTip *m_lineTip = nullptr;
     std::size_t m_serviceBudget = AcquisitionRun::kDefaultBudget;

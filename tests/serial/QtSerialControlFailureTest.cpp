@@ -31,7 +31,6 @@ namespace {
 using test::contains;
 using test::PseudoTerminal;
 
-
 /// A port on a fresh pseudo-terminal, opened as a run opens it.
 class QtSerialControlFailure : public ::testing::Test {
 protected:

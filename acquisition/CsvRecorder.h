@@ -1,0 +1,123 @@
+#pragma once
+
+#include "RecordObserver.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace adc {
+
+/// Writes every accepted record as one CSV row:
+///
+///     time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7
+///     2026-12-07T08:15:02.123Z,0.052113,1,INT,1,512,1.5,1000,inf,0,0,0,0
+///
+/// `time` is the wall clock in UTC with milliseconds and `seconds` the time since the run's Start
+/// on a monotonic clock, both read when the characters that complete the record were taken from
+/// the port (once per block of characters, not per record); `run` numbers the Starts from 1,
+/// `count` is the sample count shown, and each channel holds its value written exactly and shortest
+/// ("inf" where it saturated); the channels a mode lacks stay empty. Lines end with "\n".
+///
+/// Rows are gathered in memory and handed to the file in blocks of whole rows, one write each:
+/// when a block is full, when the oldest waiting row is kFlushInterval old (checked with every
+/// row and by flushIfDue(), which a timer calls on a quiet line), and at close(). Should the
+/// program be killed, at most the rows of the last second are missing and no row is cut.
+///
+/// A failing write stops the recording: the file is cut back to the rows already safe in it,
+/// errorText() says what happened, and later rows are ignored.
+class CsvRecorder : public RecordObserver {
+public:
+    using MonotonicClock = std::chrono::steady_clock;
+    using WallClock = std::chrono::system_clock;
+    /// Where the recorder reads the time: the system's clocks unless a test sets its own.
+    struct Clocks {
+        WallClock::time_point (*wall)() = &WallClock::now;
+        MonotonicClock::time_point (*monotonic)() = &MonotonicClock::now;
+    };
+
+    static constexpr std::string_view kHeader =
+        "time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7\n";
+    /// Longest a row waits in memory before it is handed to the file (plus one timer tick on a
+    /// quiet line).
+    static constexpr std::chrono::milliseconds kFlushInterval{500};
+    /// Rows are handed to the file once this many bytes are waiting.
+    static constexpr std::size_t kBlockSize = 64 * 1024;
+    /// The path that stands for standard output.
+    static constexpr std::string_view kStandardOutput = "-";
+
+    CsvRecorder();
+    explicit CsvRecorder(Clocks clocks);
+    /// Closes the file, handing it every waiting row first.
+    ~CsvRecorder() override;
+    CsvRecorder(const CsvRecorder &) = delete;
+    CsvRecorder &operator=(const CsvRecorder &) = delete;
+
+    /// Creates `path` and starts it with the header; "-" writes to standard output. An existing
+    /// file is refused unless `append` is true; then rows go after its own, with the header only
+    /// if it is empty. Returns false, with errorText() saying why, when the file cannot be had.
+    bool open(const std::string &path, bool append);
+
+    void runStarted(Mode mode) override;
+    void charactersTaken() override;
+    void recordAccepted(const AcceptedRecord &record) override;
+
+    /// Hands the waiting rows to the file if the oldest has waited kFlushInterval by `now`.
+    void flushIfDue(MonotonicClock::time_point now);
+    /// Hands every waiting row to the file now; false once recording has stopped on a failure.
+    bool flush();
+    /// Hands every waiting row to the file and closes it.
+    void close();
+
+    /// Whether rows are being written: the file is open and no write has failed.
+    bool recording() const { return m_file != nullptr; }
+    /// Whether a write has failed, which stopped the recording.
+    bool failed() const { return m_failed; }
+    /// Whether the failure was the reader of standard output going away (a closed pipe).
+    bool outputClosed() const { return m_outputClosed; }
+    /// Why open() refused the file or why recording stopped, for the user.
+    const std::string &errorText() const { return m_errorText; }
+    /// The path given to open().
+    const std::string &path() const { return m_path; }
+    /// Rows handed to the file so far (they survive the program).
+    std::int64_t rowsWritten() const { return m_rowsWritten; }
+    /// Rows recorded so far, those still waiting in memory included.
+    std::int64_t rowsRecorded() const { return m_rowsWritten + m_pendingRows; }
+
+private:
+    void appendTime(WallClock::time_point wall, char *&out);
+    std::size_t formatPrefix(Mode mode);
+    void stopAfterFailure(int error);
+    std::string fileName() const;
+
+    Clocks m_clocks;
+    std::FILE *m_file = nullptr;
+    std::string m_path;
+    std::string m_buffer;
+    std::string m_errorText;
+    MonotonicClock::time_point m_runStart{};
+    MonotonicClock::time_point m_firstPending{};
+    /// The clocks as read when the last characters were taken.
+    MonotonicClock::time_point m_takenAt{};
+    WallClock::time_point m_takenAtWall{};
+    std::int64_t m_run = 0;
+    std::int64_t m_rowsWritten = 0;
+    std::int64_t m_pendingRows = 0;
+    /// Bytes of the file that hold whole rows: where it is cut back to after a failed write.
+    std::uintmax_t m_safeBytes = 0;
+    /// The wall-clock second whose "YYYY-MM-DDTHH:MM:SS." is in m_secondText.
+    std::int64_t m_cachedSecond = -1;
+    char m_secondText[20] = {};
+    /// "time,seconds,run,mode," of the rows of the last block of characters.
+    char m_prefix[128] = {};
+    std::size_t m_prefixLength = 0;
+    Mode m_prefixMode = Mode::Int;
+    bool m_failed = false;
+    bool m_outputClosed = false;
+    bool m_toStandardOutput = false;
+};
+
+} // namespace adc

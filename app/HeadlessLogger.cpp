@@ -1,0 +1,220 @@
+#include "HeadlessLogger.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace adc {
+
+namespace {
+
+// How often waiting rows are checked for their flush time while the line is quiet.
+constexpr int kFlushTickMs = 250;
+constexpr int kStatusMs = 1000;
+
+} // namespace
+
+HeadlessLogger::HeadlessLogger(const CommandLine &commandLine, QObject *parent)
+    : QObject(parent), m_commandLine(commandLine)
+{
+    m_flushTimer.setInterval(kFlushTickMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &HeadlessLogger::tick);
+    m_statusTimer.setInterval(kStatusMs);
+    connect(&m_statusTimer, &QTimer::timeout, this, &HeadlessLogger::showStatus);
+}
+
+HeadlessLogger::~HeadlessLogger()
+{
+    if (m_run) {
+        m_run->stop();
+    }
+    m_recorder.close();
+}
+
+int HeadlessLogger::exec()
+{
+    // A reader of standard output that goes away ends the logging through the failed write,
+    // not the program at once.
+    std::signal(SIGPIPE, SIG_IGN);
+    m_exitSignals = std::make_unique<ExitSignals>();
+    connect(m_exitSignals.get(), &ExitSignals::received, this, [this] { finish(0); });
+
+    const QString path = m_commandLine.recordPath();
+    m_recording = !path.isEmpty();
+    if (m_recording && !m_recorder.open(path.toStdString(), m_commandLine.append())) {
+        std::fprintf(stderr, "adconverter: %s\n", m_recorder.errorText().c_str());
+        return 2;
+    }
+    // Rows shown live on a terminal leave no room for a status line there.
+    m_liveOutput = path == QLatin1String("-") && ::isatty(STDOUT_FILENO) == 1;
+    m_statusLine = ::isatty(STDERR_FILENO) == 1 && !m_liveOutput;
+
+    const QString device =
+        m_demoBoard.port1DeviceFor(m_commandLine.demo(), m_commandLine.port1Device());
+    if (device.isEmpty()) {
+        return 1;
+    }
+    m_port = std::make_unique<QtSerialControl>(device);
+    connect(&m_demoBoard, &DemoBoard::restarted, m_port.get(), &QtSerialControl::setPort1Device);
+    m_run = std::make_unique<AcquisitionRun>(m_commandLine.mode(), *m_port,
+                                             static_cast<Display &>(*this));
+    m_run->setObserver(this);
+    connect(m_port.get(), &QtSerialControl::dataWaiting, this, &HeadlessLogger::serviceRun);
+    connect(m_port.get(), &QtSerialControl::failed, this, [this](const QString &message) {
+        if (m_run->running()) {
+            m_run->fail(message.toStdString());
+        }
+    });
+    m_clock.start();
+    if (!m_run->start()) {
+        return m_status;
+    }
+    m_started = true;
+    startTimers();
+    return QCoreApplication::exec();
+}
+
+void HeadlessLogger::startTimers()
+{
+    m_flushTimer.start();
+    if (m_statusLine) {
+        m_statusTimer.start();
+    }
+    if (m_commandLine.durationSeconds() > 0) {
+        const auto ms = static_cast<qint64>(m_commandLine.durationSeconds() * 1000.0);
+        QTimer::singleShot(std::chrono::milliseconds(ms), Qt::PreciseTimer, this,
+                           [this] { finish(0); });
+    }
+}
+
+void HeadlessLogger::runEnded(std::string_view message)
+{
+    // The port could not be opened or was lost: the same message the window gives.
+    m_failure = std::string(message);
+    finish(1);
+}
+
+void HeadlessLogger::runStarted(Mode mode)
+{
+    if (m_recording) {
+        m_recorder.runStarted(mode);
+    }
+}
+
+void HeadlessLogger::charactersTaken()
+{
+    if (m_recording) {
+        m_recorder.charactersTaken();
+    }
+}
+
+void HeadlessLogger::recordAccepted(const AcceptedRecord &record)
+{
+    if (m_recording) {
+        m_recorder.recordAccepted(record);
+    }
+    if (record.count == m_commandLine.countLimit()) {
+        // Not one record more: the run stops in the middle of its turn.
+        m_run->stop();
+    }
+}
+
+void HeadlessLogger::serviceRun()
+{
+    m_serviceQueued = false;
+    if (m_finished || !m_run->running()) {
+        return;
+    }
+    if (m_run->service() && m_run->running() && !m_serviceQueued) {
+        m_serviceQueued = true;
+        QMetaObject::invokeMethod(this, &HeadlessLogger::serviceRun, Qt::QueuedConnection);
+    }
+    if (m_liveOutput) {
+        m_recorder.flush();
+    }
+    tick();
+}
+
+void HeadlessLogger::tick()
+{
+    if (m_finished) {
+        return;
+    }
+    m_recorder.flushIfDue(CsvRecorder::MonotonicClock::now());
+    if (m_recording && m_recorder.failed()) {
+        finish(m_recorder.outputClosed() ? 0 : 1);
+    } else if (m_commandLine.countLimit() > 0 && m_run->count() >= m_commandLine.countLimit()) {
+        finish(0);
+    }
+}
+
+void HeadlessLogger::showStatus()
+{
+    const qint64 now = m_clock.elapsed();
+    const qint64 count = m_run->count();
+    const double rate = now > m_lastStatusMs
+                            ? static_cast<double>(count - m_lastStatusCount) * 1000.0 /
+                                  static_cast<double>(now - m_lastStatusMs)
+                            : 0.0;
+    m_lastStatusCount = count;
+    m_lastStatusMs = now;
+    std::fprintf(
+        stderr, "\r%lld records, %.0f per second, %lld lines dropped, %lld rows written\033[K",
+        static_cast<long long>(count), rate, static_cast<long long>(m_run->droppedRecords()),
+        static_cast<long long>(m_recorder.rowsWritten()));
+    std::fflush(stderr);
+}
+
+QString HeadlessLogger::summary() const
+{
+    const double seconds = static_cast<double>(m_clock.elapsed()) / 1000.0;
+    const qint64 count = m_run ? m_run->count() : 0;
+    QString text =
+        QStringLiteral("adconverter: %1 records in %2 s (%3 per second), %4 lines dropped")
+            .arg(count)
+            .arg(seconds, 0, 'f', 1)
+            .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
+            .arg(m_run ? m_run->droppedRecords() : 0);
+    if (!m_recording) {
+        return text + QStringLiteral(", nothing recorded.");
+    }
+    const QString where = m_commandLine.recordPath() == QLatin1String("-")
+                              ? QStringLiteral("standard output")
+                              : m_commandLine.recordPath();
+    return text +
+           QStringLiteral(", %1 rows written to %2.").arg(m_recorder.rowsWritten()).arg(where);
+}
+
+void HeadlessLogger::finish(int status)
+{
+    if (m_finished) {
+        return;
+    }
+    m_finished = true;
+    m_flushTimer.stop();
+    m_statusTimer.stop();
+    if (m_run) {
+        m_run->stop();
+    }
+    m_recorder.close();
+    if (m_recording && m_recorder.failed() && !m_recorder.outputClosed()) {
+        m_failure = m_recorder.errorText();
+        status = 1;
+    }
+    if (m_statusLine) {
+        std::fputs("\r\033[K", stderr);
+    }
+    m_demoBoard.stop();
+    if (!m_failure.empty()) {
+        std::fprintf(stderr, "adconverter: %s\n", m_failure.c_str());
+    }
+    if (m_started) {
+        std::fprintf(stderr, "%s\n", qPrintable(summary()));
+    }
+    m_status = status;
+    QCoreApplication::exit(status);
+}
+
+} // namespace adc

@@ -1,0 +1,205 @@
+#include "CsvRecorder.h"
+#include "AcquisitionRun.h"
+#include "FakeSerialControl.h"
+#include "RecordingDisplay.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace adc;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The clocks the recorder reads in these tests; each test sets them.
+CsvRecorder::WallClock::time_point g_wall;
+CsvRecorder::MonotonicClock::time_point g_monotonic;
+
+constexpr CsvRecorder::Clocks kTestClocks{[] { return g_wall; }, [] { return g_monotonic; }};
+// 2026-12-07T08:15:02.123Z
+constexpr auto kMorning =
+    std::chrono::sys_days{std::chrono::year{2026} / 12 / 7} + 8h + 15min + 2s + 123ms;
+
+std::string contents(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+long lineCount(const std::filesystem::path &path)
+{
+    const std::string text = contents(path);
+    return std::count(text.begin(), text.end(), '\n');
+}
+
+// A recorder on a fresh file in its own folder, fed by a run of `mode` as the window's is.
+struct Recording : ::testing::Test {
+    std::filesystem::path dir;
+    std::filesystem::path file;
+    test::FakeSerialControl port;
+    test::RecordingDisplay display;
+    CsvRecorder recorder{kTestClocks};
+
+    void SetUp() override
+    {
+        dir = std::filesystem::temp_directory_path() /
+              ("adc-csv-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        file = dir / "run.csv";
+        g_wall = CsvRecorder::WallClock::time_point(kMorning);
+        g_monotonic = CsvRecorder::MonotonicClock::time_point(1000s);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // Starts a run in `mode` and feeds it `lines` `after` the Start.
+    std::int64_t run(Mode mode, const std::string &lines,
+                     std::chrono::microseconds after = std::chrono::microseconds(0))
+    {
+        AcquisitionRun run(mode, port, display);
+        run.setObserver(&recorder);
+        EXPECT_TRUE(run.start());
+        g_monotonic += after;
+        run.process(lines);
+        return run.count();
+    }
+};
+
+TEST_F(Recording, RowsHoldTheValuesTheChartDrawsExactlyAndShortest)
+{
+    ASSERT_TRUE(recorder.open(file, false));
+    EXPECT_EQ(run(Mode::Int,
+                  "PIC 0:512 1:1.5 2:1E3 3:1E400 4:0.1 5:1D22 6:x 7:4095\r\n"
+                  "noise\nPIC 0:1 1:2 2:3\n" // dropped lines leave no row
+                  "PIC 0:00007 1:1 2:2 3:3 4:4 5:5 6:6 7:1e5\n",
+                  52113us),
+              2);
+    g_wall += 1001ms;
+    g_monotonic += 2s;
+    EXPECT_EQ(run(Mode::Mcp3201, "MCP 0:4095 1:2047.25\n"), 1);
+    recorder.close();
+    EXPECT_EQ(contents(file),
+              "time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7\n"
+              "2026-12-07T08:15:02.123Z,0.052113,1,INT,1,512,1.5,1000,inf,0.1,1e+22,0,4095\n"
+              "2026-12-07T08:15:02.123Z,0.052113,1,INT,2,7,1,2,3,4,5,6,1e+05\n"
+              "2026-12-07T08:15:03.124Z,0.000000,2,MCP3201,1,4095,2047.25,,,,,,\n");
+    EXPECT_EQ(recorder.rowsWritten(), 3);
+}
+
+TEST_F(Recording, AnExistingFileIsRefusedUnlessAppendedToWithoutASecondHeader)
+{
+    ASSERT_TRUE(recorder.open(file, false));
+    run(Mode::Mcp3201, "MCP 0:1 1:2\n");
+    recorder.close();
+    const std::string first = contents(file);
+
+    CsvRecorder again;
+    EXPECT_FALSE(again.open(file, false));
+    EXPECT_NE(again.errorText().find(file.string()), std::string::npos) << again.errorText();
+    EXPECT_NE(again.errorText().find("--append"), std::string::npos) << again.errorText();
+    EXPECT_EQ(contents(file), first);
+
+    ASSERT_TRUE(recorder.open(file, true));
+    run(Mode::Mcp3201, "MCP 0:3 1:4\n");
+    recorder.close();
+    EXPECT_EQ(contents(file), first + "2026-12-07T08:15:02.123Z,0.000000,1,MCP3201,1,3,4,,,,,,\n");
+
+    // An empty file gets its header; a folder that is not there is refused by name.
+    std::ofstream(dir / "empty.csv").close();
+    ASSERT_TRUE(recorder.open(dir / "empty.csv", true));
+    recorder.close();
+    EXPECT_EQ(contents(dir / "empty.csv"), CsvRecorder::kHeader);
+    const std::string missing = (dir / "no" / "such.csv").string();
+    EXPECT_FALSE(again.open(missing, false));
+    EXPECT_NE(again.errorText().find(missing), std::string::npos);
+    EXPECT_NE(again.errorText().find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(Recording, RowsReachTheFileWithinTheFlushIntervalAndAtTheEnd)
+{
+    const auto size = [&] { return std::filesystem::file_size(file); };
+    ASSERT_TRUE(recorder.open(file, false));
+    AcquisitionRun acquisition(Mode::Mcp3201, port, display);
+    acquisition.setObserver(&recorder);
+    ASSERT_TRUE(acquisition.start());
+    acquisition.process("MCP 0:1 1:1\n");
+    EXPECT_EQ(size(), 0u) << "no write per row";
+    recorder.flushIfDue(g_monotonic + CsvRecorder::kFlushInterval - 1ms);
+    EXPECT_EQ(size(), 0u);
+    // A quiet line: the timer's call brings the waiting rows to the file.
+    recorder.flushIfDue(g_monotonic + CsvRecorder::kFlushInterval);
+    const auto afterTimer = size();
+    EXPECT_EQ(lineCount(file), 2);
+    // A busy line: the row that finds the oldest waiting one due writes both.
+    acquisition.process("MCP 0:2 1:2\n");
+    g_monotonic += CsvRecorder::kFlushInterval;
+    EXPECT_EQ(size(), afterTimer);
+    acquisition.process("MCP 0:3 1:3\n");
+    EXPECT_GT(size(), afterTimer);
+    EXPECT_EQ(recorder.rowsWritten(), 3);
+    acquisition.process("MCP 0:4 1:4\n");
+    EXPECT_EQ(recorder.rowsRecorded(), 4);
+    recorder.close();
+    EXPECT_EQ(recorder.rowsWritten(), 4);
+    EXPECT_EQ(lineCount(file), 5);
+}
+
+TEST_F(Recording, AFailingWriteStopsTheRecordingAndLeavesOnlyWholeRows)
+{
+    // A full disk: nothing can be written, and the message says so and where.
+    CsvRecorder full;
+    ASSERT_TRUE(full.open("/dev/full", true));
+    full.runStarted(Mode::Mcp3201);
+    const double values[2] = {1, 2};
+    full.recordAccepted({Mode::Mcp3201, 1, values});
+    EXPECT_FALSE(full.flush());
+    EXPECT_TRUE(full.failed());
+    EXPECT_FALSE(full.recording());
+    EXPECT_EQ(full.errorText(), "Recording to /dev/full has stopped: No space left on device. "
+                                "The 0 rows recorded before are safe in it.");
+    full.recordAccepted({Mode::Mcp3201, 2, values});
+    EXPECT_EQ(full.rowsRecorded(), 0);
+
+    // A file size limit cuts a block short: the file is cut back to the rows written before.
+    ASSERT_TRUE(recorder.open(file, false));
+    std::string lines;
+    for (int i = 0; i < 10; ++i) {
+        lines += "MCP 0:4095 1:4095\n";
+    }
+    AcquisitionRun acquisition(Mode::Mcp3201, port, display);
+    acquisition.setObserver(&recorder);
+    ASSERT_TRUE(acquisition.start());
+    acquisition.process(lines);
+    ASSERT_TRUE(recorder.flush());
+    const std::string safe = contents(file);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = safe.size() + 100;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    for (int i = 0; i < 20; ++i) {
+        acquisition.process(lines);
+    }
+    const bool flushed = recorder.flush();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(flushed);
+    EXPECT_EQ(contents(file), safe);
+    EXPECT_NE(recorder.errorText().find("The 10 rows recorded before are safe"), std::string::npos)
+        << recorder.errorText();
+    EXPECT_TRUE(acquisition.running()) << "the run goes on without its recording";
+}
+
+} // namespace

@@ -1,0 +1,183 @@
+#include "CommandLine.h"
+#include "CsvRecorder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace adc {
+namespace {
+
+/// The board simulator flooding a line of its own; ended with the object.
+struct Board {
+    QProcess process;
+    QString device;
+    explicit Board(QStringList arguments)
+    {
+        process.start(QStringLiteral(ADC_BOARD_SIM), arguments << QStringLiteral("--wait-reader"));
+        if (process.waitForStarted(5000) && process.waitForReadyRead(5000)) {
+            device = QString::fromLocal8Bit(process.readLine()).trimmed();
+        }
+    }
+    ~Board()
+    {
+        process.terminate();
+        process.waitForFinished(5000);
+    }
+};
+
+/// adconverter with no display of any kind in its environment.
+void startHeadless(QProcess &program, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QLatin1String(name));
+    }
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(ADC_PROGRAM),
+                  QStringList{QStringLiteral("--headless")} + arguments);
+}
+
+/// The rows of a recording, header first; fails the test on a row that is not whole, and on a
+/// count that does not follow the one before.
+QList<QByteArray> wholeRows(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.isEmpty() || text.endsWith('\n')) << "a row was cut short";
+    QList<QByteArray> rows = text.split('\n');
+    rows.removeLast();
+    for (qsizetype i = 1; i < rows.size(); ++i) {
+        const QList<QByteArray> cells = rows[i].split(',');
+        EXPECT_EQ(cells.size(), 13) << rows[i].toStdString();
+        EXPECT_EQ(cells.value(4).toLongLong(), i) << rows[i].toStdString();
+    }
+    return rows;
+}
+
+TEST(HeadlessCommandLine, LoggingOptionsAreCheckedBeforeAnythingStarts)
+{
+    const CommandLine logger =
+        CommandLine::parse({"adconverter", "--headless", "--mode", "mcp", "--demo", "--record", "-",
+                            "--count", "5", "--duration", "2.5", "--append"});
+    EXPECT_EQ(logger.action(), CommandLine::Action::Run);
+    EXPECT_TRUE(logger.headless() && logger.append() && logger.demo());
+    EXPECT_EQ(logger.mode(), Mode::Mcp3201);
+    EXPECT_EQ(logger.recordPath(), QStringLiteral("-"));
+    EXPECT_EQ(logger.countLimit(), 5);
+    EXPECT_EQ(logger.durationSeconds(), 2.5);
+    for (const QStringList &wrong : {QStringList{"--headless"},
+                                     {"--headless", "--mode", "pic"},
+                                     {"--mode", "int"},
+                                     {"--record", "-"},
+                                     {"--append"},
+                                     {"--record="},
+                                     {"--headless", "--mode=int", "--count=0"},
+                                     {"--headless", "--mode=int", "--duration=-1"}}) {
+        SCOPED_TRACE(wrong.join(' ').toStdString());
+        EXPECT_EQ(CommandLine::parse(QStringList{"adconverter"} + wrong).action(),
+                  CommandLine::Action::Fail);
+    }
+}
+
+TEST(HeadlessLogger, CountEndsItAfterExactlyThatManyRowsAndAnExistingFileIsRefused)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log.csv"));
+    Board board({"--mode", "both", "--rate", "max", "--noise", "0.1"});
+    ASSERT_FALSE(board.device.isEmpty());
+    QProcess program;
+    startHeadless(program,
+                  {"--mode", "mcp", "--port", board.device, "--record", path, "--count", "5000"});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    // Off a terminal, standard error holds the summary alone.
+    const QString summary = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("adconverter: 5000 records in ")) &&
+                summary.endsWith(QStringLiteral("5000 rows written to %1.\n").arg(path)))
+        << summary.toStdString();
+    const QList<QByteArray> rows = wholeRows(path);
+    ASSERT_EQ(rows.size(), 5001);
+    EXPECT_TRUE(rows.back().contains(",1,MCP3201,5000,")) << rows.back().toStdString();
+    EXPECT_GT(rows.back().split(',')[1].toDouble(), 0.0) << "the time since the Start";
+
+    for (const QStringList &refused :
+         {QStringList{"--record", path}, {"--record", dir.filePath("no/such.csv")}}) {
+        startHeadless(program, QStringList{"--mode", "int", "--port", board.device} + refused);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitCode(), 2);
+        EXPECT_TRUE(program.readAllStandardError().contains(refused.back().toLocal8Bit()));
+    }
+    startHeadless(program, {"--mode", "int", "--port", dir.filePath("ttyNone")});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(program.readAllStandardError().startsWith(
+        QStringLiteral("adconverter: Cannot open %1").arg(dir.filePath("ttyNone")).toLocal8Bit()));
+}
+
+TEST(HeadlessLogger, EndedBySignalTheFileHoldsOnlyWholeRows)
+{
+    // SIGINT and SIGTERM end it cleanly, every row recorded in the file; kill -9 loses at most
+    // the last second, and leaves no row cut short.
+    for (const int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("log.csv"));
+        Board board({"--mode", "int", "--rate", "max"});
+        QProcess program;
+        startHeadless(program, {"--mode", "int", "--port", board.device, "--record", path});
+        QFile file(path);
+        for (int waited = 0; waited < 100 && file.size() < 100'000; ++waited) {
+            program.waitForFinished(50);
+        }
+        ASSERT_GT(file.size(), 100'000) << "no rows within five seconds";
+        ::kill(static_cast<pid_t>(program.processId()), signal);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        const QList<QByteArray> rows = wholeRows(path);
+        EXPECT_GT(rows.size(), 1000);
+        if (signal != SIGKILL) {
+            EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(program.exitCode(), 0);
+            EXPECT_TRUE(program.readAllStandardError().startsWith(
+                QStringLiteral("adconverter: %1 records").arg(rows.size() - 1).toLocal8Bit()));
+        }
+    }
+}
+
+TEST(HeadlessLogger, AReplayedRecordingIsRecordedAgainWithTheSameValues)
+{
+    QProcess help;
+    help.start(QStringLiteral(ADC_BOARD_SIM), {QStringLiteral("--help")});
+    help.waitForFinished(5000);
+    if (!help.readAllStandardOutput().contains("--replay")) {
+        GTEST_SKIP() << "this adc-board-sim has no --replay";
+    }
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first.csv"));
+    const QString again = dir.filePath(QStringLiteral("again.csv"));
+    const auto record = [](const QStringList &boardArguments, const QString &path) {
+        Board board(boardArguments);
+        QProcess program;
+        startHeadless(program, {"--mode", "int", "--port", board.device, "--record", path,
+                                "--count", "2000"});
+        return program.waitForFinished(30000) && program.exitCode() == 0;
+    };
+    ASSERT_TRUE(record({"--mode", "int", "--rate", "max", "--noise", "0.2"}, first));
+    ASSERT_TRUE(record({"--replay", first, "--rate", "max"}, again));
+    const QList<QByteArray> recorded = wholeRows(first);
+    const QList<QByteArray> replayed = wholeRows(again);
+    ASSERT_EQ(replayed.size(), recorded.size());
+    for (qsizetype i = 1; i < recorded.size(); ++i) {
+        // mode, count and the channels; the times differ.
+        ASSERT_EQ(recorded[i].split(',').mid(3), replayed[i].split(',').mid(3)) << "row " << i;
+    }
+}
+
+} // namespace
+} // namespace adc
