@@ -112,7 +112,9 @@ class RealProgram:
             command += ["--headless", "--mode", button]
         self.proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
-        if screen:
+        if not screen:
+            time.sleep(1.0)  # the port open: what is written from now on is read
+        else:
             subprocess.run([os.path.join(build, "bin", "adc-damage-probe"), "--click-only",
                             "--button", button], env=screen.env, check=True, timeout=30)
 
