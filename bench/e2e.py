@@ -264,9 +264,10 @@ def recording_rows(build, records, rounds=3):
             rates[name] = moving_rate(samples, records)
         # cat's pace swings from run to run: cat right before each headless flood, median ratio.
         ratios, cat_rates = [], []
-        for _ in range(rounds):
+        for round_ in range(rounds):
             cat_rate, _, _ = flood_into(build, cat_reader, records)
-            headless = headless_flood(build, records, os.path.join(folder, "headless.csv"))
+            headless = headless_flood(build, records,
+                                      os.path.join(folder, f"headless{round_}.csv"))
             cat_rates.append(cat_rate)
             ratios.append(headless / cat_rate)
     plain, recorded = rates["plain"], rates["record"]
