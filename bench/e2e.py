@@ -236,18 +236,24 @@ def cat_reader(link):
 
 
 def headless_flood(build, records, path):
-    """adconverter --headless --record FILE, with no display, taking a flood of `records`."""
-    sim = Simulator(build, "--mode", "int", "--rate", "max", "--count", str(records),
-                    "--wait-reader")
-    env = headless_env()
-    out = subprocess.run([os.path.join(build, "bin", "adconverter"), "--headless", "--mode", "int",
-                          "--port", sim.link, "--record", path, "--count", str(records),
-                          "--duration", "120"], env=env, capture_output=True, text=True,
-                         timeout=600)
-    sim.finish()
-    if out.returncode != 0:
-        sys.exit(f"adconverter --headless failed: {out.stderr}")
-    return csv_rate(path)
+    """adconverter --headless --record FILE, with no display, taking a flood of `records`,
+    measured on the writer's side as `cat` is."""
+
+    def headless(link):
+        proc = subprocess.Popen([os.path.join(build, "bin", "adconverter"), "--headless", "--mode",
+                                 "int", "--port", link, "--record", path, "--count",
+                                 str(records), "--duration", "120"], env=headless_env(),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+
+        def finish():
+            _, err = proc.communicate()
+            if proc.returncode != 0:
+                sys.exit(f"adconverter --headless failed: {err}")
+            return csv_rate(path)
+        return finish
+
+    rate, _, _ = flood_into(build, headless, records)
+    return rate
 
 
 def recording_rows(build, records, rounds=3):
