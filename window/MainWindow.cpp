@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "BoxStyle.h"
+#include "ValueBox.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -150,7 +151,7 @@ struct ControlMaker {
     }
     QWidget *operator()(QLineEdit **member) const
     {
-        auto *e = new QLineEdit(caption, parent);
+        auto *e = new ValueBox(caption, parent);
         if (boxStyle != nullptr) {
             e->setStyle(boxStyle);
         }
