@@ -10,9 +10,6 @@
 namespace adc::test {
 namespace {
 
-const QColor kGrey(192, 192, 192);
-const QColor kGreen(0, 255, 0);
-
 /// The window with --baud and --reconnect, on a USB adapter that drops out.
 class BenchLine : public FaultTest {
 protected:
@@ -78,7 +75,7 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
             board = &plugInNewLine();
             ASSERT_TRUE(waitFor([&] { return !waiting() && window->port().portOpen(); }, 3000,
                                 "the run to go on"));
-            EXPECT_EQ(window->Shape1->fillColour(), kGreen);
+            EXPECT_EQ(window->Shape1->fillColour(), WindowDisplay::runningColour());
             EXPECT_FALSE(tip().contains(QStringLiteral("waiting"))) << tip().toStdString();
         }
         {
@@ -93,7 +90,7 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
         }
         board->closeMaster();
         ASSERT_TRUE(waitFor([&] { return waiting(); }, 5000, "the run to wait for the device"));
-        EXPECT_EQ(window->Shape1->fillColour(), kGrey);
+        EXPECT_EQ(window->Shape1->fillColour(), WindowDisplay::idleColour());
         // Long enough to show in the recording's times.
         QTest::qWait(400);
         EXPECT_TRUE(tip().contains(QStringLiteral("waiting for ") + devicePath() +
