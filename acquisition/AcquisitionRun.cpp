@@ -80,7 +80,6 @@ void AcquisitionRun::process(std::string_view characters)
 void AcquisitionRun::accept(std::string &record)
 {
     if (!RecordParser::parse(m_mode, record, m_texts, m_current, &m_values)) {
-        ++m_malformed;
         m_line.dropped(LineMonitor::Drop::TooFewFields);
         return;
     }
@@ -161,7 +160,7 @@ bool AcquisitionRun::resume()
 
 std::int64_t AcquisitionRun::droppedRecords() const
 {
-    return m_malformed + static_cast<std::int64_t>(m_framer.overlongDropped());
+    return m_line.drops(LineMonitor::Drop::TooFewFields) + m_line.drops(LineMonitor::Drop::TooLong);
 }
 
 } // namespace adc

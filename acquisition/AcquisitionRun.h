@@ -100,7 +100,6 @@ private:
     RecordObserver *m_observer = nullptr;
     std::int64_t m_count = 0;
     std::int64_t m_plotPosition = 0;
-    std::int64_t m_malformed = 0;
     std::string m_settings{kSettings};
     bool m_running = false;
     bool m_suspended = false;
