@@ -1,8 +1,10 @@
 #include "CsvRecorder.h"
 #include "FaultTest.h"
+#include "FileSizeLimit.h"
 #include "RecordingSession.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <string>
 
@@ -52,15 +54,20 @@ TEST_F(RecordingFault, ANoisyFloodLeavesExactlyOneRowPerRecordShown)
 
 TEST_F(RecordingFault, AFailedWriteIsToldOnceAndTheRunGoesOn)
 {
+    // A full disk: no byte fits.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("full.csv"));
     CsvRecorder recorder;
-    ASSERT_TRUE(recorder.open("/dev/full", true));
+    ASSERT_TRUE(recorder.open(path.toStdString(), false));
     RecordingSession session(*window, recorder);
     click(window->Command2);
+    FileSizeLimit nothingFits(0); // once the port and its lock file are open
     ASSERT_TRUE(feed({{"MCP 0:1 1:2\n", 10}}, 10));
     ASSERT_TRUE(waitFor([&] { return session.failureBox() != nullptr; }, 3000, "the message"));
-    EXPECT_EQ(session.failureBox()->text().toStdString(),
-              "Recording to /dev/full has stopped: No space left on device. The 0 rows recorded "
-              "before are safe in it.");
+    EXPECT_EQ(session.failureBox()->text(),
+              QStringLiteral("Recording to %1 has stopped: File too large. The 0 rows recorded "
+                             "before are safe in it.")
+                  .arg(path));
     ASSERT_TRUE(feed({{"MCP 0:3 1:4\n", 10}}, 20));
     QTest::qWait(2 * RecordingSession::kTickMilliseconds);
     EXPECT_EQ(visibleMessageBoxes(), 1);
