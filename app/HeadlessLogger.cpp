@@ -48,6 +48,9 @@ int HeadlessLogger::exec()
         std::fprintf(stderr, "adconverter: %s\n", m_recorder.errorText().c_str());
         return 2;
     }
+    if (!m_recorder.noticeText().empty()) {
+        std::fprintf(stderr, "adconverter: %s\n", m_recorder.noticeText().c_str());
+    }
     // Rows shown live on a terminal leave no room for a status line there.
     m_liveOutput = path == QLatin1String("-") && ::isatty(STDOUT_FILENO) == 1;
     m_statusLine = ::isatty(STDERR_FILENO) == 1 && !m_liveOutput;
@@ -55,6 +58,7 @@ int HeadlessLogger::exec()
     const QString device =
         m_demoBoard.port1DeviceFor(m_commandLine.demo(), m_commandLine.port1Device());
     if (device.isEmpty()) {
+        m_recorder.discard();
         return 1;
     }
     m_port = std::make_unique<QtSerialControl>(device);
@@ -247,7 +251,12 @@ void HeadlessLogger::finish(int status)
     if (m_run) {
         m_run->stop();
     }
-    m_recorder.close();
+    if (m_started) {
+        m_recorder.close();
+    } else {
+        // A start that fails leaves no recording behind.
+        m_recorder.discard();
+    }
     if (m_recording && m_recorder.failed() && !m_recorder.outputClosed()) {
         m_failure = m_recorder.errorText();
         status = 1;

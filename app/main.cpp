@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "DemoBoard.h"
+#include "DesktopCheck.h"
 #include "DeviceName.h"
 #include "ExitSignals.h"
 #include "HeadlessLogger.h"
@@ -40,21 +41,6 @@ std::optional<int> answerWithoutWindow(const adc::CommandLine &commandLine)
     return std::nullopt;
 }
 
-/// Whether a window can be shown; without a desktop Qt would abort with a hint about
-/// reinstalling, so say what is missing instead.
-bool haveDesktop()
-{
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fputs("adconverter: a graphical desktop is needed (DISPLAY or WAYLAND_DISPLAY is not "
-                   "set). Without one, start the program on a virtual display: xvfb-run -a "
-                   "adconverter\n",
-                   stderr);
-        return false;
-    }
-    return true;
-}
-
 /// The main window until it is unloaded, recording to `recorder` when it is open.
 int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
               adc::CsvRecorder &recorder)
@@ -71,6 +57,7 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     const QString port1Device =
         demoBoard.port1DeviceFor(commandLine.demo(), commandLine.port1Device());
     if (port1Device.isEmpty()) {
+        recorder.discard();
         return 1;
     }
     adc::MainWindow window(port1Device);
@@ -115,6 +102,11 @@ int main(int argc, char *argv[])
         adc::HeadlessLogger logger(commandLine);
         return logger.exec();
     }
+    // Without a window system nothing is started, and no recording is made.
+    if (const QString problem = adc::DesktopCheck::problem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(problem));
+        return 1;
+    }
     // A recording file that cannot be had ends the program before the window opens.
     adc::CsvRecorder recorder;
     const QString recordPath = commandLine.recordPath();
@@ -122,8 +114,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "adconverter: %s\n", recorder.errorText().c_str());
         return 2;
     }
-    if (!haveDesktop()) {
-        return 1;
+    if (!recorder.noticeText().empty()) {
+        std::fprintf(stderr, "adconverter: %s\n", recorder.noticeText().c_str());
     }
     return runWindow(argc, argv, commandLine, recorder);
 }
