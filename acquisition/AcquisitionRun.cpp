@@ -30,6 +30,10 @@ bool AcquisitionRun::start()
     if (m_observer != nullptr) {
         m_observer->runStarted(m_mode.mode);
     }
+    // The other mode's values would look live in the boxes this mode does not write.
+    for (int channel = m_mode.channelCount; channel < kMaxChannels; ++channel) {
+        m_display.resetValue(channel);
+    }
     if (!openPort()) {
         fail(m_port.errorText());
         return false;

@@ -216,3 +216,23 @@ TEST(AcquisitionRun, ASuspendedRunResumesWhereItWasAndDropsTheCutRecord)
     b.arrive("MCP 0:1 1:1\n");
     EXPECT_EQ(b.run.count(), 1);
 }
+
+TEST(AcquisitionRun, AStartEmptiesTheBoxesItsModeDoesNotUse)
+{
+    FakeSerialControl port;
+    RecordingDisplay display;
+    AcquisitionRun intRun(Mode::Int, port, display);
+    ASSERT_TRUE(intRun.start());
+    port.waiting = picRecord({11, 12, 13, 14, 15, 16, 17, 18}, kCrLf);
+    while (intRun.service()) {
+    }
+    intRun.stop();
+    ASSERT_EQ(intRun.count(), 1);
+    // MCP3201 writes boxes 0 and 1 only: the INT values in 2-7 must not look live.
+    AcquisitionRun mcpRun(Mode::Mcp3201, port, display);
+    ASSERT_TRUE(mcpRun.start());
+    for (int k = 2; k < kMaxChannels; ++k) {
+        EXPECT_EQ(display.boxes[k], "0") << "box " << k;
+    }
+    EXPECT_NE(display.boxes[0], "0") << "a box of the mode waits for its first record";
+}

@@ -108,18 +108,26 @@ TEST_F(MainWindowRun, IntRunShowsValuesCountIndicatorAndTraces)
     EXPECT_EQ(window->Shape1->fillColour(), QColor(0, 255, 0));
 }
 
-TEST_F(MainWindowRun, McpRunLeavesTheOtherBoxesAlone)
+TEST_F(MainWindowRun, McpStartEmptiesTheBoxesItDoesNotUse)
 {
-    window->Text[5]->setText(QStringLiteral("typed"));
+    // Boxes 2-7 return to what they showed at start-up, whatever an INT run or the user put
+    // there.
+    QTest::mouseClick(window->Command1, Qt::LeftButton);
+    send(picRecord({1, 2, 3, 4, 5, 6, 7, 8}));
+    ASSERT_TRUE(test::waitUntil([&] { return count() == QStringLiteral("1"); }, 5000));
+    QTest::keyClicks(window->Text[5], QStringLiteral("typed"));
+    QTest::mouseClick(window->Command4, Qt::LeftButton);
     QTest::mouseClick(window->Command2, Qt::LeftButton);
     ASSERT_TRUE(window->port().portOpen());
     send("MCP 0:4095 1:0\n");
-    ASSERT_TRUE(test::waitUntil([&] { return count() == QStringLiteral("1"); }, 5000))
-        << "the counter shows " << count().toStdString();
-    EXPECT_EQ(window->Text[0]->text(), QStringLiteral("04095"));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return window->Text[0]->text() == QStringLiteral("04095"); }, 5000))
+        << "box 0 shows " << window->Text[0]->text().toStdString();
+    EXPECT_EQ(count(), QStringLiteral("1"));
     EXPECT_EQ(window->Text[1]->text(), QStringLiteral("00"));
-    EXPECT_EQ(window->Text[2]->text(), QStringLiteral("0"));
-    EXPECT_EQ(window->Text[5]->text(), QStringLiteral("typed"));
+    for (int k = 2; k < kMaxChannels; ++k) {
+        EXPECT_EQ(window->Text[k]->text(), QStringLiteral("0")) << "box " << k;
+    }
     // Channel 0 in red at the top row, channel 1 in blue at 4095 twips.
     EXPECT_EQ(chartAt(0, 0), QColor(255, 0, 0));
     EXPECT_EQ(chartAt(0, 4095 / 15), QColor(0, 0, 255));
