@@ -42,7 +42,10 @@ void RecordingSession::tick()
                         QString::fromStdString(m_recorder.errorText()), QMessageBox::Ok, &m_window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_failureBox = box;
-    box->open();
+    // Not modal, as the window's own messages: every close request still ends the program.
+    box->setWindowModality(Qt::NonModal);
+    m_window.closeWithMessage(box);
+    box->show();
 }
 
 } // namespace adc

@@ -322,24 +322,39 @@ TEST(MainWindowMissingDevice, GivesOneMessageAndAGreyIndicator)
     closeMessageBoxes();
 }
 
-TEST(MainWindowMissingDevice, ExitAndTheCloseBoxEndTheProgramWhileTheMessageIsUp)
+TEST(MainWindowMissingDevice, ExitAndEveryCloseRequestEndTheProgramWhileTheMessageIsUp)
 {
-    MainWindow window(QStringLiteral("/dev/adconverter-no-such-device"));
-    bool unloaded = false;
-    QObject::connect(&window, &MainWindow::unloaded, [&] { unloaded = true; });
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.Command1, Qt::LeftButton);
-    ASSERT_TRUE(test::waitUntil([] { return visibleMessageBoxes() == 1; }, 1000));
-    // The window system closes only windows that no modal window blocks.
-    EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
-    // A click on EXIT as the window system delivers it.
-    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
-                      window.Command3->geometry().center());
-    EXPECT_TRUE(unloaded);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(visibleMessageBoxes(), 0);
-    closeMessageBoxes();
+    // EXIT, the main window's close box, and the message's own close box as the window
+    // manager asks for it: each ends the program.
+    enum class Way { Exit, CloseWindow, CloseMessage };
+    for (const Way way : {Way::Exit, Way::CloseWindow, Way::CloseMessage}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        MainWindow window(QStringLiteral("/dev/adconverter-no-such-device"));
+        bool unloaded = false;
+        QObject::connect(&window, &MainWindow::unloaded, [&] { unloaded = true; });
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        ASSERT_TRUE(test::waitUntil([] { return visibleMessageBoxes() == 1; }, 1000));
+        // The window system closes only windows that no modal window blocks.
+        EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+        switch (way) {
+        case Way::Exit: // a click on EXIT as the window system delivers it
+            QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                              window.Command3->geometry().center());
+            break;
+        case Way::CloseWindow:
+            window.windowHandle()->close();
+            break;
+        case Way::CloseMessage:
+            window.failureBox()->windowHandle()->close();
+            break;
+        }
+        EXPECT_TRUE(test::waitUntil([&] { return unloaded; }, 1000));
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(visibleMessageBoxes(), 0);
+        closeMessageBoxes();
+    }
 }
 
 } // namespace
