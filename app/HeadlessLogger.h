@@ -55,7 +55,6 @@ private:
     void charactersTaken() override;
     void recordAccepted(const AcceptedRecord &record) override;
 
-    bool openSource(QString &device);
     void startTimers();
     void serviceRun();
     void tick();

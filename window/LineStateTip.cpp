@@ -3,8 +3,6 @@
 #include <QCursor>
 #include <QToolTip>
 
-#include <chrono>
-
 namespace adc {
 
 LineStateTip::LineStateTip(const QList<QWidget *> &widgets, QObject *parent) : QObject(parent)
@@ -29,6 +27,11 @@ void LineStateTip::follow(AcquisitionRun &run, const QString &device)
 
 void LineStateTip::refresh()
 {
+    refreshAt(LineMonitor::Clock::now());
+}
+
+void LineStateTip::refreshAt(LineMonitor::Clock::time_point now)
+{
     if (m_run == nullptr) {
         return;
     }
@@ -38,7 +41,7 @@ void LineStateTip::refresh()
     if (m_run->suspended()) {
         text += QStringLiteral("\nwaiting for ") + m_device + QStringLiteral(" to come back");
     } else if (m_run->running()) {
-        m_run->line().update(std::chrono::steady_clock::now());
+        m_run->line().update(now);
         text += QLatin1Char('\n') + QString::fromStdString(m_run->line().summary("\n"));
     } else {
         m_timer.stop();

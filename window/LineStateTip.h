@@ -37,6 +37,8 @@ public:
 
     /// Brings the text up to date now.
     void refresh();
+    /// Brings the text up to date as of the monotonic time `now`.
+    void refreshAt(LineMonitor::Clock::time_point now);
 
 private:
     QList<QPointer<QWidget>> m_widgets;
