@@ -158,12 +158,9 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
 QString CommandLine::usage()
 {
     const QString text = QStringLiteral(
-        "Usage: adconverter [--port DEVICE | --demo] [--baud N] [--reconnect] [--sweep]\n"
-        "                   [--record FILE [--append]]\n"
-        "       adconverter --headless --mode int|mcp [--port DEVICE | --demo] [--baud N]\n"
-        "                   [--reconnect] [--record FILE|- [--append]] [--count N]\n"
-        "                   [--duration SECONDS]\n"
-        "       adconverter --list-ports\n"
+        "Usage: adconverter [--port DEVICE|--demo] [OPTION]...\n"
+        "  or:  adconverter --headless --mode int|mcp [--port DEVICE|--demo] [OPTION]...\n"
+        "  or:  adconverter --list-ports\n"
         "\n"
         "Shows the channels of an A/D converter board on serial port 1 (9600,N,8,1 unless\n"
         "--baud says otherwise): the latest value of every channel, the number of samples\n"
