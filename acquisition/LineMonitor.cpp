@@ -21,21 +21,16 @@ void LineMonitor::reset()
 void LineMonitor::arrived(std::string_view characters)
 {
     m_now.bytes += static_cast<std::int64_t>(characters.size());
-    // While records are taken the characters need no second look.
-    if (m_now.accepted != m_atUpdate.accepted) {
-        m_tagMatched = 0;
-        return;
-    }
-    if (m_now.lineEndSightings == m_atUpdate.lineEndSightings &&
+    countOtherTags(characters);
+    // Line ends matter only for the hint: while records are taken they need no look.
+    if (m_now.accepted == m_atUpdate.accepted &&
+        m_now.lineEndSightings == m_atUpdate.lineEndSightings &&
         std::memchr(characters.data(), '\n', characters.size()) != nullptr) {
         ++m_now.lineEndSightings;
     }
-    if (m_now.otherTagSightings == m_atUpdate.otherTagSightings) {
-        lookForOtherTag(characters);
-    }
 }
 
-void LineMonitor::lookForOtherTag(std::string_view characters)
+void LineMonitor::countOtherTags(std::string_view characters)
 {
     // The tag's first character does not come again within it, so a failed match can start
     // afresh at the character that broke it. A tag cut between two reads is matched across them.
@@ -50,7 +45,7 @@ void LineMonitor::lookForOtherTag(std::string_view characters)
             if (++m_tagMatched == m_otherTag.size()) {
                 ++m_now.otherTagSightings;
                 m_tagMatched = 0;
-                return;
+                break;
             }
         }
         if (i >= characters.size()) {
@@ -106,6 +101,20 @@ LineMonitor::Hint LineMonitor::findHint(Clock::time_point now) const
     return Hint::NoRecords;
 }
 
+std::int64_t LineMonitor::dropped() const
+{
+    return drops(Drop::WrongTag) + drops(Drop::TooFewFields) + drops(Drop::TooLong);
+}
+
+std::string LineMonitor::otherModeText() const
+{
+    if (otherModeRecords() == 0) {
+        return {};
+    }
+    return std::to_string(otherModeRecords()) + " " + std::string(m_otherTag) +
+           (otherModeRecords() == 1 ? " record" : " records") + ", not this mode";
+}
+
 std::string_view LineMonitor::hintText() const
 {
     switch (m_hint) {
@@ -136,6 +145,10 @@ std::string LineMonitor::summary(std::string_view separator) const
     text += "dropped since Start: " + std::to_string(drops(Drop::WrongTag)) + " wrong tag, " +
             std::to_string(drops(Drop::TooFewFields)) + " too few fields, " +
             std::to_string(drops(Drop::TooLong)) + " too long";
+    if (const std::string other = otherModeText(); !other.empty()) {
+        text += separator;
+        text += other;
+    }
     if (m_hint != Hint::None) {
         text += separator;
         text += hintText();

@@ -1,5 +1,6 @@
 #include "HeadlessLogger.h"
 #include "DeviceName.h"
+#include "SerialMessages.h"
 
 #include <QCoreApplication>
 
@@ -181,10 +182,15 @@ void HeadlessLogger::showStatus()
                             : 0.0;
     m_lastStatusCount = count;
     m_lastStatusMs = now;
-    std::fprintf(
-        stderr, "\r%lld records, %.0f per second, %lld lines dropped, %lld rows written%s\033[K",
-        static_cast<long long>(count), rate, static_cast<long long>(m_run->droppedRecords()),
-        static_cast<long long>(m_recorder.rowsWritten()), qPrintable(lineState()));
+    QString text = QStringLiteral("%1: %2 records, %3 per second, %4")
+                       .arg(DeviceName::shown(m_port->port1Device()))
+                       .arg(count)
+                       .arg(rate, 0, 'f', 0)
+                       .arg(lineCounts());
+    if (m_recording) {
+        text += QStringLiteral(", %1 rows written").arg(m_recorder.rowsWritten());
+    }
+    std::fprintf(stderr, "\r%s%s\033[K", qPrintable(text), qPrintable(lineState()));
     std::fflush(stderr);
 }
 
@@ -209,7 +215,7 @@ QString HeadlessLogger::lineState()
     return state;
 }
 
-void HeadlessLogger::portFailed(const QString &message)
+void HeadlessLogger::portFailed()
 {
     if (!m_run->running()) {
         return;
@@ -217,7 +223,10 @@ void HeadlessLogger::portFailed(const QString &message)
     if (m_commandLine.reconnect()) {
         m_reconnector.wait(*m_run);
     } else {
-        m_run->fail(message.toStdString());
+        // Not the port's own message: that ends with a Start button a terminal does not have.
+        m_run->fail(SerialMessages::connectionLostInTerminal(m_port->port1Device(),
+                                                             SerialMessages::hungUp())
+                        .toStdString());
     }
 }
 
@@ -235,16 +244,27 @@ void HeadlessLogger::tellReconnection(bool back)
     std::fflush(stderr);
 }
 
+QString HeadlessLogger::lineCounts() const
+{
+    // As in the window's tooltip: the other mode's records are told apart, not as drops.
+    QString text = QStringLiteral("%1 lines dropped").arg(m_run ? m_run->droppedRecords() : 0);
+    if (m_run) {
+        if (const std::string other = m_run->line().otherModeText(); !other.empty()) {
+            text += QStringLiteral(", ") + QString::fromStdString(other);
+        }
+    }
+    return text;
+}
+
 QString HeadlessLogger::summary() const
 {
     const double seconds = static_cast<double>(m_clock.elapsed()) / 1000.0;
     const qint64 count = m_run ? m_run->count() : 0;
-    QString text =
-        QStringLiteral("adconverter: %1 records in %2 s (%3 per second), %4 lines dropped")
-            .arg(count)
-            .arg(seconds, 0, 'f', 1)
-            .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
-            .arg(m_run ? m_run->droppedRecords() : 0);
+    QString text = QStringLiteral("adconverter: %1 records in %2 s (%3 per second), %4")
+                       .arg(count)
+                       .arg(seconds, 0, 'f', 1)
+                       .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
+                       .arg(lineCounts());
     if (!m_recording) {
         return text + QStringLiteral(", nothing recorded.");
     }

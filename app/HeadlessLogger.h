@@ -62,12 +62,14 @@ private:
     void serviceRun();
     void tick();
     void showStatus();
-    void portFailed(const QString &message);
+    void portFailed();
     /// Tells on standard error that the device is lost (`back` false) or back.
     void tellReconnection(bool back);
     /// What the status line says after the counts: the wait, the reconnections and the hint.
     QString lineState();
     void finish(int status);
+    /// "3 lines dropped, 608 MCP records, not this mode": the figures of the window's tooltip.
+    QString lineCounts() const;
     QString summary() const;
 
     CommandLine m_commandLine;

@@ -109,7 +109,8 @@ TEST(AcquisitionRun, WrongTagsAndMalformedRecordsChangeNothing)
              "PIX 0:1 1:1 2:1 3:1 4:1 5:1 6:1 7:1\r\n"); // wrong tag
     EXPECT_TRUE(b.display.log.empty());
     EXPECT_EQ(b.run.count(), 0);
-    EXPECT_EQ(b.run.droppedRecords(), 1);
+    EXPECT_EQ(b.run.droppedRecords(), 2) << "the wrong tag and the fields, not the MCP record";
+    EXPECT_EQ(b.run.line().otherModeRecords(), 1);
     b.arrive(picRecord({7, 0, 0, 0, 0, 0, 0, 0}, kCrLf));
     EXPECT_EQ(b.display.count, "1");
     EXPECT_EQ(b.display.segments.front().x1, 0); // the first accepted record starts the chart
