@@ -1,14 +1,16 @@
-# Build speed. Reading Qt's headers is most of the time a Qt source file takes to compile, so:
-#   - a target is a unity build: its sources are compiled together in batches, and
-#   - for a Qt target, the Qt headers (and Google Test's, for tests) are precompiled once per
-#     kind of target and the precompiled header is reused by every target of that kind.
+# Build speed. Reading Qt's and Google Test's headers is most of the time a source file that
+# includes them takes to compile, so:
+#   - those headers are precompiled once per kind of target, and the precompiled header is
+#     reused by every target of that kind;
+#   - a library or program (not a test) is a unity build: its sources are compiled together.
 #
 #   adc_fast_build(<target> [QT | WIDGETS] [TESTS])
 #
-# Call it after the target's target_link_libraries. QT for a target that uses Qt Core (and
-# Serial Port), WIDGETS for one that uses Qt Widgets (it links Qt6::Widgets, directly or
-# through window/), TESTS as well for a Google Test program or helper. Without QT or WIDGETS
-# the target only gets the unity build.
+# Call it after the target's target_link_libraries. QT for a target that uses Qt Core,
+# WIDGETS for one that uses Qt Widgets (it links Qt6::Widgets, directly or through window/),
+# TESTS for a Google Test program or helper (with QT or WIDGETS when it uses Qt). A target
+# with none of them only gets the unity build. Tests keep their files apart, since test files
+# are free to give their helpers the same names.
 # -DADC_FAST_BUILD=OFF builds every file on its own, without precompiled headers.
 include_guard(GLOBAL)
 
@@ -24,11 +26,14 @@ function(_adc_pch_holder kind out)
             file(WRITE ${source} "// The precompiled header's own translation unit.\n")
         endif()
         add_library(${holder} OBJECT ${source})
+        set(headers <array> <memory> <string> <string_view> <vector>)
         # Only the modules every target of the kind links: a definition such as
         # QT_SERIALPORT_LIB that a user of the header lacked would make it unusable there.
-        target_link_libraries(${holder} PRIVATE Qt6::Core)
-        set(headers <QByteArray> <QElapsedTimer> <QObject> <QPointer> <QString> <QStringList>
-                    <QTimer> <array> <string> <string_view> <vector>)
+        if(kind MATCHES "core|widgets")
+            target_link_libraries(${holder} PRIVATE Qt6::Core)
+            list(APPEND headers <QByteArray> <QElapsedTimer> <QObject> <QPointer> <QString>
+                 <QStringList> <QTimer>)
+        endif()
         if(kind MATCHES "widgets")
             target_link_libraries(${holder} PRIVATE Qt6::Widgets)
             list(APPEND headers <QApplication> <QColor> <QFont> <QImage> <QLabel> <QLineEdit>
@@ -48,17 +53,20 @@ function(adc_fast_build target)
     if(NOT ADC_FAST_BUILD)
         return()
     endif()
-    set_target_properties(${target} PROPERTIES UNITY_BUILD ON)
+    set(kind)
     if(arg_WIDGETS)
         set(kind widgets)
     elseif(arg_QT)
         set(kind core)
-    else()
-        return()
     endif()
     if(arg_TESTS)
-        string(APPEND kind _tests)
+        list(APPEND kind tests)
+    else()
+        set_target_properties(${target} PROPERTIES UNITY_BUILD ON)
     endif()
-    _adc_pch_holder(${kind} holder)
-    target_precompile_headers(${target} REUSE_FROM ${holder})
+    if(kind)
+        list(JOIN kind _ kind)
+        _adc_pch_holder(${kind} holder)
+        target_precompile_headers(${target} REUSE_FROM ${holder})
+    endif()
 endfunction()

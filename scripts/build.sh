@@ -14,7 +14,7 @@ configure=(cmake -S "$here" -B "$build"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   if command -v ninja >/dev/null; then configure+=(-G Ninja); fi
   "${configure[@]}" >/dev/null
-elif [ ${#configure[@]} -gt 4 ]; then
+elif [ ${#configure[@]} -gt 5 ]; then
   "${configure[@]}" >/dev/null
 fi
 targets=()
