@@ -6,6 +6,7 @@
 #include "RecordObserver.h"
 #include "RunSession.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -46,6 +47,8 @@ private:
 
     void startTimers();
     void runEnded(const QString &message);
+    /// Ends the logging once --duration has passed, or waits on.
+    void awaitDeadline();
     void showStatus();
     /// Tells on standard error that the device is lost (`back` false) or back.
     void tellReconnection(bool back);
@@ -60,6 +63,7 @@ private:
     std::unique_ptr<ExitSignals> m_exitSignals;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;
+    QDeadlineTimer m_deadline;
     std::string m_failure;
     qint64 m_lastStatusCount = 0;
     qint64 m_lastStatusMs = 0;
