@@ -1,5 +1,6 @@
 #include "HeadlessLogger.h"
 #include "DeviceName.h"
+#include "PortDiagnosis.h"
 
 #include <QCoreApplication>
 
@@ -32,6 +33,8 @@ int HeadlessLogger::exec()
     // not the program at once.
     std::signal(SIGPIPE, SIG_IGN);
     m_exitSignals = std::make_unique<ExitSignals>();
+    // No window waits here: a message may wait for the list of serial devices it names.
+    PortDiagnosis::setMayWait(true);
     connect(m_exitSignals.get(), &ExitSignals::received, this, [this] { finish(0); });
 
     const QString path = m_commandLine.recordPath();

@@ -44,6 +44,7 @@ struct DeviceCache {
     std::future<QStringList> gathering;
     std::optional<QStringList> devices;
     Clock::time_point gatheredAt;
+    bool mayWait = false;
 
     /// Takes the result of a finished gathering, if any; `lock` is held.
     void collect()
@@ -87,10 +88,20 @@ void PortDiagnosis::refresh()
     c.start();
 }
 
+void PortDiagnosis::setMayWait(bool on)
+{
+    DeviceCache &c = cache();
+    const std::lock_guard<std::mutex> lock(c.lock);
+    c.mayWait = on;
+}
+
 std::optional<QStringList> PortDiagnosis::devices()
 {
     DeviceCache &c = cache();
     const std::lock_guard<std::mutex> lock(c.lock);
+    if (c.mayWait && !c.devices && c.gathering.valid()) {
+        c.gathering.wait();
+    }
     c.collect();
     if (!c.devices || Clock::now() - c.gatheredAt > std::chrono::seconds(kRefreshSeconds)) {
         c.start();

@@ -29,6 +29,9 @@ public:
 
     /// Starts gathering the device list in the background unless it is being gathered already.
     static void refresh();
+    /// Lets devices() wait for a gathering under way when there is no list yet: for a program
+    /// without a window, whose first message would otherwise come without one.
+    static void setMayWait(bool on);
     /// The serial devices as last gathered, sorted; none before the first gathering is done.
     /// Starts a fresh gathering when the list is old.
     static std::optional<QStringList> devices();
