@@ -6,7 +6,6 @@
 #include "HeadlessLogger.h"
 #include "MainWindow.h"
 #include "PortList.h"
-#include "RecordingSession.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -46,9 +45,9 @@ std::optional<int> answerWithoutWindow(const adc::CommandLine &commandLine)
     return std::nullopt;
 }
 
-/// The main window until it is unloaded, recording to `recorder` when it is open.
+/// The main window until it is unloaded, recording to `recorder` when there is one.
 int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
-              adc::CsvRecorder &recorder)
+              std::unique_ptr<adc::CsvRecorder> recorder)
 {
     QApplication app(argc, argv);
     // The icon of the menu entry (packaging/adconverter.svg, built into the program as a PNG),
@@ -58,19 +57,21 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     // The window decides when the program ends: once it is unloaded and the port is closed.
     app.setQuitOnLastWindowClosed(false);
     adc::DemoBoard demoBoard;
-    demoBoard.setBaud(commandLine.baud());
+    demoBoard.setBaud(commandLine.lineSettings().baud);
     const QString port1Device =
         demoBoard.port1DeviceFor(commandLine.demo(), commandLine.port1Device());
     if (port1Device.isEmpty()) {
-        recorder.discard();
+        if (recorder) {
+            recorder->discard();
+        }
         return 1;
     }
     adc::MainWindow window(port1Device);
     window.Picture1->setSweep(commandLine.sweep());
-    window.setBaud(commandLine.baud());
-    window.setReconnect(commandLine.reconnect());
-    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &window.port(),
-                     &adc::QtSerialControl::setPort1Device);
+    adc::RunSession &session = window.session();
+    session.setLineSettings(commandLine.lineSettings());
+    session.setReconnect(commandLine.reconnect());
+    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &session, &adc::RunSession::setDevice);
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
         demoBoard.stop();
         QCoreApplication::exit(0);
@@ -78,9 +79,8 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     // Ctrl+C, SIGTERM and SIGHUP end the program as EXIT does: port closed, lock released.
     adc::ExitSignals exitSignals;
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
-    std::unique_ptr<adc::RecordingSession> recording;
-    if (recorder.recording()) {
-        recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    if (recorder) {
+        session.startRecording(std::move(recorder));
     }
     window.show();
     return app.exec();
@@ -113,14 +113,17 @@ int main(int argc, char *argv[])
         return 1;
     }
     // A recording file that cannot be had ends the program before the window opens.
-    adc::CsvRecorder recorder;
+    std::unique_ptr<adc::CsvRecorder> recorder;
     const QString recordPath = commandLine.recordPath();
-    if (!recordPath.isEmpty() && !recorder.open(recordPath.toStdString(), commandLine.append())) {
-        std::fprintf(stderr, "adconverter: %s\n", recorder.errorText().c_str());
-        return 2;
+    if (!recordPath.isEmpty()) {
+        recorder = std::make_unique<adc::CsvRecorder>();
+        if (!recorder->open(recordPath.toStdString(), commandLine.append())) {
+            std::fprintf(stderr, "adconverter: %s\n", recorder->errorText().c_str());
+            return 2;
+        }
+        if (!recorder->noticeText().empty()) {
+            std::fprintf(stderr, "adconverter: %s\n", recorder->noticeText().c_str());
+        }
     }
-    if (!recorder.noticeText().empty()) {
-        std::fprintf(stderr, "adconverter: %s\n", recorder.noticeText().c_str());
-    }
-    return runWindow(argc, argv, commandLine, recorder);
+    return runWindow(argc, argv, commandLine, std::move(recorder));
 }

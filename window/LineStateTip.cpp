@@ -25,6 +25,12 @@ void LineStateTip::follow(AcquisitionRun &run, const QString &device)
     }
 }
 
+void LineStateTip::setWaitReason(const QString &reason)
+{
+    m_waitReason = reason;
+    refresh();
+}
+
 void LineStateTip::refresh()
 {
     refreshAt(LineMonitor::Clock::now());
@@ -35,11 +41,13 @@ void LineStateTip::refreshAt(LineMonitor::Clock::time_point now)
     if (m_run == nullptr) {
         return;
     }
-    const std::string_view settings = m_run->settings();
-    QString text = m_device + QStringLiteral(" at ") +
-                   QString::fromLatin1(settings.data(), qsizetype(settings.size()));
+    QString text =
+        m_device + QStringLiteral(" at ") + QString::fromStdString(m_run->lineSettings().text());
     if (m_run->suspended()) {
         text += QStringLiteral("\nwaiting for ") + m_device + QStringLiteral(" to come back");
+        if (!m_waitReason.isEmpty()) {
+            text += QLatin1Char('\n') + m_waitReason;
+        }
     } else if (m_run->running()) {
         m_run->line().update(now);
         text += QLatin1Char('\n') + QString::fromStdString(m_run->line().summary("\n"));

@@ -39,11 +39,14 @@ public:
     void refresh();
     /// Brings the text up to date as of the monotonic time `now`.
     void refreshAt(LineMonitor::Clock::time_point now);
+    /// Why the device now at the path of a lost one is not taken; empty for none.
+    void setWaitReason(const QString &reason);
 
 private:
     QList<QPointer<QWidget>> m_widgets;
     AcquisitionRun *m_run = nullptr;
     QString m_device;
+    QString m_waitReason;
     QString m_text;
     QTimer m_timer;
 };

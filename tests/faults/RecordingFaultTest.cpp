@@ -1,7 +1,6 @@
 #include "CsvRecorder.h"
 #include "FaultTest.h"
 #include "FileSizeLimit.h"
-#include "RecordingSession.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -30,9 +29,8 @@ TEST_F(RecordingFault, ANoisyFloodLeavesExactlyOneRowPerRecordShown)
         QDir(QDir::tempPath())
             .filePath(QStringLiteral("adc-flood-%1.csv").arg(QCoreApplication::applicationPid()));
     QFile::remove(path);
-    CsvRecorder recorder;
-    ASSERT_TRUE(recorder.open(path.toStdString(), false)) << recorder.errorText();
-    RecordingSession session(*window, recorder);
+    ASSERT_TRUE(window->session().startRecording(path, false))
+        << window->session().recordingError().toStdString();
     click(window->Command1);
     // Four records among the noise a line can carry: other tags, lines cut short, garbage.
     const std::string pattern =
@@ -57,19 +55,18 @@ TEST_F(RecordingFault, AFailedWriteIsToldOnceAndTheRunGoesOn)
     // A full disk: no byte fits.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("full.csv"));
-    CsvRecorder recorder;
-    ASSERT_TRUE(recorder.open(path.toStdString(), false));
-    RecordingSession session(*window, recorder);
+    ASSERT_TRUE(window->session().startRecording(path, false));
     click(window->Command2);
     FileSizeLimit nothingFits(0); // once the port and its lock file are open
     ASSERT_TRUE(feed({{"MCP 0:1 1:2\n", 10}}, 10));
-    ASSERT_TRUE(waitFor([&] { return session.failureBox() != nullptr; }, 3000, "the message"));
-    EXPECT_EQ(session.failureBox()->text(),
+    ASSERT_TRUE(
+        waitFor([&] { return window->recordingFailureBox() != nullptr; }, 3000, "the message"));
+    EXPECT_EQ(window->recordingFailureBox()->text(),
               QStringLiteral("Recording to %1 has stopped: File too large. The 0 rows recorded "
                              "before are safe in it.")
                   .arg(path));
     ASSERT_TRUE(feed({{"MCP 0:3 1:4\n", 10}}, 20));
-    QTest::qWait(2 * RecordingSession::kTickMilliseconds);
+    QTest::qWait(2 * RunSession::kFlushMilliseconds);
     EXPECT_EQ(visibleMessageBoxes(), 1);
     EXPECT_TRUE(window->run()->running());
 }
