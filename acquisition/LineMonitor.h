@@ -19,7 +19,7 @@ namespace adc {
 /// The run tells it what arrives and what becomes of each line; the caller brings the time:
 /// update() with a monotonic clock, about once a second, after which the rate and the hint stand
 /// until the next update. The raw characters are searched for the other mode's tag (a memchr for
-/// its first character, rare in this mode's records) and, only while no record has been taken
+/// a character of it that this mode's records lack) and, only while no record has been taken
 /// since the last update, for the first line feed.
 class LineMonitor {
 public:
@@ -108,8 +108,13 @@ private:
     /// The totals at past updates, oldest first, reaching back just beyond kRateWindow.
     std::deque<Sample> m_samples;
     std::array<std::int64_t, 3> m_drops{};
-    /// Characters of the other tag matched at the end of the last read.
-    std::size_t m_tagMatched = 0;
+    /// The last characters of the stream (a tag's length less one), where a tag cut between
+    /// two reads begins.
+    static constexpr std::size_t kTail = 2;
+    std::array<char, kTail> m_tail{};
+    std::size_t m_tailLength = 0;
+    /// Where in the other tag the character searched for is.
+    std::size_t m_keyAt = 0;
     double m_rate = 0.0;
     Hint m_hint = Hint::None;
 };

@@ -17,7 +17,7 @@ void RecordFramer::reset()
     m_complete = false;
     m_overlong = false;
     m_leadLength = 0;
-    m_recordLead.clear();
+    m_recordLeadLength = 0;
 }
 
 bool RecordFramer::feed(std::string_view &input)
@@ -40,7 +40,8 @@ bool RecordFramer::feed(std::string_view &input)
             }
             input.remove_prefix(at + 1);
             // The lead is the record's; the next one is gathered after its line feed.
-            m_recordLead.assign(m_lead + 2 - m_leadLength, m_leadLength);
+            std::copy_n(m_lead + 2 - m_leadLength, m_leadLength, m_recordLead);
+            m_recordLeadLength = m_leadLength;
             m_leadLength = 0;
             m_record.assign(1, m_sync);
             m_collecting = true;

@@ -34,7 +34,7 @@ public:
     std::size_t overlongDropped() const { return m_overlongDropped; }
     /// The (up to) two characters passed over on the record's line just before its sync
     /// character: "MC" when an INT reader framed the tail of an MCP record.
-    std::string_view lead() const { return m_recordLead; }
+    std::string_view lead() const { return {m_recordLead, m_recordLeadLength}; }
 
     /// Forgets any partly collected record and starts hunting again.
     void reset();
@@ -49,7 +49,8 @@ private:
     /// The last two characters passed over while hunting, oldest first.
     char m_lead[2] = {};
     std::size_t m_leadLength = 0;
-    std::string m_recordLead;
+    char m_recordLead[2] = {};
+    std::size_t m_recordLeadLength = 0;
     bool m_collecting = false;
     bool m_complete = false;
     bool m_overlong = false;
