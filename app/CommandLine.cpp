@@ -14,7 +14,7 @@ void addOptions(QCommandLineParser &parser)
 {
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
     for (const char *flag :
-         {"version", "demo", "sweep", "list-ports", "reconnect", "append", "headless"}) {
+         {"version", "demo", "sweep", "list-ports", "reconnect", "append", "headless", "choose"}) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(flag)));
     }
     const std::pair<const char *, const char *> valued[] = {{"port", "DEVICE"}, {"baud", "N"},
@@ -79,12 +79,15 @@ bool CommandLine::readPort(const QCommandLineParser &parser)
         return refuse(
             QStringLiteral("--demo binds port 1 to the simulated board; leave out --port."));
     }
+    m_choose = parser.isSet(QStringLiteral("choose"));
     m_sweep = parser.isSet(QStringLiteral("sweep"));
     m_reconnect = parser.isSet(QStringLiteral("reconnect"));
     if (parser.isSet(QStringLiteral("baud")) && !readBaud(parser.value(QStringLiteral("baud")))) {
         return false;
     }
-    if (parser.isSet(port)) {
+    m_baudGiven = parser.isSet(QStringLiteral("baud"));
+    m_portGiven = parser.isSet(port);
+    if (m_portGiven) {
         m_port1Device = parser.value(port);
         if (m_port1Device.isEmpty()) {
             return refuse(QStringLiteral("The option --port needs a device name."));
@@ -114,6 +117,9 @@ bool CommandLine::readBaud(const QString &value)
 bool CommandLine::readLogging(const QCommandLineParser &parser)
 {
     m_headless = parser.isSet(QStringLiteral("headless"));
+    if (m_headless && m_choose) {
+        return refuse(QStringLiteral("--choose opens a dialog; it does not go with --headless."));
+    }
     m_append = parser.isSet(QStringLiteral("append"));
     if (parser.isSet(QStringLiteral("record"))) {
         m_recordPath = parser.value(QStringLiteral("record"));
@@ -158,8 +164,8 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
 QString CommandLine::usage()
 {
     const QString text = QStringLiteral(
-        "Usage: adconverter [--port DEVICE | --demo] [--baud N] [--reconnect] [--sweep]\n"
-        "                   [--record FILE [--append]]\n"
+        "Usage: adconverter [--choose] [--port DEVICE | --demo] [--baud N] [--reconnect]\n"
+        "                   [--sweep] [--record FILE [--append]]\n"
         "       adconverter --headless --mode int|mcp [--port DEVICE | --demo] [--baud N]\n"
         "                   [--reconnect] [--record FILE|- [--append]] [--count N]\n"
         "                   [--duration SECONDS]\n"
@@ -170,6 +176,9 @@ QString CommandLine::usage()
         "and a strip chart.\n"
         "\n"
         "Options:\n"
+        "  --choose       first a dialog to choose the port, the speed, the run to start,\n"
+        "                 a recording and the chart's options; they are remembered as its\n"
+        "                 defaults for next time (other options given here take their place)\n"
         "  --port DEVICE  the device that stands for serial port 1 (default %1)\n"
         "  --demo         port 1 is a simulated board (INT and MCP records at the --baud pace),\n"
         "                 for trying the program without a board\n"

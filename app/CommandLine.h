@@ -13,11 +13,11 @@ namespace adc {
 /// What the program was asked to do on its command line.
 ///
 /// Options: --port DEVICE (the device that stands for serial port 1, /dev/ttyS0 unless given),
-/// --demo (port 1 is a simulated board), --baud N, --reconnect, --sweep, --list-ports, --help and
-/// --version. Anything else is an error, to be reported with the usage text and exit status 2. A
-/// new option is added in parse() and in usage(),
-/// with a field for its value.
-/// Recording: --record FILE [--append]; logging without a window: --headless --mode int|mcp
+/// --demo (port 1 is a simulated board), --baud N, --reconnect, --sweep, --choose (the start
+/// dialog first), --list-ports, --help and --version. Anything else is an error, to be reported
+/// with the usage text and exit status 2. A new option is added in parse() and in usage(), with a
+/// field for its value. Recording: --record FILE [--append]; logging without a window: --headless
+/// --mode int|mcp
 /// [--record FILE|-] [--count N] [--duration SECONDS].
 class CommandLine {
 public:
@@ -43,12 +43,18 @@ public:
     Action action() const { return m_action; }
     /// The device that stands for serial port 1.
     QString port1Device() const { return m_port1Device; }
+    /// Whether --port was given.
+    bool portGiven() const { return m_portGiven; }
     /// Whether port 1 is to be the simulated board.
     bool demo() const { return m_demo; }
+    /// Whether the start dialog comes before the window (--choose).
+    bool choose() const { return m_choose; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
     /// The line speed in baud (--baud); 9600 unless given.
     qint32 baud() const { return m_baud; }
+    /// Whether --baud was given.
+    bool baudGiven() const { return m_baudGiven; }
     /// Whether a run whose device is lost waits for it to come back (--reconnect).
     bool reconnect() const { return m_reconnect; }
     /// The CSV file every accepted record goes to ("-": standard output); empty: none.
@@ -78,6 +84,9 @@ private:
     QString m_port1Device = defaultPort1Device();
     QString m_errorText;
     bool m_demo = false;
+    bool m_portGiven = false;
+    bool m_choose = false;
+    bool m_baudGiven = false;
     bool m_sweep = false;
     qint32 m_baud = 9600;
     bool m_reconnect = false;

@@ -1,3 +1,4 @@
+#include "ChoiceStore.h"
 #include "CommandLine.h"
 #include "DemoBoard.h"
 #include "DeviceName.h"
@@ -5,10 +6,15 @@
 #include "HeadlessLogger.h"
 #include "MainWindow.h"
 #include "PortList.h"
-#include "RecordingSession.h"
+#include "PortScanner.h"
+#include "StartDialog.h"
+#include "WindowMenu.h"
+#include "WindowRecording.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
+#include <QSettings>
 
 #include <cstdio>
 #include <memory>
@@ -55,9 +61,35 @@ bool haveDesktop()
     return true;
 }
 
-/// The main window until it is unloaded, recording to `recorder` when it is open.
+/// The start dialog until its choices can be had, the recording's file included; none when
+/// it is cancelled. The choices are kept in `settings` as the dialog's defaults next time.
+std::optional<adc::StartChoices> chooseStart(const adc::CommandLine &commandLine,
+                                             QSettings &settings, adc::PortScanner &scanner,
+                                             adc::ExitSignals &exitSignals,
+                                             std::unique_ptr<adc::CsvRecorder> &recorder)
+{
+    adc::StartDialog dialog(adc::ChoiceStore::load(settings).overriddenBy(commandLine), scanner);
+    QObject::connect(&exitSignals, &adc::ExitSignals::received, &dialog, &QDialog::reject);
+    while (dialog.exec() == QDialog::Accepted) {
+        const adc::StartChoices choices = dialog.choices();
+        adc::ChoiceStore::save(settings, choices);
+        if (choices.recordPath.isEmpty()) {
+            return choices;
+        }
+        recorder = std::make_unique<adc::CsvRecorder>();
+        if (recorder->open(QFile::encodeName(choices.recordPath).toStdString(), true)) {
+            return choices;
+        }
+        dialog.warn(QString::fromStdString(recorder->errorText()));
+        recorder.reset();
+    }
+    return std::nullopt;
+}
+
+/// The main window until it is unloaded, recording with `recorder` when there is one; with
+/// --choose the start dialog first.
 int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
-              adc::CsvRecorder &recorder)
+              std::unique_ptr<adc::CsvRecorder> recorder)
 {
     QApplication app(argc, argv);
     // The icon of the menu entry (packaging/adconverter.svg, built into the program as a PNG),
@@ -66,31 +98,54 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     QGuiApplication::setDesktopFileName(QStringLiteral("adconverter"));
     // The window decides when the program ends: once it is unloaded and the port is closed.
     app.setQuitOnLastWindowClosed(false);
+    // Ctrl+C, SIGTERM and SIGHUP end the program as EXIT does: port closed, lock released.
+    adc::ExitSignals exitSignals;
+    adc::PortScanner scanner;
+    // Settings are read and written only once the user chooses something.
+    std::unique_ptr<QSettings> settings;
+    adc::StartChoices choices = adc::StartChoices::of(commandLine);
+    if (commandLine.choose()) {
+        settings = adc::ChoiceStore::openUserSettings();
+        const std::optional<adc::StartChoices> chosen =
+            chooseStart(commandLine, *settings, scanner, exitSignals, recorder);
+        if (!chosen) {
+            return 0;
+        }
+        choices = *chosen;
+    }
     adc::DemoBoard demoBoard;
-    demoBoard.setBaud(commandLine.baud());
-    const QString port1Device =
-        demoBoard.port1DeviceFor(commandLine.demo(), commandLine.port1Device());
+    demoBoard.setBaud(choices.baud);
+    const QString port1Device = demoBoard.port1DeviceFor(choices.simulated, choices.device);
     if (port1Device.isEmpty()) {
         return 1;
     }
     adc::MainWindow window(port1Device);
-    window.Picture1->setSweep(commandLine.sweep());
-    window.setBaud(commandLine.baud());
-    window.setReconnect(commandLine.reconnect());
-    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &window.port(),
-                     &adc::QtSerialControl::setPort1Device);
+    adc::WindowRecording recording(window);
+    adc::WindowMenu menu(window, recording, scanner, choices);
+    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &window,
+                     [&window, &menu](const QString &device) {
+                         if (menu.choices().simulated) {
+                             window.port().setPort1Device(device);
+                         }
+                     });
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
         demoBoard.stop();
         QCoreApplication::exit(0);
     });
-    // Ctrl+C, SIGTERM and SIGHUP end the program as EXIT does: port closed, lock released.
-    adc::ExitSignals exitSignals;
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
-    std::unique_ptr<adc::RecordingSession> recording;
-    if (recorder.recording()) {
-        recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    QObject::connect(&menu, &adc::WindowMenu::chosen, &app,
+                     [&settings](const adc::StartChoices &chosen) {
+                         if (!settings) {
+                             settings = adc::ChoiceStore::openUserSettings();
+                         }
+                         adc::ChoiceStore::save(*settings, chosen);
+                     });
+    if (recorder) {
+        recording.adopt(std::move(recorder));
     }
+    recording.setShownInTitle(commandLine.choose());
     window.show();
+    menu.startChosenRun();
     return app.exec();
 }
 
@@ -116,14 +171,18 @@ int main(int argc, char *argv[])
         return logger.exec();
     }
     // A recording file that cannot be had ends the program before the window opens.
-    adc::CsvRecorder recorder;
+    // (With --choose the dialog offers the file and opens it.)
+    std::unique_ptr<adc::CsvRecorder> recorder;
     const QString recordPath = commandLine.recordPath();
-    if (!recordPath.isEmpty() && !recorder.open(recordPath.toStdString(), commandLine.append())) {
-        std::fprintf(stderr, "adconverter: %s\n", recorder.errorText().c_str());
-        return 2;
+    if (!recordPath.isEmpty() && !commandLine.choose()) {
+        recorder = std::make_unique<adc::CsvRecorder>();
+        if (!recorder->open(recordPath.toStdString(), commandLine.append())) {
+            std::fprintf(stderr, "adconverter: %s\n", recorder->errorText().c_str());
+            return 2;
+        }
     }
     if (!haveDesktop()) {
         return 1;
     }
-    return runWindow(argc, argv, commandLine, recorder);
+    return runWindow(argc, argv, commandLine, std::move(recorder));
 }

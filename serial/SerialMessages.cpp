@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QSerialPortInfo>
 #include <QStringList>
@@ -112,6 +113,20 @@ qint64 goneOwnerOf(const QString &lockFile)
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH ? pid : 0;
 }
 
+/// Whether the program that keeps `lockFile` runs, and is another than this one.
+bool heldByOther(const QString &lockFile)
+{
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    if (lockFile.isEmpty() || !QLockFile(lockFile).getLockInfo(&pid, &host, &program) || pid <= 0 ||
+        pid == QCoreApplication::applicationPid() ||
+        (!host.isEmpty() && host != QSysInfo::machineHostName())) {
+        return false;
+    }
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
 QString busyOrLocked(const QString &device, const QString &realDevice)
 {
     const QString lockFile = lockFileOf(realDevice);
@@ -161,6 +176,21 @@ QString SerialMessages::openFailed(const QString &device, const QString &realDev
     default:
         return tr("Cannot open %1: %2.").arg(shown, reason);
     }
+}
+
+QString SerialMessages::unavailable(const QString &device, const QString &realDevice)
+{
+    if (!mayRead(realDevice)) {
+        return openFailed(device, realDevice, QSerialPort::PermissionError, QString());
+    }
+    const QString lockFile = lockFileOf(realDevice);
+    // A lock left behind is in the way only where it may not be removed.
+    const bool stale =
+        goneOwnerOf(lockFile) != 0 && !QFileInfo(QFileInfo(lockFile).path()).isWritable();
+    if (stale || heldByOther(lockFile)) {
+        return busyOrLocked(device, realDevice);
+    }
+    return {};
 }
 
 QString SerialMessages::missing(const QString &device)

@@ -291,6 +291,10 @@ void MainWindow::startRun(Mode mode)
     if (m_run) {
         m_run->stop();
     }
+    if (!m_nextDevice.isEmpty()) {
+        m_port.setPort1Device(m_nextDevice);
+        m_nextDevice.clear();
+    }
     m_run = std::make_unique<AcquisitionRun>(mode, m_port, *m_display);
     m_run->setBaud(m_baud);
     m_run->setObserver(m_recordObserver);

@@ -71,8 +71,16 @@ public:
     /// Characters the run works on per turn of the event loop at most; what is left waits for
     /// the next turn, so that clicks and repaints go on during a flood.
     void setServiceBudget(std::size_t characters) { m_serviceBudget = characters; }
+    /// The device for port 1 from the next Start on; the run going keeps its own.
+    void setDevice(const QString &device) { m_nextDevice = device; }
+    /// The device the next Start opens.
+    QString nextDevice() const
+    {
+        return m_nextDevice.isEmpty() ? m_port.port1Device() : m_nextDevice;
+    }
     /// The line speed of the runs started from now on (--baud); 9600 unless set.
     void setBaud(std::int32_t baud) { m_baud = baud; }
+    std::int32_t baud() const { return m_baud; }
     /// Whether a run whose device is lost waits for it to come back and goes on (--reconnect),
     /// rather than ending with a message.
     void setReconnect(bool on) { m_reconnect = on; }
@@ -115,6 +123,7 @@ private:
     Reconnector m_reconnector;
     std::size_t m_serviceBudget = AcquisitionRun::kDefaultBudget;
     std::int32_t m_baud = AcquisitionRun::kDefaultBaud;
+    QString m_nextDevice;
     bool m_reconnect = false;
     bool m_serviceQueued = false;
     bool m_unloaded = false;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "DeviceName.h"
+#include "ModeTable.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace adc {
+
+class CommandLine;
+
+/// What the window starts with: port 1's device, the line speed, the run to start and the
+/// window's options. The start dialog and the window's menu fill it in; options given on the
+/// command line take the place of what was remembered.
+struct StartChoices {
+    /// Port 1's device; not used while `simulated` is set.
+    QString device = QString::fromLatin1(kDefaultPort1Device);
+    /// Port 1 is the simulated board.
+    bool simulated = false;
+    qint32 baud = 9600;
+    /// The run started as soon as the window opens; none: the window waits for a Start button.
+    std::optional<Mode> mode;
+    /// The CSV file recorded to from the start (rows after its own when it exists); empty: none.
+    QString recordPath;
+    /// Where the file dialog for a recording opens.
+    QString recordFolder;
+    bool sweep = false;
+    bool reconnect = false;
+
+    bool operator==(const StartChoices &) const = default;
+
+    /// The choices of `commandLine` alone, as the program has them without the dialog.
+    static StartChoices of(const CommandLine &commandLine);
+    /// These choices with every option given on `commandLine` in place of its own.
+    StartChoices overriddenBy(const CommandLine &commandLine) const;
+};
+
+} // namespace adc
