@@ -232,16 +232,14 @@ void StartDialog::accept()
         warn(tr("Choose the file to record to, or untick \"Record to\"."));
         return;
     }
+    // A device that cannot be opened is told once; OK with the same reason goes on.
     const QString chosen = chosenDevice();
-    if (!chosen.isEmpty() && chosen != m_warnedDevice) {
-        const QString why = QtSerialControl::unusableReason(chosen);
-        if (!why.isEmpty()) {
-            m_warnedDevice = chosen;
-            warn(why + QLatin1Char('\n') +
-                 tr("Choose another device, or click OK to open the "
-                    "window all the same."));
-            return;
-        }
+    const QString why = chosen.isEmpty() ? QString() : QtSerialControl::unusableReason(chosen);
+    if (!why.isEmpty() && why != m_toldReason) {
+        m_toldReason = why;
+        warn(why + QLatin1Char('\n') +
+             tr("Choose another device, or click OK to open the window all the same."));
+        return;
     }
     QDialog::accept();
 }

@@ -66,8 +66,8 @@ private:
     /// Devices listed beyond those found: the default one and any chosen as another device.
     QStringList m_extraDevices;
     QString m_current;
-    /// The device a warning has been shown for; OK a second time goes on.
-    QString m_warnedDevice;
+    /// Why the device could not be opened, as last told; OK with the same reason goes on.
+    QString m_toldReason;
     QString m_recordFolder;
 };
 
