@@ -53,8 +53,9 @@ TEST(CommandLineParse, MistakesAreRefusedWithAReason)
         QStringList args;
         const char *mentions;
     } cases[] = {
-        {{"--bogus"}, "bogus"},         {{"--port"}, "port"},         {{"--port="}, "port"},
-        {{"/dev/ttyS1"}, "/dev/ttyS1"}, {{"--version=3"}, "version"},
+        {{"--bogus"}, "bogus"},       {{"--port"}, "port"},
+        {{"--port="}, "port"},        {{"/dev/ttyS1"}, "/dev/ttyS1"},
+        {{"--version=3"}, "version"}, {{"--choose", "--headless", "--mode", "int"}, "--choose"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
