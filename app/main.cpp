@@ -127,8 +127,10 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     adc::MainWindow window(port1Device);
     adc::WindowRecording recording(window);
     adc::WindowMenu menu(window, recording, scanner, choices);
+    menu.setSimulatedDevice(demoBoard.port1Device());
     QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &window,
                      [&window, &menu](const QString &device) {
+                         menu.setSimulatedDevice(device);
                          if (menu.choices().simulated) {
                              window.port().setPort1Device(device);
                          }

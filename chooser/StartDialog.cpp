@@ -2,6 +2,7 @@
 
 #include "PortScanner.h"
 #include "QtSerialControl.h"
+#include "SerialMessages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -108,6 +109,8 @@ StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWi
     connect(buttons, &QDialogButtonBox::accepted, this, &StartDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &StartDialog::reject);
     scanner.scan();
+    // The list of devices for the hint about a missing one, ready by the time OK is clicked.
+    SerialMessages::gatherDevices();
 }
 
 void StartDialog::fillDevices()

@@ -129,14 +129,16 @@ void WindowMenu::fillPorts()
     if (!m_scanner.hasScanned()) {
         m_ports->addAction(tr("Looking for serial ports..."))->setEnabled(false);
     }
-    if (m_choices.simulated) {
-        QAction *item = m_ports->addAction(tr("Simulated board"));
-        item->setCheckable(true);
-        item->setChecked(true);
-    } else if (!listed) {
+    if (!m_choices.simulated && !listed) {
         QAction *item = m_ports->addAction(DeviceName::shown(current));
         item->setCheckable(true);
         item->setChecked(true);
+    }
+    if (!m_simulatedDevice.isEmpty()) {
+        QAction *item = m_ports->addAction(tr("Simulated board"));
+        item->setCheckable(true);
+        item->setChecked(m_choices.simulated);
+        connect(item, &QAction::triggered, this, &WindowMenu::chooseSimulated);
     }
     m_ports->addSeparator();
     connect(m_ports->addAction(tr("Other device...")), &QAction::triggered, this,
@@ -170,6 +172,13 @@ void WindowMenu::chooseDevice(const QString &device)
     m_choices.device = device;
     m_choices.simulated = false;
     m_window.setDevice(device);
+    changed();
+}
+
+void WindowMenu::chooseSimulated()
+{
+    m_choices.simulated = true;
+    m_window.setDevice(m_simulatedDevice);
     changed();
 }
 

@@ -39,8 +39,12 @@ public:
     /// The menu, filled afresh as it opens.
     QMenu *menu() const { return m_menu.get(); }
 
+    /// The simulated board's device while it runs (empty: none), offered as "Simulated board".
+    void setSimulatedDevice(const QString &device) { m_simulatedDevice = device; }
+
     /// What the menu's items do.
     void chooseDevice(const QString &device);
+    void chooseSimulated();
     void chooseBaud(qint32 baud);
     void chooseSweep(bool on);
     void chooseReconnect(bool on);
@@ -70,6 +74,7 @@ private:
     WindowRecording &m_recording;
     PortScanner &m_scanner;
     StartChoices m_choices;
+    QString m_simulatedDevice;
     std::unique_ptr<QMenu> m_menu;
     QMenu *m_ports = nullptr;
     QMenu *m_speeds = nullptr;

@@ -11,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -96,6 +97,22 @@ TEST(StartDialog, SaysWhyTheDeviceCannotBeOpenedBeforeTheWindowOpens)
         clickOk(dialog);
     }
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(PortScanner, ScansAgainWhenADeviceComesOrGoes)
+{
+    QTemporaryDir devices;
+    PortScanner scanner(devices.path());
+    QSignalSpy scanned(&scanner, &PortScanner::scanned);
+    scanner.scan();
+    ASSERT_TRUE(scanned.wait(5000));
+    const int before = scanner.scans();
+    QFile adapter(devices.filePath(QStringLiteral("ttyUSB0")));
+    ASSERT_TRUE(adapter.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(test::waitUntil([&] { return scanner.scans() > before; }));
+    const int plugged = scanner.scans();
+    ASSERT_TRUE(adapter.remove());
+    EXPECT_TRUE(test::waitUntil([&] { return scanner.scans() > plugged; }));
 }
 
 } // namespace
