@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QMessageBox>
 #include <QSettings>
 
 #include <cstdio>
@@ -122,6 +123,10 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     demoBoard.setBaud(choices.baud);
     const QString port1Device = demoBoard.port1DeviceFor(choices.simulated, choices.device);
     if (port1Device.isEmpty()) {
+        // Started from the desktop's menu, nobody reads standard error.
+        if (commandLine.choose()) {
+            QMessageBox::critical(nullptr, QStringLiteral("AD Converter"), demoBoard.errorText());
+        }
         return 1;
     }
     adc::MainWindow window(port1Device);
