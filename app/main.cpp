@@ -92,6 +92,18 @@ std::optional<adc::StartChoices> chooseStart(const adc::CommandLine &commandLine
     return std::nullopt;
 }
 
+/// Keeps every choice made in `menu` in `settings`, opened at the first one.
+void rememberMenuChoices(adc::WindowMenu &menu, std::unique_ptr<QSettings> &settings)
+{
+    QObject::connect(&menu, &adc::WindowMenu::chosen, &menu,
+                     [&settings](const adc::StartChoices &chosen) {
+                         if (!settings) {
+                             settings = adc::ChoiceStore::openUserSettings();
+                         }
+                         adc::ChoiceStore::save(*settings, chosen);
+                     });
+}
+
 /// The main window until it is unloaded, recording with `recorder` when there is one; with
 /// --choose the start dialog first.
 int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
@@ -145,13 +157,7 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
         QCoreApplication::exit(0);
     });
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
-    QObject::connect(&menu, &adc::WindowMenu::chosen, &app,
-                     [&settings](const adc::StartChoices &chosen) {
-                         if (!settings) {
-                             settings = adc::ChoiceStore::openUserSettings();
-                         }
-                         adc::ChoiceStore::save(*settings, chosen);
-                     });
+    rememberMenuChoices(menu, settings);
     if (recorder) {
         recording.adopt(std::move(recorder));
     }
