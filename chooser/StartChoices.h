@@ -15,6 +15,10 @@ class CommandLine;
 /// window's options. The start dialog and the window's menu fill it in; options given on the
 /// command line take the place of what was remembered.
 struct StartChoices {
+    /// The speeds offered in the dialog and the menu; any other can be given too.
+    static constexpr qint32 kCommonSpeeds[] = {300,   1200,  2400,   4800,   9600,   19200,
+                                               38400, 57600, 115200, 230400, 460800, 921600};
+
     /// Port 1's device; not used while `simulated` is set.
     QString device = QString::fromLatin1(kDefaultPort1Device);
     /// Port 1 is the simulated board.

@@ -23,10 +23,6 @@ namespace adc {
 
 namespace {
 
-/// The speeds offered in the list; any other can be typed in.
-constexpr qint32 kCommonSpeeds[] = {300,   1200,  2400,   4800,   9600,   19200,
-                                    38400, 57600, 115200, 230400, 460800, 921600};
-
 /// The entry of `mode` in the "Start" list.
 int modeIndex(const std::optional<Mode> &mode)
 {
@@ -61,7 +57,7 @@ StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWi
     fillDevices();
 
     speed->setEditable(true);
-    for (const qint32 rate : kCommonSpeeds) {
+    for (const qint32 rate : StartChoices::kCommonSpeeds) {
         speed->addItem(QString::number(rate));
     }
     speed->setValidator(new QIntValidator(1, std::numeric_limits<int>::max(), speed));

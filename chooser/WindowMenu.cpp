@@ -19,13 +19,6 @@
 
 namespace adc {
 
-namespace {
-
-/// The speeds offered in the menu; "Other speed..." takes any other.
-constexpr qint32 kCommonSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
-
-} // namespace
-
 WindowMenu::WindowMenu(MainWindow &window, WindowRecording &recording, PortScanner &scanner,
                        const StartChoices &start, QObject *parent)
     : QObject(parent), m_window(window), m_recording(recording), m_scanner(scanner),
@@ -150,7 +143,7 @@ void WindowMenu::fillSpeeds()
     m_speeds->clear();
     const qint32 current = m_window.baud();
     bool listed = false;
-    for (const qint32 rate : kCommonSpeeds) {
+    for (const qint32 rate : StartChoices::kCommonSpeeds) {
         QAction *item = m_speeds->addAction(QString::number(rate));
         item->setCheckable(true);
         item->setChecked(rate == current);
