@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceName.h"
+#include "LineSettings.h"
 #include "ModeTable.h"
 
 #include <QString>
@@ -51,8 +52,8 @@ public:
     bool choose() const { return m_choose; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
-    /// The line speed in baud (--baud); 9600 unless given.
-    qint32 baud() const { return m_baud; }
+    /// The line's settings (--baud); 9600 baud unless given.
+    const LineSettings &lineSettings() const { return m_line; }
     /// Whether --baud was given.
     bool baudGiven() const { return m_baudGiven; }
     /// Whether a run whose device is lost waits for it to come back (--reconnect).
@@ -88,7 +89,7 @@ private:
     bool m_choose = false;
     bool m_baudGiven = false;
     bool m_sweep = false;
-    qint32 m_baud = 0; // read from the table's default unless given
+    LineSettings m_line;
     bool m_reconnect = false;
     QString m_recordPath;
     bool m_append = false;

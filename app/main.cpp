@@ -149,7 +149,7 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
                      [&window, &menu](const QString &device) {
                          menu.setSimulatedDevice(device);
                          if (menu.choices().simulated) {
-                             window.port().setPort1Device(device);
+                             window.session().setDevice(device);
                          }
                      });
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
@@ -159,7 +159,7 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
     rememberMenuChoices(menu, settings);
     if (recorder) {
-        recording.adopt(std::move(recorder));
+        window.session().startRecording(std::move(recorder));
     }
     recording.setShownInTitle(commandLine.choose());
     window.show();

@@ -9,7 +9,7 @@ StartChoices StartChoices::of(const CommandLine &commandLine)
     StartChoices choices;
     choices.device = commandLine.port1Device();
     choices.simulated = commandLine.demo();
-    choices.baud = commandLine.baud();
+    choices.baud = commandLine.lineSettings().baud;
     choices.recordPath = commandLine.recordPath();
     choices.sweep = commandLine.sweep();
     choices.reconnect = commandLine.reconnect();
@@ -27,7 +27,7 @@ StartChoices StartChoices::overriddenBy(const CommandLine &commandLine) const
         choices.simulated = true;
     }
     if (commandLine.baudGiven()) {
-        choices.baud = commandLine.baud();
+        choices.baud = commandLine.lineSettings().baud;
     }
     if (!commandLine.recordPath().isEmpty()) {
         choices.recordPath = commandLine.recordPath();

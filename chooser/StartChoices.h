@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceName.h"
+#include "LineSettings.h"
 #include "ModeTable.h"
 
 #include <QString>
@@ -23,7 +24,7 @@ struct StartChoices {
     QString device = QString::fromLatin1(kDefaultPort1Device);
     /// Port 1 is the simulated board.
     bool simulated = false;
-    qint32 baud = 9600;
+    qint32 baud = kDefaultBaud;
     /// The run started as soon as the window opens; none: the window waits for a Start button.
     std::optional<Mode> mode;
     /// The CSV file recorded to from the start (rows after its own when it exists); empty: none.

@@ -1,8 +1,8 @@
 #include "StartDialog.h"
 
+#include "PortDiagnosis.h"
 #include "PortScanner.h"
 #include "QtSerialControl.h"
-#include "SerialMessages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,8 +16,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-
-#include <limits>
 
 namespace adc {
 
@@ -60,7 +58,7 @@ StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWi
     for (const qint32 rate : StartChoices::kCommonSpeeds) {
         speed->addItem(QString::number(rate));
     }
-    speed->setValidator(new QIntValidator(1, std::numeric_limits<int>::max(), speed));
+    speed->setValidator(new QIntValidator(kMinBaud, kMaxBaud, speed));
     speed->setCurrentText(QString::number(defaults.baud));
     mode->addItems({tr("No run: wait for a Start button"), tr("INT A/D (PIC records)"),
                     tr("MCP3201 A/D (MCP records)")});
@@ -106,7 +104,7 @@ StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWi
     connect(buttons, &QDialogButtonBox::rejected, this, &StartDialog::reject);
     scanner.scan();
     // The list of devices for the hint about a missing one, ready by the time OK is clicked.
-    SerialMessages::gatherDevices();
+    PortDiagnosis::refresh();
 }
 
 void StartDialog::fillDevices()
@@ -223,8 +221,10 @@ void StartDialog::warn(const QString &text)
 
 void StartDialog::accept()
 {
-    if (speed->currentText().toInt() <= 0) {
-        warn(tr("The speed is a whole number of baud, such as 9600 or 115200."));
+    if (!LineSettings::validBaud(speed->currentText().toLongLong())) {
+        warn(tr("The speed is a whole number of baud from %1 to %2, such as 9600 or 115200.")
+                 .arg(kMinBaud)
+                 .arg(kMaxBaud));
         return;
     }
     if (record->isChecked() && recordPath->text().trimmed().isEmpty()) {

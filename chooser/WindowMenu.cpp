@@ -15,8 +15,6 @@
 #include <QMenu>
 #include <QMessageBox>
 
-#include <limits>
-
 namespace adc {
 
 WindowMenu::WindowMenu(MainWindow &window, WindowRecording &recording, PortScanner &scanner,
@@ -24,9 +22,9 @@ WindowMenu::WindowMenu(MainWindow &window, WindowRecording &recording, PortScann
     : QObject(parent), m_window(window), m_recording(recording), m_scanner(scanner),
       m_choices(start), m_menu(std::make_unique<QMenu>())
 {
-    m_window.setBaud(start.baud);
+    m_window.session().setLineSettings(LineSettings{start.baud});
     m_window.Picture1->setSweep(start.sweep);
-    m_window.setReconnect(start.reconnect);
+    m_window.session().setReconnect(start.reconnect);
 
     m_ports = m_menu->addMenu(QString());
     m_speeds = m_menu->addMenu(QString());
@@ -99,7 +97,8 @@ void WindowMenu::fill()
     const QString device =
         m_choices.simulated ? tr("simulated board") : DeviceName::shown(m_window.nextDevice());
     m_ports->menuAction()->setText(tr("Port: %1").arg(device));
-    m_speeds->menuAction()->setText(tr("Speed: %1 baud").arg(m_window.baud()));
+    m_speeds->menuAction()->setText(
+        tr("Speed: %1 baud").arg(m_window.session().lineSettings().baud));
     m_record->setText(m_recording.recording() ? tr("Stop recording %1").arg(m_recording.summary())
                                               : tr("Record to file..."));
     m_sweep->setChecked(m_window.Picture1->sweep());
@@ -141,7 +140,7 @@ void WindowMenu::fillPorts()
 void WindowMenu::fillSpeeds()
 {
     m_speeds->clear();
-    const qint32 current = m_window.baud();
+    const qint32 current = m_window.session().lineSettings().baud;
     bool listed = false;
     for (const qint32 rate : StartChoices::kCommonSpeeds) {
         QAction *item = m_speeds->addAction(QString::number(rate));
@@ -178,7 +177,7 @@ void WindowMenu::chooseSimulated()
 void WindowMenu::chooseBaud(qint32 baud)
 {
     m_choices.baud = baud;
-    m_window.setBaud(baud);
+    m_window.session().setLineSettings(LineSettings{baud});
     changed();
 }
 
@@ -192,7 +191,7 @@ void WindowMenu::chooseSweep(bool on)
 void WindowMenu::chooseReconnect(bool on)
 {
     m_choices.reconnect = on;
-    m_window.setReconnect(on);
+    m_window.session().setReconnect(on);
     changed();
 }
 
@@ -236,8 +235,8 @@ void WindowMenu::askBaud()
     ask->setWindowTitle(tr("Speed"));
     ask->setLabelText(tr("The line speed in baud (N,8,1), from the next Start on:"));
     ask->setInputMode(QInputDialog::IntInput);
-    ask->setIntRange(1, std::numeric_limits<int>::max());
-    ask->setIntValue(m_window.baud());
+    ask->setIntRange(kMinBaud, kMaxBaud);
+    ask->setIntValue(m_window.session().lineSettings().baud);
     ask->setAttribute(Qt::WA_DeleteOnClose);
     connect(ask, &QInputDialog::intValueSelected, this, &WindowMenu::chooseBaud);
     ask->open();

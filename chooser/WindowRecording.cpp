@@ -2,6 +2,7 @@
 
 #include "MainWindow.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -15,57 +16,45 @@ WindowRecording::WindowRecording(MainWindow &window, QObject *parent)
     connect(&m_window, &MainWindow::unloaded, &m_titleTimer, &QTimer::stop);
 }
 
-WindowRecording::~WindowRecording()
-{
-    m_session.reset();
-}
-
-void WindowRecording::adopt(std::unique_ptr<CsvRecorder> recorder)
-{
-    begin(std::move(recorder));
-}
-
 bool WindowRecording::start(const QString &path)
 {
-    auto recorder = std::make_unique<CsvRecorder>();
-    if (!recorder->open(QFile::encodeName(path).toStdString(), true)) {
-        m_errorText = QString::fromStdString(recorder->errorText());
+    if (!m_window.session().startRecording(path, true)) {
         return false;
     }
-    // A run going is recorded from here on as the file's first run.
-    if (const AcquisitionRun *run = m_window.run(); run != nullptr && run->running()) {
-        recorder->runStarted(run->mode());
-    }
-    begin(std::move(recorder));
-    return true;
-}
-
-void WindowRecording::begin(std::unique_ptr<CsvRecorder> recorder)
-{
-    stop();
-    m_errorText.clear();
-    m_recorder = std::move(recorder);
-    m_session = std::make_unique<RecordingSession>(m_window, *m_recorder);
     showTitle();
     emit changed();
+    return true;
 }
 
 void WindowRecording::stop()
 {
-    if (!m_session) {
-        return;
-    }
-    m_session.reset();
-    m_recorder->close();
-    m_titleTimer.stop();
+    m_window.session().stopRecording();
     showTitle();
     emit changed();
 }
 
+bool WindowRecording::recording() const
+{
+    const CsvRecorder *recorder = m_window.session().recorder();
+    return recorder != nullptr && recorder->recording();
+}
+
 QString WindowRecording::path() const
 {
-    return m_recorder ? QFile::decodeName(QByteArray::fromStdString(m_recorder->path()))
-                      : QString();
+    const CsvRecorder *recorder = m_window.session().recorder();
+    return recorder != nullptr ? QFile::decodeName(QByteArray::fromStdString(recorder->path()))
+                               : QString();
+}
+
+qint64 WindowRecording::rows() const
+{
+    const CsvRecorder *recorder = m_window.session().recorder();
+    return recorder != nullptr ? recorder->rowsRecorded() : 0;
+}
+
+QString WindowRecording::errorText() const
+{
+    return m_window.session().recordingError();
 }
 
 QString WindowRecording::summary() const

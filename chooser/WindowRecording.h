@@ -1,21 +1,15 @@
 #pragma once
 
-#include "CsvRecorder.h"
-#include "RecordingSession.h"
-
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
-#include <memory>
 
 namespace adc {
 
 class MainWindow;
 
-/// The window's recording, started and stopped at any time: between runs or during one. Rows
-/// recorded during a run carry that run's count; a recording started during a run numbers it 1
-/// and counts its seconds from the moment recording began, and the next Start is the next run.
+/// The window's recording, started and stopped at any time, between runs or during one (the
+/// window's run session records; a run going is recorded from then on as a new run).
 ///
 /// Once shown in the title (the start dialog or the menu was used), the window's title says
 /// that it records, to which file and how many rows so far:
@@ -28,10 +22,6 @@ public:
     static constexpr int kTitleMilliseconds = 500;
 
     explicit WindowRecording(MainWindow &window, QObject *parent = nullptr);
-    ~WindowRecording() override;
-
-    /// Records with `recorder`, already open (--record FILE).
-    void adopt(std::unique_ptr<CsvRecorder> recorder);
     /// Records every record the window's runs accept to `path` from now on, after the rows
     /// already in it when the file exists. False, with errorText() telling why, when the file
     /// cannot be had.
@@ -40,12 +30,12 @@ public:
     void stop();
 
     /// Whether rows are being written (a failed write stops them).
-    bool recording() const { return m_recorder && m_recorder->recording(); }
+    bool recording() const;
     /// The file recorded to, or last recorded to.
     QString path() const;
     /// Rows recorded to the file so far.
-    qint64 rows() const { return m_recorder ? m_recorder->rowsRecorded() : 0; }
-    QString errorText() const { return m_errorText; }
+    qint64 rows() const;
+    QString errorText() const;
     /// "bench.csv, 1,204 rows".
     QString summary() const;
 
@@ -58,15 +48,11 @@ signals:
     void changed();
 
 private:
-    void begin(std::unique_ptr<CsvRecorder> recorder);
     void showTitle();
 
     MainWindow &m_window;
     QString m_title;
-    std::unique_ptr<CsvRecorder> m_recorder;
-    std::unique_ptr<RecordingSession> m_session;
     QTimer m_titleTimer;
-    QString m_errorText;
     bool m_shownInTitle = false;
 };
 
