@@ -2,6 +2,7 @@
 
 #include "ModeTable.h"
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -41,6 +42,13 @@ public:
     /// Writes `value` as the shortest text that reads back as it exactly ("512", "1.5", "1e+22",
     /// "inf") and returns the end of the text (at most kMaxValueLength characters).
     static char *writeValue(char *out, double value);
+    /// Writes the `time` column, UTC with milliseconds ("2026-12-07T08:15:02.123Z"), and returns
+    /// the end of the text (kTimeLength characters).
+    static char *writeTime(char *out, std::chrono::system_clock::time_point time);
+    static constexpr std::size_t kTimeLength = 24;
+    /// Reads the `time` column as written; none for anything else.
+    static std::optional<std::chrono::system_clock::time_point> readTime(std::string_view text);
+
     /// Reads a channel value or `seconds` as written: a plain number of zero or more, or
     /// kSaturated when `saturatedAllowed`. None for anything else.
     static std::optional<double> readValue(std::string_view text, bool saturatedAllowed = true);

@@ -22,14 +22,29 @@ HistoryStore::HistoryStore(std::int64_t capacity, ClockFunction clock)
             break;
         }
     }
-    runStarted(Mode::Int);
+    clear(Mode::Int);
 }
 
 void HistoryStore::runStarted(Mode mode)
 {
+    clear(mode);
+    ++m_run;
+    m_start = m_clock();
+    m_startWall = std::chrono::system_clock::now();
+}
+
+void HistoryStore::startRun(Mode mode, std::int64_t run,
+                            std::chrono::system_clock::time_point start)
+{
+    clear(mode);
+    m_run = run;
+    m_startWall = start;
+}
+
+void HistoryStore::clear(Mode mode)
+{
     m_mode = mode;
     m_channels = modeInfo(mode).channelCount;
-    m_start = m_clock();
     m_takenMicros = 0;
     m_end = 0;
     m_countBase = 0;

@@ -52,15 +52,23 @@ public:
     explicit HistoryStore(std::int64_t capacity = kDefaultCapacity,
                           ClockFunction clock = &Clock::now);
 
+    /// A Start: the store empties and counts the run (the recorder numbers runs the same way).
     void runStarted(Mode mode) override;
     void charactersTaken() override;
     void recordAccepted(const AcceptedRecord &record) override;
 
+    /// Empties the store for run number `run` in `mode`, started at `start` (a recording read
+    /// back).
+    void startRun(Mode mode, std::int64_t run, std::chrono::system_clock::time_point start);
     /// Adds a record taken `micros` after Start whose sample count is `count` (a recording read
     /// back); the values are the mode's channels.
     void append(std::int64_t micros, std::int64_t count, std::span<const double> values);
 
     std::int64_t capacity() const { return m_capacity; }
+    /// The run's number, counted from 1 as the recording counts them.
+    std::int64_t run() const { return m_run; }
+    /// The wall-clock time of the run's Start.
+    std::chrono::system_clock::time_point startTime() const { return m_startWall; }
     Mode mode() const { return m_mode; }
     int channelCount() const { return m_channels; }
     /// Records numbered from 0 at Start: the oldest kept, and one past the newest (also the
@@ -99,6 +107,7 @@ private:
     std::size_t slot(std::int64_t i) const { return static_cast<std::size_t>(i % m_capacity); }
     float *block(std::size_t level, std::int64_t number);
     const float *block(std::size_t level, std::int64_t number) const;
+    void clear(Mode mode);
     void indexRecord(std::int64_t i, const double *values);
 
     std::int64_t m_capacity;
@@ -106,6 +115,8 @@ private:
     Mode m_mode = Mode::Int;
     int m_channels = kMaxChannels;
     Clock::time_point m_start{};
+    std::chrono::system_clock::time_point m_startWall{};
+    std::int64_t m_run = 0;
     std::int64_t m_takenMicros = 0;
     std::int64_t m_end = 0;
     std::int64_t m_countBase = 0;
