@@ -14,12 +14,12 @@ void addOptions(QCommandLineParser &parser)
 {
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
     for (const char *flag :
-         {"version", "demo", "sweep", "list-ports", "reconnect", "append", "headless"}) {
+         {"version", "demo", "sweep", "list-ports", "reconnect", "append", "headless", "scope"}) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(flag)));
     }
-    const std::pair<const char *, const char *> valued[] = {{"port", "DEVICE"}, {"baud", "N"},
-                                                            {"record", "FILE"}, {"mode", "MODE"},
-                                                            {"count", "N"},     {"duration", "S"}};
+    const std::pair<const char *, const char *> valued[] = {
+        {"port", "DEVICE"}, {"baud", "N"},     {"record", "FILE"}, {"mode", "MODE"},
+        {"count", "N"},     {"duration", "S"}, {"view", "FILE"},   {"history", "N"}};
     for (const auto &[name, value] : valued) {
         parser.addOption(
             QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value)));
@@ -35,8 +35,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     addOptions(parser);
     CommandLine result;
     if (result.readAction(parser, arguments) && result.m_action == Action::Run) {
-        if (result.readPort(parser)) {
-            result.readLogging(parser);
+        if (result.readPort(parser) && result.readLogging(parser)) {
+            result.readScope(parser);
         }
     }
     if (!result.m_errorText.isEmpty()) {
@@ -155,11 +155,47 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
     return true;
 }
 
+bool CommandLine::readScope(const QCommandLineParser &parser)
+{
+    m_scope = parser.isSet(QStringLiteral("scope"));
+    const QString view = QStringLiteral("view");
+    if (parser.isSet(view)) {
+        m_viewPath = parser.value(view);
+        if (m_viewPath.isEmpty()) {
+            return refuse(QStringLiteral("The option --view needs a recording's file name."));
+        }
+        for (const char *other :
+             {"port", "demo", "record", "headless", "scope", "sweep", "reconnect", "baud"}) {
+            if (parser.isSet(QString::fromLatin1(other))) {
+                return refuse(QStringLiteral("--view shows a recording without a port; leave out "
+                                             "--%1.")
+                                  .arg(QString::fromLatin1(other)));
+            }
+        }
+    }
+    if (m_scope && m_headless) {
+        return refuse(QStringLiteral("--scope is a window; it does not go with --headless."));
+    }
+    if (parser.isSet(QStringLiteral("history"))) {
+        if (!m_scope && m_viewPath.isEmpty()) {
+            return refuse(QStringLiteral("--history goes with --scope or --view."));
+        }
+        bool ok = false;
+        m_historyRecords = parser.value(QStringLiteral("history")).toLongLong(&ok);
+        if (!ok || m_historyRecords < 1 || m_historyRecords > 1'000'000'000) {
+            return refuse(QStringLiteral("--history needs a whole number of records from 1 to "
+                                         "1000000000."));
+        }
+    }
+    return true;
+}
+
 QString CommandLine::usage()
 {
     const QString text = QStringLiteral(
         "Usage: adconverter [--port DEVICE | --demo] [--baud N] [--reconnect] [--sweep]\n"
-        "                   [--record FILE [--append]]\n"
+        "                   [--record FILE [--append]] [--scope [--history N]]\n"
+        "       adconverter --view FILE.csv [--history N]\n"
         "       adconverter --headless --mode int|mcp [--port DEVICE | --demo] [--baud N]\n"
         "                   [--reconnect] [--record FILE|- [--append]] [--count N]\n"
         "                   [--duration SECONDS]\n"
@@ -181,6 +217,11 @@ QString CommandLine::usage()
         "                 at the left, erasing a narrow band ahead of itself\n"
         "  --record FILE  write every accepted record to FILE as a CSV row; an existing\n"
         "                 FILE is refused unless --append adds the rows after its own\n"
+        "  --scope        open the scope beside the window: the run's records since Start\n"
+        "                 with axes, zoom, pause, cursor values and markers\n"
+        "  --view FILE.csv  open a recording made with --record in the scope, without a port\n"
+        "  --history N    the records the scope keeps, newest first (default 1000000,\n"
+        "                 about 75 bytes each)\n"
         "  --headless     log without a window (no display needed); with --record -\n"
         "                 the CSV goes to standard output\n"
         "  --mode int|mcp with --headless: log INT (PIC) or MCP3201 (MCP) records\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceName.h"
+#include "HistoryStore.h"
 #include "ModeTable.h"
 
 #include <QString>
@@ -18,7 +19,8 @@ namespace adc {
 /// new option is added in parse() and in usage(),
 /// with a field for its value.
 /// Recording: --record FILE [--append]; logging without a window: --headless --mode int|mcp
-/// [--record FILE|-] [--count N] [--duration SECONDS].
+/// [--record FILE|-] [--count N] [--duration SECONDS]. The scope: --scope or --view FILE, with
+/// --history N.
 class CommandLine {
 public:
     enum class Action {
@@ -62,6 +64,12 @@ public:
     qint64 countLimit() const { return m_countLimit; }
     /// Seconds after which the headless logger ends; 0: no limit.
     double durationSeconds() const { return m_durationSeconds; }
+    /// Whether the scope opens beside the window (--scope).
+    bool scope() const { return m_scope; }
+    /// The recording the scope shows alone (--view); empty: none.
+    QString viewPath() const { return m_viewPath; }
+    /// Records the scope keeps (--history).
+    qint64 historyRecords() const { return m_historyRecords; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -73,6 +81,7 @@ private:
     bool refuse(const QString &text);
     bool readBaud(const QString &value);
     bool readLogging(const QCommandLineParser &parser);
+    bool readScope(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_port1Device = defaultPort1Device();
@@ -87,6 +96,9 @@ private:
     Mode m_mode = Mode::Int;
     qint64 m_countLimit = 0;
     double m_durationSeconds = 0;
+    bool m_scope = false;
+    QString m_viewPath;
+    qint64 m_historyRecords = HistoryStore::kDefaultCapacity;
 };
 
 } // namespace adc

@@ -3,9 +3,11 @@
 #include "DeviceName.h"
 #include "ExitSignals.h"
 #include "HeadlessLogger.h"
+#include "LiveFeed.h"
 #include "MainWindow.h"
 #include "PortList.h"
 #include "RecordingSession.h"
+#include "ScopeWindow.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -90,7 +92,40 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     if (recorder.recording()) {
         recording = std::make_unique<adc::RecordingSession>(window, recorder);
     }
+    // --scope: the history takes every record of the window's runs, in front of the recorder.
+    std::unique_ptr<adc::HistoryStore> history;
+    std::unique_ptr<adc::ScopeWindow> scope;
+    std::unique_ptr<adc::LiveFeed> feed;
+    if (commandLine.scope()) {
+        history = std::make_unique<adc::HistoryStore>(commandLine.historyRecords());
+        scope = std::make_unique<adc::ScopeWindow>();
+        feed = std::make_unique<adc::LiveFeed>(*history,
+                                               [view = scope->view()] { view->historyChanged(); });
+        feed->setNext(recorder.recording() ? &recorder : nullptr);
+        window.setRecordObserver(feed.get());
+        scope->showLive(history.get());
+    }
     window.show();
+    if (scope) {
+        scope->move(window.frameGeometry().topRight() + QPoint(8, 0));
+        scope->show();
+    }
+    const int status = app.exec();
+    window.setRecordObserver(nullptr);
+    return status;
+}
+
+/// `--view FILE.csv`: the scope alone on a recording; no port, no main window.
+int runViewer(int argc, char *argv[], const adc::CommandLine &commandLine)
+{
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/adconverter.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("adconverter"));
+    adc::ScopeWindow scope;
+    adc::ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &adc::ExitSignals::received, &scope, &QWidget::close);
+    scope.show();
+    scope.open(commandLine.viewPath(), commandLine.historyRecords());
     return app.exec();
 }
 
@@ -114,6 +149,9 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         adc::HeadlessLogger logger(commandLine);
         return logger.exec();
+    }
+    if (!commandLine.viewPath().isEmpty()) {
+        return haveDesktop() ? runViewer(argc, argv, commandLine) : 1;
     }
     // A recording file that cannot be had ends the program before the window opens.
     adc::CsvRecorder recorder;

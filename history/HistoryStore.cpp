@@ -55,7 +55,7 @@ void HistoryStore::clear(Mode mode)
     m_micros.reserve(static_cast<std::size_t>(m_capacity));
     m_values.reserve(static_cast<std::size_t>(m_capacity) * kMaxChannels);
     for (Level &level : m_levels) {
-        level.minMax.reserve(static_cast<std::size_t>(level.slots) * kPair);
+        level.minMax.reserve(static_cast<std::size_t>(level.blocks) * kPair);
         level.minMax.clear();
     }
 }
@@ -94,7 +94,7 @@ void HistoryStore::append(std::int64_t micros, std::int64_t count, std::span<con
 float *HistoryStore::block(std::size_t level, std::int64_t number)
 {
     Level &l = m_levels[level];
-    const auto at = static_cast<std::size_t>(number % l.slots) * kPair;
+    const auto at = static_cast<std::size_t>(number % l.blocks) * kPair;
     if (l.minMax.size() < at + kPair) {
         l.minMax.resize(at + kPair);
     }
@@ -104,7 +104,7 @@ float *HistoryStore::block(std::size_t level, std::int64_t number)
 const float *HistoryStore::block(std::size_t level, std::int64_t number) const
 {
     const Level &l = m_levels[level];
-    return l.minMax.data() + static_cast<std::size_t>(number % l.slots) * kPair;
+    return l.minMax.data() + static_cast<std::size_t>(number % l.blocks) * kPair;
 }
 
 void HistoryStore::indexRecord(std::int64_t i, const double *values)
@@ -204,7 +204,7 @@ double HistoryStore::bytesPerRecord() const
     double bytes =
         static_cast<double>(m_capacity) * (sizeof(std::int64_t) + kMaxChannels * sizeof(double));
     for (const Level &level : m_levels) {
-        bytes += static_cast<double>(level.slots) * kPair * sizeof(float);
+        bytes += static_cast<double>(level.blocks) * kPair * sizeof(float);
     }
     return bytes / static_cast<double>(m_capacity);
 }

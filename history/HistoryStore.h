@@ -126,7 +126,7 @@ private:
     /// each of kMaxChannels channels.
     struct Level {
         std::int64_t size;
-        std::int64_t slots;
+        std::int64_t blocks;
         std::vector<float> minMax;
     };
     std::vector<Level> m_levels;
