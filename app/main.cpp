@@ -11,7 +11,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QScreen>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -107,7 +109,17 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     }
     window.show();
     if (scope) {
-        scope->move(window.frameGeometry().topRight() + QPoint(8, 0));
+        // Beside the window where the screen has room, else below it.
+        const QRect free = window.screen()->availableGeometry();
+        const QRect main = window.frameGeometry();
+        if (free.right() - main.right() >= 640) {
+            scope->setGeometry(main.right() + 8, main.top(),
+                               std::min(960, free.right() - main.right() - 8),
+                               std::min(600, free.height()));
+        } else {
+            scope->setGeometry(main.left(), main.bottom() + 8, std::min(960, free.width()),
+                               std::min(600, free.bottom() - main.bottom() - 8));
+        }
         scope->show();
     }
     const int status = app.exec();

@@ -11,8 +11,8 @@ constexpr std::size_t kPair = 2 * kMaxChannels;
 
 } // namespace
 
-HistoryStore::HistoryStore(std::int64_t capacity, ClockFunction clock)
-    : m_capacity(std::max<std::int64_t>(capacity, 1)), m_clock(clock)
+HistoryStore::HistoryStore(std::int64_t capacity, Clocks clocks)
+    : m_capacity(std::max<std::int64_t>(capacity, 1)), m_clocks(clocks)
 {
     // Levels up to the one whose blocks span the whole capacity; each keeps one block more than
     // the capacity spans, so that no block still wholly kept is written over.
@@ -29,8 +29,8 @@ void HistoryStore::runStarted(Mode mode)
 {
     clear(mode);
     ++m_run;
-    m_start = m_clock();
-    m_startWall = std::chrono::system_clock::now();
+    m_start = m_clocks.monotonic();
+    m_startWall = m_clocks.wall();
 }
 
 void HistoryStore::startRun(Mode mode, std::int64_t run,
@@ -63,7 +63,8 @@ void HistoryStore::clear(Mode mode)
 void HistoryStore::charactersTaken()
 {
     m_takenMicros =
-        std::chrono::duration_cast<std::chrono::microseconds>(m_clock() - m_start).count();
+        std::chrono::duration_cast<std::chrono::microseconds>(m_clocks.monotonic() - m_start)
+            .count();
 }
 
 void HistoryStore::recordAccepted(const AcceptedRecord &record)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CsvRecorder.h"
 #include "RecordObserver.h"
 
 #include <chrono>
@@ -21,9 +22,9 @@ namespace adc {
 /// keep the order of the doubles they come from); the values themselves stay doubles.
 class HistoryStore : public RecordObserver {
 public:
-    using Clock = std::chrono::steady_clock;
-    /// Where the store reads the time: the system's clock unless a test sets its own.
-    using ClockFunction = Clock::time_point (*)();
+    /// Where the store reads the time, as the recorder does: the system's clocks unless a test
+    /// sets its own.
+    using Clocks = CsvRecorder::Clocks;
 
     /// The records kept unless told otherwise.
     static constexpr std::int64_t kDefaultCapacity = 1'000'000;
@@ -49,8 +50,7 @@ public:
         bool operator==(const MinMax &) const = default;
     };
 
-    explicit HistoryStore(std::int64_t capacity = kDefaultCapacity,
-                          ClockFunction clock = &Clock::now);
+    explicit HistoryStore(std::int64_t capacity = kDefaultCapacity, Clocks clocks = {});
 
     /// A Start: the store empties and counts the run (the recorder numbers runs the same way).
     void runStarted(Mode mode) override;
@@ -111,10 +111,10 @@ private:
     void indexRecord(std::int64_t i, const double *values);
 
     std::int64_t m_capacity;
-    ClockFunction m_clock;
+    Clocks m_clocks;
     Mode m_mode = Mode::Int;
     int m_channels = kMaxChannels;
-    Clock::time_point m_start{};
+    CsvRecorder::MonotonicClock::time_point m_start{};
     std::chrono::system_clock::time_point m_startWall{};
     std::int64_t m_run = 0;
     std::int64_t m_takenMicros = 0;
