@@ -137,8 +137,11 @@ void HistoryStore::indexRecord(std::int64_t i, const double *values)
 
 std::int64_t HistoryStore::lowerBound(double micros) const
 {
-    std::int64_t lo = first();
-    std::int64_t hi = m_end;
+    return lowerBound(micros, first(), m_end);
+}
+
+std::int64_t HistoryStore::lowerBound(double micros, std::int64_t lo, std::int64_t hi) const
+{
     while (lo < hi) {
         const std::int64_t mid = lo + (hi - lo) / 2;
         if (static_cast<double>(m_micros[slot(mid)]) < micros) {
@@ -152,18 +155,27 @@ std::int64_t HistoryStore::lowerBound(double micros) const
 
 HistoryStore::MinMax HistoryStore::minMax(std::int64_t from, std::int64_t to, int channel) const
 {
-    MinMax result;
+    MinMax all[kMaxChannels];
+    minMaxAll(from, to, all);
+    return all[channel];
+}
+
+void HistoryStore::minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChannel) const
+{
+    const auto channels = static_cast<std::size_t>(m_channels);
+    std::fill_n(perChannel, channels, MinMax{});
     from = std::max(from, first());
     to = std::min(to, m_end);
-    const auto stride = static_cast<std::size_t>(m_channels);
-    const auto k = static_cast<std::size_t>(channel);
     std::int64_t i = from;
     while (i < to) {
         if (i % kBlock != 0 || i + kBlock > to) {
             // Single records up to the next block boundary (or the range's end).
             const std::int64_t stop = std::min(to, (i / kBlock + 1) * kBlock);
             for (; i < stop; ++i) {
-                result.add(static_cast<float>(m_values[slot(i) * stride + k]));
+                const double *row = &m_values[slot(i) * channels];
+                for (std::size_t k = 0; k < channels; ++k) {
+                    perChannel[k].add(static_cast<float>(row[k]));
+                }
             }
             continue;
         }
@@ -174,10 +186,11 @@ HistoryStore::MinMax HistoryStore::minMax(std::int64_t from, std::int64_t to, in
             ++level;
         }
         const float *b = block(level, i / m_levels[level].size);
-        result.add(MinMax{b[2 * k], b[2 * k + 1]});
+        for (std::size_t k = 0; k < channels; ++k) {
+            perChannel[k].add(MinMax{b[2 * k], b[2 * k + 1]});
+        }
         i += m_levels[level].size;
     }
-    return result;
 }
 
 void HistoryStore::columnBounds(XAxis axis, double from, double to, int columns,
@@ -188,7 +201,15 @@ void HistoryStore::columnBounds(XAxis axis, double from, double to, int columns,
     for (std::size_t c = 0; c < bounds.size(); ++c) {
         const double x = from + static_cast<double>(c) * width;
         if (axis == XAxis::Seconds) {
-            bounds[c] = lowerBound(x * 1e6);
+            // The bounds grow with c: each search starts from the one before, galloping.
+            const std::int64_t previous = c == 0 ? first() : bounds[c - 1];
+            std::int64_t step = 1;
+            std::int64_t hi = previous;
+            while (hi < m_end && static_cast<double>(m_micros[slot(hi)]) < x * 1e6) {
+                hi = previous + step;
+                step *= 2;
+            }
+            bounds[c] = lowerBound(x * 1e6, previous, std::min(hi, m_end));
         } else {
             const double i = std::ceil(x);
             bounds[c] = std::clamp(i < -1e18  ? first()

@@ -92,6 +92,8 @@ public:
     std::int64_t lowerBound(double micros) const;
     /// The smallest and largest value of `channel` in records [from, to), clamped to those kept.
     MinMax minMax(std::int64_t from, std::int64_t to, int channel) const;
+    /// The same for every channel of the mode at once, into `perChannel[0..channelCount())`.
+    void minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChannel) const;
 
     /// What the x axis of a plot counts: seconds since Start, or records (record i at x = i).
     enum class XAxis { Seconds, Records };
@@ -108,6 +110,7 @@ private:
     float *block(std::size_t level, std::int64_t number);
     const float *block(std::size_t level, std::int64_t number) const;
     void clear(Mode mode);
+    std::int64_t lowerBound(double micros, std::int64_t lo, std::int64_t hi) const;
     void indexRecord(std::int64_t i, const double *values);
 
     std::int64_t m_capacity;

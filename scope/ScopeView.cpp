@@ -335,11 +335,22 @@ void ScopeView::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.fillRect(rect(), kBackground);
     const QRect plot = plotRect();
-    p.fillRect(plot, kPlotBackground);
+    // The plot area is drawn off screen (grid, then traces written into it) and copied once.
+    if (m_plotImage.size() != plot.size()) {
+        m_plotImage = QImage(plot.size(), QImage::Format_RGB32);
+    }
+    m_plotImage.fill(kPlotBackground);
     const auto [from, to] = xRange();
     const auto [lo, hi] = valueRange();
-    drawGrid(p, plot, from, to, lo, hi);
-    drawTraces(p, plot, from, to, lo, hi);
+    {
+        QPainter inPlot(&m_plotImage);
+        inPlot.translate(-plot.topLeft());
+        drawGrid(p, inPlot, plot, from, to, lo, hi);
+        drawTraces(inPlot, plot, from, to, lo, hi);
+    }
+    p.drawImage(plot.topLeft(), m_plotImage);
+    p.setPen(kGrid);
+    p.drawRect(plot.adjusted(0, 0, -1, -1));
     drawLegend(p);
     drawReadout(p, plot, from, to);
     if (m_history == nullptr || m_history->empty()) {
@@ -349,8 +360,8 @@ void ScopeView::paintEvent(QPaintEvent *)
     }
 }
 
-void ScopeView::drawGrid(QPainter &p, const QRect &plot, double from, double to, double lo,
-                         double hi)
+void ScopeView::drawGrid(QPainter &p, QPainter &inPlot, const QRect &plot, double from, double to,
+                         double lo, double hi)
 {
     const QFontMetrics metrics = p.fontMetrics();
     // Time (or record) ticks about every 100 pixels; value ticks about every 50.
@@ -361,8 +372,8 @@ void ScopeView::drawGrid(QPainter &p, const QRect &plot, double from, double to,
     p.setPen(kGrid);
     for (double x = std::ceil(from / xStep) * xStep; x <= to; x += xStep) {
         const int px = static_cast<int>(std::lround(pixelOfX(x, plot, from, to)));
-        p.setPen(kGrid);
-        p.drawLine(px, plot.top(), px, plot.bottom());
+        inPlot.setPen(kGrid);
+        inPlot.drawLine(px, plot.top(), px, plot.bottom());
         p.setPen(kAxisText);
         const QString label = xText(x, xStep);
         p.drawText(px - metrics.horizontalAdvance(label) / 2, plot.bottom() + metrics.ascent() + 4,
@@ -372,8 +383,8 @@ void ScopeView::drawGrid(QPainter &p, const QRect &plot, double from, double to,
     for (double v = std::ceil(lo / yStep) * yStep; v <= hi; v += yStep) {
         const int py =
             static_cast<int>(std::lround(plot.bottom() + 1 - (v - lo) / (hi - lo) * plot.height()));
-        p.setPen(kGrid);
-        p.drawLine(plot.left(), py, plot.right(), py);
+        inPlot.setPen(kGrid);
+        inPlot.drawLine(plot.left(), py, plot.right(), py);
         p.setPen(kAxisText);
         const QString label = QString::number(std::abs(v) < yStep * 1e-6 ? 0.0 : v, 'g', 7);
         p.drawText(plot.left() - 6 - metrics.horizontalAdvance(label),
@@ -385,19 +396,15 @@ void ScopeView::drawGrid(QPainter &p, const QRect &plot, double from, double to,
                                                      : tr("time since Start (s)");
     p.drawText(QRect(plot.left(), height() - metrics.height() - 1, plot.width(), metrics.height()),
                Qt::AlignRight, xTitle);
-    p.setPen(kGrid);
-    p.drawRect(plot.adjusted(0, 0, -1, -1));
 }
 
-void ScopeView::drawTraces(QPainter &p, const QRect &plot, double from, double to, double lo,
+void ScopeView::drawTraces(QPainter &inPlot, const QRect &plot, double from, double to, double lo,
                            double hi)
 {
     if (m_history == nullptr || m_history->empty()) {
         return;
     }
     const HistoryStore &h = *m_history;
-    p.save();
-    p.setClipRect(plot);
     const double scale = plot.height() / (hi - lo);
     const double bottom = plot.bottom() + 1;
     const auto yOf = [&](double v) {
@@ -410,7 +417,7 @@ void ScopeView::drawTraces(QPainter &p, const QRect &plot, double from, double t
         // Few records: a line through each of them, and on to the neighbours outside.
         const std::int64_t a = std::max(h.first(), first - 1);
         const std::int64_t b = std::min(h.end(), last + 1);
-        p.setRenderHint(QPainter::Antialiasing);
+        inPlot.setRenderHint(QPainter::Antialiasing);
         QPolygonF points(static_cast<int>(b - a));
         for (int k = 0; k < h.channelCount(); ++k) {
             if (!channelShown(k)) {
@@ -420,34 +427,78 @@ void ScopeView::drawTraces(QPainter &p, const QRect &plot, double from, double t
                 points[static_cast<int>(i - a)] =
                     QPointF(pixelOfX(xOf(i), plot, from, to), yOf(h.value(i, k)));
             }
-            p.setPen(QPen(channelColour(h.mode(), k), 1.6));
-            p.drawPolyline(points);
+            // One-pixel lines take the painter's fast path, antialiased or not.
+            inPlot.setPen(QPen(channelColour(h.mode(), k), 1.0));
+            inPlot.drawPolyline(points);
         }
-        p.restore();
         return;
     }
-    // Many records: per pixel column the smallest and largest value, joined to the column
-    // before by its last record.
+    // Many records: per pixel column the smallest and largest value of each channel, joined to
+    // the column before by its last record, written straight into the plot's pixels. With many
+    // records per column the columns' edges go to whole index blocks (a fraction of a pixel).
     h.columnBounds(m_xAxis, from, to, columns, m_bounds);
     m_bounds.back() = last;
-    for (int k = 0; k < h.channelCount(); ++k) {
-        if (!channelShown(k)) {
-            continue;
-        }
-        const QColor colour = channelColour(h.mode(), k);
-        for (int c = 0; c < columns; ++c) {
-            const std::int64_t a = m_bounds[static_cast<std::size_t>(c)];
-            const std::int64_t b = m_bounds[static_cast<std::size_t>(c) + 1];
-            if (a >= b) {
-                continue;
-            }
-            const HistoryStore::MinMax m = h.minMax(a > h.first() ? a - 1 : a, b, k);
-            const int top = static_cast<int>(std::floor(yOf(m.max)));
-            const int low = static_cast<int>(std::floor(yOf(m.min)));
-            p.fillRect(plot.left() + c, top, 1, std::max(1, low - top + 1), colour);
+    // The block the columns' edges go to: the largest of a sixteenth of a column or less, so
+    // that each column reads a few blocks of the upper levels and no single records.
+    const std::int64_t perColumn = (last - first) / columns;
+    std::int64_t snap = perColumn >= 2 * HistoryStore::kBlock ? HistoryStore::kBlock : 0;
+    while (snap != 0 && snap * HistoryStore::kFanOut * 16 <= perColumn) {
+        snap *= HistoryStore::kFanOut;
+    }
+    if (snap != 0) {
+        for (std::int64_t &bound : m_bounds) {
+            bound = std::clamp((bound + snap / 2) / snap * snap, first, last);
         }
     }
-    p.restore();
+    const int channels = h.channelCount();
+    std::array<QRgb, kMaxChannels> colours{};
+    for (int k = 0; k < channels; ++k) {
+        colours[static_cast<std::size_t>(k)] = channelColour(h.mode(), k).rgb();
+    }
+    // Each column's spans go into a buffer that holds the plot column by column (so that a
+    // span is contiguous), then into the plot's rows; 0 is no trace.
+    const int rows = m_plotImage.height();
+    const auto height = static_cast<std::size_t>(rows);
+    m_columns.assign(static_cast<std::size_t>(columns) * height, 0);
+    HistoryStore::MinMax m[kMaxChannels];
+    for (int c = 0; c < columns; ++c) {
+        const std::int64_t a = m_bounds[static_cast<std::size_t>(c)];
+        const std::int64_t b = m_bounds[static_cast<std::size_t>(c) + 1];
+        if (a >= b) {
+            continue;
+        }
+        h.minMaxAll(a, b, m);
+        for (int k = 0; k < channels; ++k) {
+            if (!channelShown(k)) {
+                continue;
+            }
+            HistoryStore::MinMax span = m[k];
+            if (a > h.first()) {
+                span.add(static_cast<float>(h.value(a - 1, k)));
+            }
+            const int top =
+                std::clamp(static_cast<int>(std::floor(yOf(span.max))) - plot.top(), 0, rows - 1);
+            const int low =
+                std::clamp(static_cast<int>(std::floor(yOf(span.min))) - plot.top(), 0, rows - 1);
+            QRgb *column = m_columns.data() + static_cast<std::size_t>(c) * height;
+            std::fill(column + top, column + low + 1, colours[static_cast<std::size_t>(k)]);
+        }
+    }
+    // Sixteen columns at a time, so that both sides are read and written in whole cache lines.
+    constexpr int kTile = 16;
+    for (int c0 = 0; c0 < columns; c0 += kTile) {
+        const int c1 = std::min(columns, c0 + kTile);
+        for (int y = 0; y < rows; ++y) {
+            auto *line = reinterpret_cast<QRgb *>(m_plotImage.scanLine(y));
+            for (int c = c0; c < c1; ++c) {
+                const QRgb pixel =
+                    m_columns[static_cast<std::size_t>(c) * height + static_cast<std::size_t>(y)];
+                if (pixel != 0) {
+                    line[c] = pixel;
+                }
+            }
+        }
+    }
 }
 
 void ScopeView::drawLegend(QPainter &p)

@@ -3,6 +3,7 @@
 #include "HistoryStore.h"
 
 #include <QColor>
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QTimer>
@@ -104,8 +105,10 @@ private:
     void frameDue();
     QString xText(double x, double step) const;
     QString valueText(double v) const;
-    void drawGrid(QPainter &p, const QRect &plot, double from, double to, double lo, double hi);
-    void drawTraces(QPainter &p, const QRect &plot, double from, double to, double lo, double hi);
+    void drawGrid(QPainter &p, QPainter &inPlot, const QRect &plot, double from, double to,
+                  double lo, double hi);
+    void drawTraces(QPainter &inPlot, const QRect &plot, double from, double to, double lo,
+                    double hi);
     void drawLegend(QPainter &p);
     void drawReadout(QPainter &p, const QRect &plot, double from, double to);
 
@@ -127,6 +130,8 @@ private:
     double m_dragFrom = 0.0, m_dragTo = 0.0;
     QTimer m_frame;
     std::vector<std::int64_t> m_bounds; ///< the records of each pixel column, reused per paint
+    QImage m_plotImage;                 ///< the plot area: grid and traces, drawn per paint
+    std::vector<QRgb> m_columns;        ///< the traces of the plot area, column by column
 };
 
 } // namespace adc
