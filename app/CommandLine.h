@@ -1,7 +1,6 @@
 #pragma once
 
 #include "DeviceName.h"
-#include "HistoryStore.h"
 #include "ModeTable.h"
 
 #include <QString>
@@ -13,14 +12,10 @@ namespace adc {
 
 /// What the program was asked to do on its command line.
 ///
-/// Options: --port DEVICE (the device that stands for serial port 1, /dev/ttyS0 unless given),
-/// --demo (port 1 is a simulated board), --baud N, --reconnect, --sweep, --list-ports, --help and
-/// --version. Anything else is an error, to be reported with the usage text and exit status 2. A
-/// new option is added in parse() and in usage(),
-/// with a field for its value.
-/// Recording: --record FILE [--append]; logging without a window: --headless --mode int|mcp
-/// [--record FILE|-] [--count N] [--duration SECONDS]. The scope: --scope or --view FILE, with
-/// --history N.
+/// The options, their defaults and which of them go together are those of OptionTable; here
+/// their values are read and checked. Anything the table or a value's check refuses is an
+/// error, reported in one line with exit status 2. A new option is a row in the table, plus a
+/// field for its value read in parse().
 class CommandLine {
 public:
     enum class Action {
@@ -28,8 +23,14 @@ public:
         ShowHelp,    ///< print usage() to standard output and exit with status 0
         ShowVersion, ///< print versionText() to standard output and exit with status 0
         ListPorts,   ///< print the serial ports of the system and exit with status 0
-        Fail,        ///< print errorText() and usage() to standard error and exit with status 2
+        Fail,        ///< print errorText() to standard error and exit with status 2
     };
+
+    /// The longest --duration taken, in seconds.
+    static constexpr double kMaxDurationSeconds = 1e9;
+
+    /// The most records --history takes (about 75 GB).
+    static constexpr qint64 kMaxHistoryRecords = 1'000'000'000;
 
     /// The device used for port 1 when --port is not given.
     static QString defaultPort1Device() { return QString::fromLatin1(kDefaultPort1Device); }
@@ -88,7 +89,7 @@ private:
     QString m_errorText;
     bool m_demo = false;
     bool m_sweep = false;
-    qint32 m_baud = 9600;
+    qint32 m_baud = 0; // read from the table's default unless given
     bool m_reconnect = false;
     QString m_recordPath;
     bool m_append = false;
@@ -98,7 +99,7 @@ private:
     double m_durationSeconds = 0;
     bool m_scope = false;
     QString m_viewPath;
-    qint64 m_historyRecords = HistoryStore::kDefaultCapacity;
+    qint64 m_historyRecords = 0; // read from the table's default unless given
 };
 
 } // namespace adc
