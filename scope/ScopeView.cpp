@@ -558,7 +558,7 @@ void ScopeView::drawReadout(QPainter &p, const QRect &plot, double from, double 
         for (const auto &[text, colour] : pieces) {
             p.setPen(colour);
             p.drawText(x, baseline, text);
-            x += metrics.horizontalAdvance(text) + 12;
+            x += metrics.horizontalAdvance(text) + 8;
         }
     };
     const auto marker = [&](std::int64_t i, const QString &name) {
