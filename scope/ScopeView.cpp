@@ -333,22 +333,35 @@ QString ScopeView::valueText(double v) const
 void ScopeView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.fillRect(rect(), kBackground);
     const QRect plot = plotRect();
-    // The plot area is drawn off screen (grid, then traces written into it) and copied once.
-    if (m_plotImage.size() != plot.size()) {
-        m_plotImage = QImage(plot.size(), QImage::Format_RGB32);
+    for (const QRect &margin : QRegion(rect()).subtracted(plot)) {
+        p.fillRect(margin, kBackground);
     }
-    m_plotImage.fill(kPlotBackground);
     const auto [from, to] = xRange();
     const auto [lo, hi] = valueRange();
-    {
-        QPainter inPlot(&m_plotImage);
-        inPlot.translate(-plot.topLeft());
-        drawGrid(p, inPlot, plot, from, to, lo, hi);
-        drawTraces(inPlot, plot, from, to, lo, hi);
+    const auto [first, last] = recordsInView();
+    if (last - first > plot.width()) {
+        // Many records: the plot area is drawn off screen (grid, then the traces written into
+        // its pixels) and copied once.
+        if (m_plotImage.size() != plot.size()) {
+            m_plotImage = QImage(plot.size(), QImage::Format_RGB32);
+        }
+        m_plotImage.fill(kPlotBackground);
+        {
+            QPainter inPlot(&m_plotImage);
+            inPlot.translate(-plot.topLeft());
+            drawGrid(p, inPlot, plot, from, to, lo, hi);
+            drawTraces(inPlot, plot, from, to, lo, hi);
+        }
+        p.drawImage(plot.topLeft(), m_plotImage);
+    } else {
+        p.fillRect(plot, kPlotBackground);
+        drawGrid(p, p, plot, from, to, lo, hi);
+        p.save();
+        p.setClipRect(plot);
+        drawTraces(p, plot, from, to, lo, hi);
+        p.restore();
     }
-    p.drawImage(plot.topLeft(), m_plotImage);
     p.setPen(kGrid);
     p.drawRect(plot.adjusted(0, 0, -1, -1));
     drawLegend(p);
