@@ -46,6 +46,7 @@ void HistoryStore::clear(Mode mode)
     m_mode = mode;
     m_channels = modeInfo(mode).channelCount;
     m_takenMicros = 0;
+    m_openBlock = nullptr;
     m_end = 0;
     m_countBase = 0;
     m_micros.clear();
@@ -111,8 +112,12 @@ const float *HistoryStore::block(std::size_t level, std::int64_t number) const
 void HistoryStore::indexRecord(std::int64_t i, const double *values)
 {
     const auto channels = static_cast<std::size_t>(m_channels);
-    float *b = block(0, i / kBlock);
+    // The lowest level's block is looked up once, when it opens.
     const bool opens = i % kBlock == 0;
+    if (opens) {
+        m_openBlock = block(0, i / kBlock);
+    }
+    float *b = m_openBlock;
     for (std::size_t k = 0; k < channels; ++k) {
         const auto v = static_cast<float>(values[k]);
         b[2 * k] = opens || v < b[2 * k] ? v : b[2 * k];
@@ -120,8 +125,9 @@ void HistoryStore::indexRecord(std::int64_t i, const double *values)
     }
     // A block that is complete now goes into the block above it, and so on up.
     for (std::size_t level = 0; level + 1 < m_levels.size(); ++level) {
+        // Block sizes are powers of two.
         const std::int64_t size = m_levels[level].size;
-        if ((i + 1) % size != 0) {
+        if (((i + 1) & (size - 1)) != 0) {
             break;
         }
         const std::int64_t number = i / size;

@@ -31,6 +31,7 @@ public:
     /// Records per block of the lowest index level, and blocks per block of the next.
     static constexpr std::int64_t kBlock = 32;
     static constexpr std::int64_t kFanOut = 8;
+    static_assert((kBlock & (kBlock - 1)) == 0 && (kFanOut & (kFanOut - 1)) == 0);
 
     /// The smallest and largest value of a range of one channel; empty() when it had none.
     struct MinMax {
@@ -133,6 +134,7 @@ private:
         std::vector<float> minMax;
     };
     std::vector<Level> m_levels;
+    float *m_openBlock = nullptr; ///< the lowest level's block the newest record went into
 };
 
 } // namespace adc
