@@ -8,7 +8,7 @@ namespace adc {
 
 namespace {
 
-char *fixedDigits(char *out, unsigned value, int width)
+char *writeDigits(char *out, unsigned value, int width)
 {
     for (int i = width - 1; i >= 0; --i) {
         out[i] = static_cast<char>('0' + value % 10);
@@ -66,19 +66,19 @@ char *RecordingFormat::writeTime(char *out, std::chrono::system_clock::time_poin
     const auto day = floor<days>(ms);
     const year_month_day date{day};
     const hh_mm_ss clock{ms - day};
-    out = fixedDigits(out, static_cast<unsigned>(static_cast<int>(date.year())), 4);
+    out = writeDigits(out, static_cast<unsigned>(static_cast<int>(date.year())), 4);
     *out++ = '-';
-    out = fixedDigits(out, static_cast<unsigned>(date.month()), 2);
+    out = writeDigits(out, static_cast<unsigned>(date.month()), 2);
     *out++ = '-';
-    out = fixedDigits(out, static_cast<unsigned>(date.day()), 2);
+    out = writeDigits(out, static_cast<unsigned>(date.day()), 2);
     *out++ = 'T';
-    out = fixedDigits(out, static_cast<unsigned>(clock.hours().count()), 2);
+    out = writeDigits(out, static_cast<unsigned>(clock.hours().count()), 2);
     *out++ = ':';
-    out = fixedDigits(out, static_cast<unsigned>(clock.minutes().count()), 2);
+    out = writeDigits(out, static_cast<unsigned>(clock.minutes().count()), 2);
     *out++ = ':';
-    out = fixedDigits(out, static_cast<unsigned>(clock.seconds().count()), 2);
+    out = writeDigits(out, static_cast<unsigned>(clock.seconds().count()), 2);
     *out++ = '.';
-    out = fixedDigits(out, static_cast<unsigned>(clock.subseconds().count()), 3);
+    out = writeDigits(out, static_cast<unsigned>(clock.subseconds().count()), 3);
     *out++ = 'Z';
     return out;
 }
