@@ -1,14 +1,10 @@
 #pragma once
 
-#include "AcquisitionRun.h"
 #include "CommandLine.h"
-#include "CsvRecorder.h"
 #include "DemoBoard.h"
-#include "Display.h"
 #include "ExitSignals.h"
-#include "QtSerialControl.h"
-#include "Reconnector.h"
 #include "RecordObserver.h"
+#include "RunSession.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -34,7 +30,7 @@ namespace adc {
 /// cause of a quiet line or the wait for a lost device; at the end a one-line summary follows.
 /// Elsewhere the loss and the return of the device are told on a line each. Needs a
 /// QCoreApplication only: no window system is touched.
-class HeadlessLogger : public QObject, private Display, private RecordObserver {
+class HeadlessLogger : public QObject, private RecordObserver {
     Q_OBJECT
 
 public:
@@ -45,25 +41,15 @@ public:
     int exec();
 
 private:
-    // Display: only the end of the run matters here.
-    void showValueText(int, std::string_view) override {}
-    void showCount(std::string_view) override {}
-    void markRunning() override {}
-    void drawSegment(const Segment &) override {}
-    void runEnded(std::string_view message) override;
-    // RecordObserver: rows for the recording, and the --count limit.
-    void runStarted(Mode mode) override;
-    void charactersTaken() override;
+    // RecordObserver: the --count limit.
+    void runStarted(Mode) override {}
     void recordAccepted(const AcceptedRecord &record) override;
 
-    bool openSource(QString &device);
     void startTimers();
+    void runEnded(const QString &message);
     /// Ends the logging once --duration has passed, or waits on.
     void awaitDeadline();
-    void serviceRun();
-    void tick();
     void showStatus();
-    void portFailed(const QString &message);
     /// Tells on standard error that the device is lost (`back` false) or back.
     void tellReconnection(bool back);
     /// What the status line says after the counts: the wait, the reconnections and the hint.
@@ -72,13 +58,9 @@ private:
     QString summary() const;
 
     CommandLine m_commandLine;
-    CsvRecorder m_recorder;
     DemoBoard m_demoBoard;
-    std::unique_ptr<QtSerialControl> m_port;
-    std::unique_ptr<AcquisitionRun> m_run;
+    RunSession m_session;
     std::unique_ptr<ExitSignals> m_exitSignals;
-    Reconnector m_reconnector;
-    QTimer m_flushTimer;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;
     QDeadlineTimer m_deadline;
@@ -88,9 +70,7 @@ private:
     int m_status = 0;
     bool m_started = false;
     bool m_recording = false;
-    bool m_liveOutput = false;
     bool m_statusLine = false;
-    bool m_serviceQueued = false;
     bool m_finished = false;
 };
 

@@ -6,7 +6,6 @@
 #include "LiveFeed.h"
 #include "MainWindow.h"
 #include "PortList.h"
-#include "RecordingSession.h"
 #include "ScopeWindow.h"
 
 #include <QApplication>
@@ -64,9 +63,9 @@ bool haveDesktop()
     return true;
 }
 
-/// The main window until it is unloaded, recording to `recorder` when it is open.
+/// The main window until it is unloaded, recording to `recorder` when there is one.
 int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
-              adc::CsvRecorder &recorder)
+              std::unique_ptr<adc::CsvRecorder> recorder)
 {
     QApplication app(argc, argv);
     // The icon of the menu entry (packaging/adconverter.svg, built into the program as a PNG),
@@ -76,7 +75,7 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     // The window decides when the program ends: once it is unloaded and the port is closed.
     app.setQuitOnLastWindowClosed(false);
     adc::DemoBoard demoBoard;
-    demoBoard.setBaud(commandLine.baud());
+    demoBoard.setBaud(commandLine.lineSettings().baud);
     const QString port1Device =
         demoBoard.port1DeviceFor(commandLine.demo(), commandLine.port1Device());
     if (port1Device.isEmpty()) {
@@ -84,10 +83,10 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     }
     adc::MainWindow window(port1Device);
     window.Picture1->setSweep(commandLine.sweep());
-    window.setBaud(commandLine.baud());
-    window.setReconnect(commandLine.reconnect());
-    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &window.port(),
-                     &adc::QtSerialControl::setPort1Device);
+    adc::RunSession &session = window.session();
+    session.setLineSettings(commandLine.lineSettings());
+    session.setReconnect(commandLine.reconnect());
+    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &session, &adc::RunSession::setDevice);
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
         demoBoard.stop();
         QCoreApplication::exit(0);
@@ -95,11 +94,10 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     // Ctrl+C, SIGTERM and SIGHUP end the program as EXIT does: port closed, lock released.
     adc::ExitSignals exitSignals;
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
-    std::unique_ptr<adc::RecordingSession> recording;
-    if (recorder.recording()) {
-        recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    if (recorder) {
+        session.startRecording(std::move(recorder));
     }
-    // --scope: the history takes every record of the window's runs, in front of the recorder.
+    // --scope: the history takes every record of the window's runs.
     std::unique_ptr<adc::HistoryStore> history;
     std::unique_ptr<adc::ScopeWindow> scope;
     std::unique_ptr<adc::LiveFeed> feed;
@@ -108,8 +106,7 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
         scope = std::make_unique<adc::ScopeWindow>();
         feed = std::make_unique<adc::LiveFeed>(*history,
                                                [view = scope->view()] { view->historyChanged(); });
-        feed->setNext(recorder.recording() ? &recorder : nullptr);
-        window.setRecordObserver(feed.get());
+        session.addObserver(feed.get());
         scope->showLive(history.get());
     }
     window.show();
@@ -128,7 +125,9 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
         scope->show();
     }
     const int status = app.exec();
-    window.setRecordObserver(nullptr);
+    if (feed) {
+        session.removeObserver(feed.get());
+    }
     return status;
 }
 
@@ -171,14 +170,17 @@ int main(int argc, char *argv[])
         return haveDesktop() ? runViewer(argc, argv, commandLine) : 1;
     }
     // A recording file that cannot be had ends the program before the window opens.
-    adc::CsvRecorder recorder;
+    std::unique_ptr<adc::CsvRecorder> recorder;
     const QString recordPath = commandLine.recordPath();
-    if (!recordPath.isEmpty() && !recorder.open(recordPath.toStdString(), commandLine.append())) {
-        std::fprintf(stderr, "adconverter: %s\n", recorder.errorText().c_str());
-        return 2;
+    if (!recordPath.isEmpty()) {
+        recorder = std::make_unique<adc::CsvRecorder>();
+        if (!recorder->open(recordPath.toStdString(), commandLine.append())) {
+            std::fprintf(stderr, "adconverter: %s\n", recorder->errorText().c_str());
+            return 2;
+        }
     }
     if (!haveDesktop()) {
         return 1;
     }
-    return runWindow(argc, argv, commandLine, recorder);
+    return runWindow(argc, argv, commandLine, std::move(recorder));
 }

@@ -2,6 +2,7 @@
 #include "CsvRecorder.h"
 #include "HistoryStore.h"
 #include "LiveFeed.h"
+#include "RecordFanOut.h"
 #include "RecordingReader.h"
 #include "WindowTestHelpers.h"
 
@@ -35,6 +36,7 @@ struct LiveScope {
     ScopeWindow window;
     LiveFeed feed{history, [this] { window.view()->historyChanged(); }};
     std::int64_t count = 0;
+    RecordObserver *observer = &feed; ///< what the run tells
 
     LiveScope()
     {
@@ -47,7 +49,7 @@ struct LiveScope {
     void start(Mode mode)
     {
         count = 0;
-        feed.runStarted(mode);
+        observer->runStarted(mode);
     }
     void feedRecords(int n)
     {
@@ -56,13 +58,13 @@ struct LiveScope {
         for (int i = 0; i < n; ++i) {
             g_monotonic += 10ms;
             g_wall += 10ms;
-            feed.charactersTaken();
+            observer->charactersTaken();
             ++count;
             for (std::size_t k = 0; k < channels; ++k) {
                 v[k] = 500.0 + 400.0 * std::sin(static_cast<double>(count) / 97.0 + k) + 0.125 * k;
             }
             v[3] = (count / 150) % 2 == 0 ? 100.0 : 900.0;
-            feed.recordAccepted(
+            observer->recordAccepted(
                 {history.mode(), count, std::span<const double>(v.data(), channels)});
         }
     }
@@ -146,7 +148,10 @@ TEST(ScopeWindow, ARecordingViewedShowsWhatTheLiveScopeShowedAndABadOneNamesItsL
     CsvRecorder recorder(kTestClocks);
     ASSERT_TRUE(recorder.open((dir / "run.csv").string(), false));
     LiveScope live;
-    live.feed.setNext(&recorder);
+    RecordFanOut both; // the recorder and the scope, as the run session tells them
+    both.add(&recorder);
+    both.add(&live.feed);
+    live.observer = &both;
     live.start(Mode::Mcp3201);
     live.feedRecords(700);
     live.start(Mode::Int);

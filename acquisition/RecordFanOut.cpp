@@ -1,0 +1,56 @@
+#include "RecordFanOut.h"
+
+#include <algorithm>
+
+namespace adc {
+
+void RecordFanOut::add(RecordObserver *observer)
+{
+    if (observer != nullptr && std::ranges::find(m_observers, observer) == m_observers.end()) {
+        m_observers.push_back(observer);
+    }
+}
+
+void RecordFanOut::remove(RecordObserver *observer)
+{
+    // While observers are being told, the slot is only emptied, so that none is skipped.
+    const auto found = std::ranges::find(m_observers, observer);
+    if (found == m_observers.end()) {
+        return;
+    }
+    if (m_telling > 0) {
+        *found = nullptr;
+    } else {
+        m_observers.erase(found);
+    }
+}
+
+template <typename Call> void RecordFanOut::tell(Call call)
+{
+    ++m_telling;
+    for (std::size_t i = 0; i < m_observers.size(); ++i) {
+        if (m_observers[i] != nullptr) {
+            call(*m_observers[i]);
+        }
+    }
+    if (--m_telling == 0) {
+        std::erase(m_observers, nullptr);
+    }
+}
+
+void RecordFanOut::runStarted(Mode mode)
+{
+    tell([mode](RecordObserver &o) { o.runStarted(mode); });
+}
+
+void RecordFanOut::charactersTaken()
+{
+    tell([](RecordObserver &o) { o.charactersTaken(); });
+}
+
+void RecordFanOut::recordAccepted(const AcceptedRecord &record)
+{
+    tell([&record](RecordObserver &o) { o.recordAccepted(record); });
+}
+
+} // namespace adc

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "RecordObserver.h"
+
+#include <vector>
+
+namespace adc {
+
+/// Passes what the run tells one observer on to any number of them, in the order they were
+/// added. An observer may be removed while it is being told (it is then not told again).
+class RecordFanOut : public RecordObserver {
+public:
+    /// Adds `observer` (not owned) unless it is there already.
+    void add(RecordObserver *observer);
+    /// Removes `observer`, if it is there.
+    void remove(RecordObserver *observer);
+
+    void runStarted(Mode mode) override;
+    void charactersTaken() override;
+    void recordAccepted(const AcceptedRecord &record) override;
+
+private:
+    template <typename Call> void tell(Call call);
+
+    std::vector<RecordObserver *> m_observers;
+    int m_telling = 0;
+};
+
+} // namespace adc
