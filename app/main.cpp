@@ -4,9 +4,11 @@
 #include "DeviceName.h"
 #include "ExitSignals.h"
 #include "HeadlessLogger.h"
+#include "LiveFeed.h"
 #include "MainWindow.h"
 #include "PortList.h"
 #include "PortScanner.h"
+#include "ScopeWindow.h"
 #include "StartDialog.h"
 #include "WindowMenu.h"
 #include "WindowRecording.h"
@@ -15,8 +17,10 @@
 #include <QFile>
 #include <QIcon>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -66,6 +70,52 @@ bool haveDesktop()
     }
     return true;
 }
+
+/// The scope beside the main window (--scope, the dialog or the menu), fed with every record of
+/// the window's runs from when it opens.
+class LiveScope {
+public:
+    LiveScope(adc::MainWindow &window, qint64 records) : m_window(window), m_records(records) {}
+    ~LiveScope()
+    {
+        if (m_feed) {
+            m_window.session().removeObserver(m_feed.get());
+        }
+    }
+
+    /// Shows the scope, made the first time beside the window where the screen has room, else
+    /// below it.
+    void open()
+    {
+        if (!m_scope) {
+            m_history = std::make_unique<adc::HistoryStore>(m_records);
+            m_scope = std::make_unique<adc::ScopeWindow>();
+            m_feed = std::make_unique<adc::LiveFeed>(
+                *m_history, [view = m_scope->view()] { view->historyChanged(); });
+            m_window.session().addObserver(m_feed.get());
+            m_scope->showLive(m_history.get());
+            const QRect free = m_window.screen()->availableGeometry();
+            const QRect main = m_window.frameGeometry();
+            if (free.right() - main.right() >= 640) {
+                m_scope->setGeometry(main.right() + 8, main.top(),
+                                     std::min(960, free.right() - main.right() - 8),
+                                     std::min(600, free.height()));
+            } else {
+                m_scope->setGeometry(main.left(), main.bottom() + 8, std::min(960, free.width()),
+                                     std::min(600, free.bottom() - main.bottom() - 8));
+            }
+        }
+        m_scope->show();
+        m_scope->raise();
+    }
+
+private:
+    adc::MainWindow &m_window;
+    qint64 m_records;
+    std::unique_ptr<adc::HistoryStore> m_history;
+    std::unique_ptr<adc::ScopeWindow> m_scope;
+    std::unique_ptr<adc::LiveFeed> m_feed;
+};
 
 /// The start dialog until its choices can be had, the recording's file included; none when
 /// it is cancelled. The choices are kept in `settings` as the dialog's defaults next time.
@@ -162,8 +212,27 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
         window.session().startRecording(std::move(recorder));
     }
     recording.setShownInTitle(commandLine.choose());
+    LiveScope scope(window, commandLine.historyRecords());
+    QObject::connect(&menu, &adc::WindowMenu::scopeWanted, &window, [&scope] { scope.open(); });
     window.show();
+    if (choices.scope) {
+        scope.open();
+    }
     menu.startChosenRun();
+    return app.exec();
+}
+
+/// `--view FILE.csv`: the scope alone on a recording; no port, no main window.
+int runViewer(int argc, char *argv[], const adc::CommandLine &commandLine)
+{
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/adconverter.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("adconverter"));
+    adc::ScopeWindow scope;
+    adc::ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &adc::ExitSignals::received, &scope, &QWidget::close);
+    scope.show();
+    scope.open(commandLine.viewPath(), commandLine.historyRecords());
     return app.exec();
 }
 
@@ -187,6 +256,9 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         adc::HeadlessLogger logger(commandLine);
         return logger.exec();
+    }
+    if (!commandLine.viewPath().isEmpty()) {
+        return haveDesktop() ? runViewer(argc, argv, commandLine) : 1;
     }
     // A recording file that cannot be had ends the program before the window opens.
     // (With --choose the dialog offers the file and opens it.)

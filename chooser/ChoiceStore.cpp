@@ -12,6 +12,7 @@ const QString kBaud = QStringLiteral("port/baud");
 const QString kReconnect = QStringLiteral("port/reconnect");
 const QString kMode = QStringLiteral("run/mode");
 const QString kSweep = QStringLiteral("chart/sweep");
+const QString kScope = QStringLiteral("window/scope");
 const QString kRecordFolder = QStringLiteral("recording/folder");
 
 QString modeName(const std::optional<Mode> &mode)
@@ -54,6 +55,7 @@ StartChoices ChoiceStore::load(const QSettings &settings, const StartChoices &de
     choices.recordFolder = settings.value(kRecordFolder, defaults.recordFolder).toString();
     choices.sweep = settings.value(kSweep, defaults.sweep).toBool();
     choices.reconnect = settings.value(kReconnect, defaults.reconnect).toBool();
+    choices.scope = settings.value(kScope, defaults.scope).toBool();
     return choices;
 }
 
@@ -66,6 +68,7 @@ void ChoiceStore::save(QSettings &settings, const StartChoices &choices)
     settings.setValue(kRecordFolder, choices.recordFolder);
     settings.setValue(kSweep, choices.sweep);
     settings.setValue(kReconnect, choices.reconnect);
+    settings.setValue(kScope, choices.scope);
 }
 
 } // namespace adc

@@ -13,6 +13,7 @@ StartChoices StartChoices::of(const CommandLine &commandLine)
     choices.recordPath = commandLine.recordPath();
     choices.sweep = commandLine.sweep();
     choices.reconnect = commandLine.reconnect();
+    choices.scope = commandLine.scope();
     return choices;
 }
 
@@ -34,6 +35,7 @@ StartChoices StartChoices::overriddenBy(const CommandLine &commandLine) const
     }
     choices.sweep = choices.sweep || commandLine.sweep();
     choices.reconnect = choices.reconnect || commandLine.reconnect();
+    choices.scope = choices.scope || commandLine.scope();
     return choices;
 }
 

@@ -33,6 +33,8 @@ struct StartChoices {
     QString recordFolder;
     bool sweep = false;
     bool reconnect = false;
+    /// The scope opens beside the window.
+    bool scope = false;
 
     bool operator==(const StartChoices &) const = default;
 

@@ -45,6 +45,7 @@ StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWi
     recordBrowse = new QPushButton(tr("Choose..."), this);
     sweep = new QCheckBox(tr("Sweep: at the right edge the chart goes on at the left"), this);
     reconnect = new QCheckBox(tr("Wait for the device when it drops out, and go on"), this);
+    scope = new QCheckBox(tr("Open the scope beside the window"), this);
     warning = new QLabel(this);
     buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
@@ -67,6 +68,7 @@ StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWi
     recordPath->setPlaceholderText(tr("a CSV file; rows go after those already in it"));
     sweep->setChecked(defaults.sweep);
     reconnect->setChecked(defaults.reconnect);
+    scope->setChecked(defaults.scope);
     warning->setWordWrap(true);
     warning->setVisible(false);
     warning->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -86,6 +88,7 @@ StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWi
     form->addRow(recordRow);
     form->addRow(sweep);
     form->addRow(reconnect);
+    form->addRow(scope);
     form->addRow(warning);
     form->addRow(buttons);
     setMinimumWidth(520);
@@ -210,6 +213,7 @@ StartChoices StartDialog::choices() const
     chosen.recordFolder = m_recordFolder;
     chosen.sweep = sweep->isChecked();
     chosen.reconnect = reconnect->isChecked();
+    chosen.scope = scope->isChecked();
     return chosen;
 }
 

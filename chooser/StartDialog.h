@@ -50,6 +50,7 @@ public:
     QPushButton *recordBrowse;
     QCheckBox *sweep;
     QCheckBox *reconnect;
+    QCheckBox *scope;
     QLabel *warning;
     QDialogButtonBox *buttons;
 

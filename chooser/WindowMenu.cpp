@@ -33,6 +33,7 @@ WindowMenu::WindowMenu(MainWindow &window, WindowRecording &recording, PortScann
     m_sweep->setCheckable(true);
     m_reconnect = m_menu->addAction(tr("Wait for the device when it drops out"));
     m_reconnect->setCheckable(true);
+    QAction *scope = m_menu->addAction(tr("Open the scope"));
     m_menu->addSeparator();
     QAction *about = m_menu->addAction(tr("About AD Converter"));
 
@@ -53,6 +54,7 @@ WindowMenu::WindowMenu(MainWindow &window, WindowRecording &recording, PortScann
     });
     connect(m_sweep, &QAction::triggered, this, &WindowMenu::chooseSweep);
     connect(m_reconnect, &QAction::triggered, this, &WindowMenu::chooseReconnect);
+    connect(scope, &QAction::triggered, this, &WindowMenu::openScope);
     connect(about, &QAction::triggered, this, &WindowMenu::showAbout);
 
     // A right click anywhere on the window: on the window itself and on every control.
@@ -211,6 +213,13 @@ void WindowMenu::stopRecording()
 {
     m_recording.stop();
     changed();
+}
+
+void WindowMenu::openScope()
+{
+    m_choices.scope = true;
+    changed();
+    emit scopeWanted();
 }
 
 void WindowMenu::changed()

@@ -52,10 +52,13 @@ public:
     bool startRecording(const QString &path);
     void stopRecording();
     void showAbout();
+    void openScope();
 
 signals:
     /// The user has chosen something in the menu; `choices` are to be remembered.
     void chosen(const adc::StartChoices &choices);
+    /// "Open the scope" was chosen.
+    void scopeWanted();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

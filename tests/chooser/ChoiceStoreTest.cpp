@@ -35,6 +35,7 @@ TEST(ChoiceStore, ChoicesComeBackAndTheCommandLineOverridesThem)
     made.recordPath = QStringLiteral("/data/bench.csv");
     made.recordFolder = QStringLiteral("/data");
     made.sweep = true;
+    made.scope = true;
     {
         QSettings settings(file, QSettings::IniFormat);
         ChoiceStore::save(settings, made);
