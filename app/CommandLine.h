@@ -30,6 +30,9 @@ public:
     /// The longest --duration taken, in seconds.
     static constexpr double kMaxDurationSeconds = 1e9;
 
+    /// The most records --history takes (about 75 GB).
+    static constexpr qint64 kMaxHistoryRecords = 1'000'000'000;
+
     /// The device used for port 1 when --port is not given.
     static QString defaultPort1Device() { return QString::fromLatin1(kDefaultPort1Device); }
 
@@ -44,12 +47,18 @@ public:
     Action action() const { return m_action; }
     /// The device that stands for serial port 1.
     QString port1Device() const { return m_port1Device; }
+    /// Whether --port was given.
+    bool portGiven() const { return m_portGiven; }
     /// Whether port 1 is to be the simulated board.
     bool demo() const { return m_demo; }
+    /// Whether the start dialog comes before the window (--choose).
+    bool choose() const { return m_choose; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
     /// The line's settings (--baud); 9600 baud unless given.
     const LineSettings &lineSettings() const { return m_line; }
+    /// Whether --baud was given.
+    bool baudGiven() const { return m_baudGiven; }
     /// Whether a run whose device is lost waits for it to come back (--reconnect).
     bool reconnect() const { return m_reconnect; }
     /// The CSV file every accepted record goes to ("-": standard output); empty: none.
@@ -63,6 +72,12 @@ public:
     qint64 countLimit() const { return m_countLimit; }
     /// Seconds after which the headless logger ends; 0: no limit.
     double durationSeconds() const { return m_durationSeconds; }
+    /// Whether the scope opens beside the window (--scope).
+    bool scope() const { return m_scope; }
+    /// The recording the scope shows alone (--view); empty: none.
+    QString viewPath() const { return m_viewPath; }
+    /// Records the scope keeps (--history).
+    qint64 historyRecords() const { return m_historyRecords; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -74,11 +89,15 @@ private:
     bool refuse(const QString &text);
     bool readBaud(const QString &value);
     bool readLogging(const QCommandLineParser &parser);
+    bool readScope(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_port1Device = defaultPort1Device();
     QString m_errorText;
     bool m_demo = false;
+    bool m_portGiven = false;
+    bool m_choose = false;
+    bool m_baudGiven = false;
     bool m_sweep = false;
     LineSettings m_line;
     bool m_reconnect = false;
@@ -88,6 +107,9 @@ private:
     Mode m_mode = Mode::Int;
     qint64 m_countLimit = 0;
     double m_durationSeconds = 0;
+    bool m_scope = false;
+    QString m_viewPath;
+    qint64 m_historyRecords = 0; // read from the table's default unless given
 };
 
 } // namespace adc

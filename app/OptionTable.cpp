@@ -15,6 +15,10 @@ using FrontEnd = OptionTable::FrontEnd;
 // A new option is one more row; --help lists them in this order.
 using Row = OptionTable::Row;
 constexpr Row kRows[] = {
+    Row("choose", "first a dialog to choose the port, the speed, the run to start, a recording "
+                  "and the chart's options, remembered as its defaults for next time (options "
+                  "given with it take their place)")
+        .takenBy(FrontEnd::Window),
     Row("port", "the device that stands for serial port 1").value("DEVICE", kDefaultPort1Device),
     Row("demo", "port 1 is a simulated board (INT and MCP records at the --baud pace), for "
                 "trying the program without a board")
@@ -39,6 +43,16 @@ constexpr Row kRows[] = {
         .takenBy(FrontEnd::Headless),
     Row("count", "end after N records").value("N").takenBy(FrontEnd::Headless),
     Row("duration", "end after that many seconds").value("SECONDS").takenBy(FrontEnd::Headless),
+    Row("scope", "open the scope beside it, showing the run's records since Start with axes, "
+                 "zoom, pause, the values under the mouse and markers")
+        .takenBy(FrontEnd::Window),
+    Row("view", "open a recording made with --record in the scope, alone and without a port")
+        .value("FILE.csv")
+        .excluding("port demo baud reconnect sweep record scope headless"),
+    Row("history", "the records the scope keeps (--scope or --view), the oldest leaving first; "
+                   "about 75 bytes each")
+        .value("N", "1000000")
+        .excluding("headless"),
     Row("list-ports", "list the serial ports of this computer and exit").takenBy(FrontEnd::Neither),
     Row("help", "show this help and exit").takenBy(FrontEnd::Neither).alsoCalled("h"),
     Row("version", "show the version and exit").takenBy(FrontEnd::Neither),
