@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RecordObserver.h"
+#include "RecordText.h"
 
 #include <chrono>
 #include <cstddef>
@@ -88,7 +89,6 @@ public:
     std::int64_t rowsRecorded() const { return m_rowsWritten + m_pendingRows; }
 
 private:
-    void appendTime(WallClock::time_point wall, char *&out);
     std::size_t formatPrefix(Mode mode);
     void stopAfterFailure(int error);
     std::string fileName() const;
@@ -108,9 +108,7 @@ private:
     std::int64_t m_pendingRows = 0;
     /// Bytes of the file that hold whole rows: where it is cut back to after a failed write.
     std::uintmax_t m_safeBytes = 0;
-    /// The wall-clock second whose "YYYY-MM-DDTHH:MM:SS." is in m_secondText.
-    std::int64_t m_cachedSecond = -1;
-    char m_secondText[20] = {};
+    RecordText m_text;
     /// "time,seconds,run,mode," of the rows of the last block of characters.
     char m_prefix[128] = {};
     std::size_t m_prefixLength = 0;

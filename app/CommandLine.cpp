@@ -17,9 +17,10 @@ void addOptions(QCommandLineParser &parser)
          {"version", "demo", "sweep", "list-ports", "reconnect", "append", "headless"}) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(flag)));
     }
-    const std::pair<const char *, const char *> valued[] = {{"port", "DEVICE"}, {"baud", "N"},
-                                                            {"record", "FILE"}, {"mode", "MODE"},
-                                                            {"count", "N"},     {"duration", "S"}};
+    const std::pair<const char *, const char *> valued[] = {
+        {"port", "DEVICE"}, {"baud", "N"},          {"record", "FILE"},
+        {"mode", "MODE"},   {"count", "N"},         {"duration", "S"},
+        {"publish", "URL"}, {"publish-ca", "FILE"}, {"publish-password-file", "FILE"}};
     for (const auto &[name, value] : valued) {
         parser.addOption(
             QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value)));
@@ -35,8 +36,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     addOptions(parser);
     CommandLine result;
     if (result.readAction(parser, arguments) && result.m_action == Action::Run) {
-        if (result.readPort(parser)) {
-            result.readLogging(parser);
+        if (result.readPort(parser) && result.readLogging(parser)) {
+            result.readPublishing(parser);
         }
     }
     if (!result.m_errorText.isEmpty()) {
@@ -155,6 +156,39 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
     return true;
 }
 
+bool CommandLine::readPublishing(const QCommandLineParser &parser)
+{
+    const bool ca = parser.isSet(QStringLiteral("publish-ca"));
+    const bool passwordFile = parser.isSet(QStringLiteral("publish-password-file"));
+    if (!parser.isSet(QStringLiteral("publish"))) {
+        if (ca || passwordFile) {
+            return refuse(
+                QStringLiteral("--publish-ca and --publish-password-file go with --publish URL."));
+        }
+        return true;
+    }
+    std::string error;
+    m_publishTarget =
+        PublishTarget::parse(parser.value(QStringLiteral("publish")).toStdString(), error);
+    if (!m_publishTarget) {
+        return refuse(QString::fromStdString(error));
+    }
+    if (ca) {
+        m_publishCaFile = parser.value(QStringLiteral("publish-ca"));
+        if (!m_publishTarget->tls || m_publishCaFile.isEmpty()) {
+            return refuse(QStringLiteral("--publish-ca FILE goes with an mqtts:// URL."));
+        }
+    }
+    if (passwordFile) {
+        m_publishPasswordFile = parser.value(QStringLiteral("publish-password-file"));
+        if (m_publishTarget->user.empty() || m_publishPasswordFile.isEmpty()) {
+            return refuse(QStringLiteral("--publish-password-file FILE goes with a user name in "
+                                         "the URL: mqtt://USER@HOST/TOPIC."));
+        }
+    }
+    return true;
+}
+
 QString CommandLine::usage()
 {
     const QString text = QStringLiteral(
@@ -163,6 +197,8 @@ QString CommandLine::usage()
         "       adconverter --headless --mode int|mcp [--port DEVICE | --demo] [--baud N]\n"
         "                   [--reconnect] [--record FILE|- [--append]] [--count N]\n"
         "                   [--duration SECONDS]\n"
+        "       either of them with [--publish URL [--publish-ca FILE]\n"
+        "                   [--publish-password-file FILE]]\n"
         "       adconverter --list-ports\n"
         "\n"
         "Shows the channels of an A/D converter board on serial port 1 (9600,N,8,1 unless\n"
@@ -186,6 +222,13 @@ QString CommandLine::usage()
         "  --mode int|mcp with --headless: log INT (PIC) or MCP3201 (MCP) records\n"
         "  --count N      with --headless: end after N records\n"
         "  --duration SECONDS  with --headless: end after that long\n"
+        "  --publish mqtt://[USER@]HOST[:PORT]/TOPIC\n"
+        "                 publish every accepted record as JSON to the MQTT broker on\n"
+        "                 TOPIC/records, and the logger's state on TOPIC/status; mqtts://\n"
+        "                 for TLS with the system's certificate authorities\n"
+        "  --publish-ca FILE  with mqtts://: trust the certificate authorities in FILE\n"
+        "  --publish-password-file FILE  the broker's password is the first line of FILE\n"
+        "                 (else the environment variable ADC_PUBLISH_PASSWORD, if set)\n"
         "  --list-ports   list the serial ports of this computer and exit\n"
         "  --help         show this help and exit\n"
         "  --version      show the version and exit\n");

@@ -2,9 +2,12 @@
 
 #include "DeviceName.h"
 #include "ModeTable.h"
+#include "PublishTarget.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class QCommandLineParser;
 
@@ -18,7 +21,8 @@ namespace adc {
 /// new option is added in parse() and in usage(),
 /// with a field for its value.
 /// Recording: --record FILE [--append]; logging without a window: --headless --mode int|mcp
-/// [--record FILE|-] [--count N] [--duration SECONDS].
+/// [--record FILE|-] [--count N] [--duration SECONDS]. Publishing, with or without a window:
+/// --publish mqtt[s]://[USER@]HOST[:PORT]/TOPIC [--publish-ca FILE] [--publish-password-file FILE].
 class CommandLine {
 public:
     enum class Action {
@@ -62,6 +66,14 @@ public:
     qint64 countLimit() const { return m_countLimit; }
     /// Seconds after which the headless logger ends; 0: no limit.
     double durationSeconds() const { return m_durationSeconds; }
+    /// The broker and topic every accepted record is published to (--publish); none: not
+    /// published.
+    const std::optional<PublishTarget> &publishTarget() const { return m_publishTarget; }
+    /// The certificate authorities to trust for mqtts:// (--publish-ca); empty: the system's.
+    QString publishCaFile() const { return m_publishCaFile; }
+    /// The file whose first line is the broker's password (--publish-password-file); empty:
+    /// the environment variable ADC_PUBLISH_PASSWORD, if set.
+    QString publishPasswordFile() const { return m_publishPasswordFile; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -73,6 +85,7 @@ private:
     bool refuse(const QString &text);
     bool readBaud(const QString &value);
     bool readLogging(const QCommandLineParser &parser);
+    bool readPublishing(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_port1Device = defaultPort1Device();
@@ -87,6 +100,9 @@ private:
     Mode m_mode = Mode::Int;
     qint64 m_countLimit = 0;
     double m_durationSeconds = 0;
+    std::optional<PublishTarget> m_publishTarget;
+    QString m_publishCaFile;
+    QString m_publishPasswordFile;
 };
 
 } // namespace adc

@@ -57,6 +57,9 @@ int HeadlessLogger::exec()
     if (device.isEmpty()) {
         return 1;
     }
+    if (!startPublishing(device)) {
+        return 2;
+    }
     m_port = std::make_unique<QtSerialControl>(device);
     connect(&m_demoBoard, &DemoBoard::restarted, m_port.get(), &QtSerialControl::setPort1Device);
     m_run = std::make_unique<AcquisitionRun>(m_commandLine.mode(), *m_port,
@@ -75,6 +78,26 @@ int HeadlessLogger::exec()
     m_started = true;
     startTimers();
     return QCoreApplication::exec();
+}
+
+bool HeadlessLogger::startPublishing(const QString &device)
+{
+    if (!m_commandLine.publishTarget()) {
+        return true;
+    }
+    QString error;
+    m_publishing = Publishing::create(m_commandLine, device, error);
+    if (!m_publishing || !m_publishing->start(error)) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(error));
+        return false;
+    }
+    m_publisher = &m_publishing->publisher();
+    connect(m_publishing.get(), &Publishing::failed, this, [this](const QString &message) {
+        std::fprintf(stderr, "%sadconverter: %s\n", m_statusLine ? "\r\033[K" : "",
+                     qPrintable(message));
+        std::fflush(stderr);
+    });
+    return true;
 }
 
 void HeadlessLogger::startTimers()
@@ -102,6 +125,9 @@ void HeadlessLogger::runStarted(Mode mode)
     if (m_recording) {
         m_recorder.runStarted(mode);
     }
+    if (m_publisher != nullptr) {
+        m_publisher->runStarted(mode);
+    }
 }
 
 void HeadlessLogger::charactersTaken()
@@ -109,12 +135,25 @@ void HeadlessLogger::charactersTaken()
     if (m_recording) {
         m_recorder.charactersTaken();
     }
+    if (m_publisher != nullptr) {
+        m_publisher->charactersTaken();
+    }
+}
+
+void HeadlessLogger::charactersDone()
+{
+    if (m_publisher != nullptr) {
+        m_publisher->charactersDone();
+    }
 }
 
 void HeadlessLogger::recordAccepted(const AcceptedRecord &record)
 {
     if (m_recording) {
         m_recorder.recordAccepted(record);
+    }
+    if (m_publisher != nullptr) {
+        m_publisher->recordAccepted(record);
     }
     if (record.count == m_commandLine.countLimit()) {
         // Not one record more: the run stops in the middle of its turn.
@@ -162,9 +201,10 @@ void HeadlessLogger::showStatus()
     m_lastStatusCount = count;
     m_lastStatusMs = now;
     std::fprintf(
-        stderr, "\r%lld records, %.0f per second, %lld lines dropped, %lld rows written%s\033[K",
+        stderr, "\r%lld records, %.0f per second, %lld lines dropped, %lld rows written%s%s\033[K",
         static_cast<long long>(count), rate, static_cast<long long>(m_run->droppedRecords()),
-        static_cast<long long>(m_recorder.rowsWritten()), qPrintable(lineState()));
+        static_cast<long long>(m_recorder.rowsWritten()),
+        m_publishing ? qPrintable(m_publishing->countsText()) : "", qPrintable(lineState()));
     std::fflush(stderr);
 }
 
@@ -226,13 +266,21 @@ QString HeadlessLogger::summary() const
             .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
             .arg(m_run ? m_run->droppedRecords() : 0);
     if (!m_recording) {
-        return text + QStringLiteral(", nothing recorded.");
+        text += QStringLiteral(", nothing recorded");
+    } else {
+        const QString where = m_commandLine.recordPath() == QLatin1String("-")
+                                  ? QStringLiteral("standard output")
+                                  : m_commandLine.recordPath();
+        text += QStringLiteral(", %1 rows written to %2").arg(m_recorder.rowsWritten()).arg(where);
     }
-    const QString where = m_commandLine.recordPath() == QLatin1String("-")
-                              ? QStringLiteral("standard output")
-                              : m_commandLine.recordPath();
-    return text +
-           QStringLiteral(", %1 rows written to %2.").arg(m_recorder.rowsWritten()).arg(where);
+    if (m_publishing) {
+        const MqttPublisher &publisher = m_publishing->publisher();
+        text += QStringLiteral("; %1 records published to %2, %3 not published")
+                    .arg(publisher.published())
+                    .arg(m_publishing->target())
+                    .arg(publisher.dropped());
+    }
+    return text + QLatin1Char('.');
 }
 
 void HeadlessLogger::finish(int status)
@@ -248,6 +296,9 @@ void HeadlessLogger::finish(int status)
         m_run->stop();
     }
     m_recorder.close();
+    if (m_publishing) {
+        m_publishing->stop();
+    }
     if (m_recording && m_recorder.failed() && !m_recorder.outputClosed()) {
         m_failure = m_recorder.errorText();
         status = 1;

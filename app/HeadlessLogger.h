@@ -6,6 +6,7 @@
 #include "DemoBoard.h"
 #include "Display.h"
 #include "ExitSignals.h"
+#include "Publishing.h"
 #include "QtSerialControl.h"
 #include "Reconnector.h"
 #include "RecordObserver.h"
@@ -31,7 +32,10 @@ namespace adc {
 ///
 /// On a terminal, standard error shows a status line refreshed once a second, with the likely
 /// cause of a quiet line or the wait for a lost device; at the end a one-line summary follows.
-/// Elsewhere the loss and the return of the device are told on a line each. Needs a
+/// Elsewhere the loss and the return of the device are told on a line each. With --publish,
+/// every record also goes to the MQTT broker; the status line and the summary count the records
+/// published and those left out, and a broker that refuses the password or is not trusted is
+/// told on a line of its own while the logging goes on. Needs a
 /// QCoreApplication only: no window system is touched.
 class HeadlessLogger : public QObject, private Display, private RecordObserver {
     Q_OBJECT
@@ -54,7 +58,10 @@ private:
     void runStarted(Mode mode) override;
     void charactersTaken() override;
     void recordAccepted(const AcceptedRecord &record) override;
+    void charactersDone() override;
 
+    /// Starts --publish, if given, for `device`; false when its settings are refused.
+    bool startPublishing(const QString &device);
     bool openSource(QString &device);
     void startTimers();
     void serviceRun();
@@ -74,6 +81,9 @@ private:
     std::unique_ptr<QtSerialControl> m_port;
     std::unique_ptr<AcquisitionRun> m_run;
     std::unique_ptr<ExitSignals> m_exitSignals;
+    std::unique_ptr<Publishing> m_publishing;
+    /// The publisher of m_publishing, told of every record after the recorder.
+    MqttPublisher *m_publisher = nullptr;
     Reconnector m_reconnector;
     QTimer m_flushTimer;
     QTimer m_statusTimer;

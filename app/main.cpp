@@ -5,10 +5,12 @@
 #include "HeadlessLogger.h"
 #include "MainWindow.h"
 #include "PortList.h"
+#include "Publishing.h"
 #include "RecordingSession.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <memory>
@@ -89,6 +91,27 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     std::unique_ptr<adc::RecordingSession> recording;
     if (recorder.recording()) {
         recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    }
+    std::unique_ptr<adc::Publishing> publishing;
+    if (commandLine.publishTarget()) {
+        QString error;
+        publishing = adc::Publishing::create(commandLine, port1Device, error);
+        if (!publishing || !publishing->start(error)) {
+            std::fprintf(stderr, "adconverter: %s\n", qPrintable(error));
+            return 2;
+        }
+        adc::Publishing *publisher = publishing.get();
+        window.addRecordObserver(&publisher->publisher());
+        window.addLineNote([publisher] { return publisher->stateText(); });
+        // A refused password or certificate is told once; the runs go on.
+        QObject::connect(publisher, &adc::Publishing::failed, &window,
+                         [&window](const QString &message) {
+                             auto *box = new QMessageBox(QMessageBox::Warning, window.windowTitle(),
+                                                         message, QMessageBox::Ok, &window);
+                             box->setAttribute(Qt::WA_DeleteOnClose);
+                             box->open();
+                         });
+        QObject::connect(&window, &adc::MainWindow::unloaded, publisher, &adc::Publishing::stop);
     }
     window.show();
     return app.exec();

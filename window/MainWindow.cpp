@@ -293,7 +293,7 @@ void MainWindow::startRun(Mode mode)
     }
     m_run = std::make_unique<AcquisitionRun>(mode, m_port, *m_display);
     m_run->setBaud(m_baud);
-    m_run->setObserver(m_recordObserver);
+    observeRun();
     // A run that starts makes the message about an earlier failure stale; a start that fails
     // again only updates it.
     if (m_run->start()) {
@@ -304,9 +304,22 @@ void MainWindow::startRun(Mode mode)
 
 void MainWindow::setRecordObserver(RecordObserver *observer)
 {
+    m_observers.remove(m_recordObserver);
     m_recordObserver = observer;
+    m_observers.add(observer);
+    observeRun();
+}
+
+void MainWindow::addRecordObserver(RecordObserver *observer)
+{
+    m_observers.add(observer);
+    observeRun();
+}
+
+void MainWindow::observeRun()
+{
     if (m_run) {
-        m_run->setObserver(observer);
+        m_run->setObserver(m_observers.empty() ? nullptr : &m_observers);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "LineStateTip.h"
 #include "QtSerialControl.h"
 #include "Reconnector.h"
+#include "RecordObservers.h"
 #include "StripChart.h"
 #include "WindowDisplay.h"
 
@@ -16,6 +17,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QCloseEvent;
@@ -79,8 +81,14 @@ public:
     /// What brings a run back after a loss, with --reconnect.
     const Reconnector &reconnector() const { return m_reconnector; }
 
-    /// Tells `observer` (none: nullptr) of every Start and every accepted record from now on.
+    /// Tells `observer` (none: nullptr) of every Start and every accepted record from now on,
+    /// in place of the one set before.
     void setRecordObserver(RecordObserver *observer);
+    /// Tells `observer` as well as the one set by setRecordObserver(); it stays owned by the
+    /// caller and must outlive the window's runs.
+    void addRecordObserver(RecordObserver *observer);
+    /// A line that `note` gives is added to the tooltip of the indicator and the counter.
+    void addLineNote(std::function<QString()> note) { m_lineTip->addNote(std::move(note)); }
 
     /// What a Start button does: ends the run going, if any, and starts one in `mode`.
     void startRun(Mode mode);
@@ -105,10 +113,14 @@ private:
     void portFailed(const QString &message);
     void showFailure(const QString &message);
     void closeFailureBox();
+    /// Gives the run the observers, if there are any.
+    void observeRun();
 
     QtSerialControl m_port;
     std::unique_ptr<WindowDisplay> m_display;
     std::unique_ptr<AcquisitionRun> m_run;
+    /// What the runs tell of their records: the observer set and those added.
+    RecordObservers m_observers;
     RecordObserver *m_recordObserver = nullptr;
     QPointer<QMessageBox> m_failureBox;
     LineStateTip *m_lineTip = nullptr;
