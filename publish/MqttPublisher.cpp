@@ -96,12 +96,29 @@ bool MqttPublisher::start()
         }
     }
     mosquitto_reconnect_delay_set(m_client, 1, kLongestRetrySeconds, true);
-    mosquitto_loop_start(m_client);
-    // Looking the host up may take a while: not on the run's thread.
+    // Looking the host up may take a while: not on the run's thread. The client library's
+    // network thread tries again after a connection is lost, but not after a first attempt
+    // that failed at once (a broker not yet started): those are tried again here.
     m_connector = std::thread([this, host = target.host, port = target.port] {
-        const int code = mosquitto_connect_async(m_client, host.c_str(), port, kKeepAliveSeconds);
-        if (code == MOSQ_ERR_TLS) {
-            onDisconnect(m_client, this, code);
+        int code = mosquitto_connect_async(m_client, host.c_str(), port, kKeepAliveSeconds);
+        for (unsigned delay = 1; code != MOSQ_ERR_SUCCESS;
+             delay = std::min(2 * delay, kLongestRetrySeconds)) {
+            if (code == MOSQ_ERR_TLS) {
+                onDisconnect(m_client, this, code);
+                return;
+            }
+            std::unique_lock lock(m_mutex);
+            if (m_disconnected.wait_for(lock, std::chrono::seconds(delay),
+                                        [this] { return m_stopping; })) {
+                return;
+            }
+            lock.unlock();
+            code = mosquitto_reconnect_async(m_client);
+        }
+        const std::lock_guard lock(m_mutex);
+        if (!m_stopping) {
+            mosquitto_loop_start(m_client);
+            m_looping = true;
         }
     });
     return true;
@@ -112,25 +129,29 @@ void MqttPublisher::stop()
     if (m_client == nullptr) {
         return;
     }
-    if (m_connector.joinable()) {
-        m_connector.join();
-    }
     handOn();
+    bool looping = false;
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
+        looping = m_looping;
     }
-    if (connected()) {
-        publishStatus(false);
-    }
+    m_disconnected.notify_all();
+    m_connector.join();
+    looping = looping || m_looping;
     bool clean = true;
-    if (mosquitto_disconnect(m_client) == MOSQ_ERR_SUCCESS) {
-        std::unique_lock lock(m_mutex);
-        clean = m_disconnected.wait_for(lock, kStopWait, [this] { return m_closed; });
+    if (looping) {
+        if (connected()) {
+            publishStatus(false);
+        }
+        if (mosquitto_disconnect(m_client) == MOSQ_ERR_SUCCESS) {
+            std::unique_lock lock(m_mutex);
+            clean = m_disconnected.wait_for(lock, kStopWait, [this] { return m_closed; });
+        }
+        // A network thread stuck on a broker that takes nothing is cancelled; the client it
+        // may have left locked is then not touched again.
+        mosquitto_loop_stop(m_client, !clean);
     }
-    // A network thread stuck on a broker that takes nothing is cancelled; the client it may
-    // have left locked is then not touched again.
-    mosquitto_loop_stop(m_client, !clean);
     if (clean) {
         mosquitto_destroy(m_client);
     }
@@ -260,9 +281,15 @@ void MqttPublisher::onConnect(mosquitto *client, void *self, int code)
     // 4: bad user name or password, 5: not authorised. Trying again would not help.
     if (code == 4 || code == 5) {
         mosquitto_disconnect(client);
+        // "Connection Refused: not authorised." -> "not authorised"
+        std::string_view reason = mosquitto_connack_string(code);
+        reason = reason.substr(reason.find(':') == reason.npos ? 0 : reason.find(':') + 2);
+        if (reason.ends_with('.')) {
+            reason.remove_suffix(1);
+        }
         publisher.fail("The MQTT broker at " + publisher.m_settings.target.text() +
-                       " refused the user name or password (" + mosquitto_connack_string(code) +
-                       "); records are not published, the run goes on.");
+                       " refused the user name or password (" + std::string(reason) +
+                       "). Records are not published; the run goes on.");
     }
 }
 
@@ -282,7 +309,7 @@ void MqttPublisher::onDisconnect(mosquitto *, void *self, int code)
         publisher.fail("The MQTT broker at " + publisher.m_settings.target.text() +
                        " could not be reached over TLS (" +
                        (tlsError.empty() ? std::string(mosquitto_strerror(code)) : tlsError) +
-                       "); records are not published, the run goes on. A broker whose "
+                       "). Records are not published; the run goes on. A broker whose "
                        "certificate the system does not trust needs --publish-ca FILE.");
         return;
     }
@@ -312,6 +339,7 @@ void MqttPublisher::onLog(mosquitto *, void *self, int level, const char *text)
 {
     // The reason a TLS connection failed is told only here ("OpenSSL Error[0]: ...").
     const std::string_view line = text;
+
     if ((level & MOSQ_LOG_ERR) == 0 || !line.starts_with("OpenSSL Error")) {
         return;
     }

@@ -125,6 +125,8 @@ private:
     std::string m_tlsError;
     const char *m_mode = nullptr;
     bool m_stopping = false;
+    /// Whether the network thread runs (from the first connection attempt that got under way).
+    bool m_looping = false;
     bool m_closed = false;
 
     std::atomic<std::int64_t> m_published{0};
