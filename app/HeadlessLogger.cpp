@@ -52,6 +52,8 @@ int HeadlessLogger::exec()
     m_liveOutput = path == QLatin1String("-") && ::isatty(STDOUT_FILENO) == 1;
     m_statusLine = ::isatty(STDERR_FILENO) == 1 && !m_liveOutput;
 
+    // The simulated board keeps the pace of the line's speed, as the window's does.
+    m_demoBoard.setBaud(m_commandLine.baud());
     const QString device =
         m_demoBoard.port1DeviceFor(m_commandLine.demo(), m_commandLine.port1Device());
     if (device.isEmpty()) {
