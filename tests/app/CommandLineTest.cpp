@@ -53,8 +53,15 @@ TEST(CommandLineParse, MistakesAreRefusedWithAReason)
         QStringList args;
         const char *mentions;
     } cases[] = {
-        {{"--bogus"}, "bogus"},         {{"--port"}, "port"},         {{"--port="}, "port"},
-        {{"/dev/ttyS1"}, "/dev/ttyS1"}, {{"--version=3"}, "version"},
+        {{"--bogus"}, "bogus"},
+        {{"--port"}, "port"},
+        {{"--port="}, "port"},
+        {{"/dev/ttyS1"}, "/dev/ttyS1"},
+        {{"--version=3"}, "version"},
+        {{"--publish", "mqtt://host"}, "topic"},
+        {{"--publish-ca", "ca.crt"}, "--publish URL"},
+        {{"--publish", "mqtt://host/lab", "--publish-ca", "ca.crt"}, "mqtts://"},
+        {{"--publish", "mqtts://host/lab", "--publish-password-file", "pw"}, "USER@"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
