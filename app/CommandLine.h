@@ -15,14 +15,10 @@ namespace adc {
 
 /// What the program was asked to do on its command line.
 ///
-/// Options: --port DEVICE (the device that stands for serial port 1, /dev/ttyS0 unless given),
-/// --demo (port 1 is a simulated board), --baud N, --reconnect, --sweep, --list-ports, --help and
-/// --version. Anything else is an error, to be reported with the usage text and exit status 2. A
-/// new option is added in parse() and in usage(),
-/// with a field for its value.
-/// Recording: --record FILE [--append]; logging without a window: --headless --mode int|mcp
-/// [--record FILE|-] [--count N] [--duration SECONDS]. Publishing, with or without a window:
-/// --publish mqtt[s]://[USER@]HOST[:PORT]/TOPIC [--publish-ca FILE] [--publish-password-file FILE].
+/// The options, their defaults and which of them go together are those of OptionTable; here
+/// their values are read and checked. Anything the table or a value's check refuses is an
+/// error, reported in one line with exit status 2. A new option is a row in the table, plus a
+/// field for its value read in parse().
 class CommandLine {
 public:
     enum class Action {
@@ -30,8 +26,11 @@ public:
         ShowHelp,    ///< print usage() to standard output and exit with status 0
         ShowVersion, ///< print versionText() to standard output and exit with status 0
         ListPorts,   ///< print the serial ports of the system and exit with status 0
-        Fail,        ///< print errorText() and usage() to standard error and exit with status 2
+        Fail,        ///< print errorText() to standard error and exit with status 2
     };
+
+    /// The longest --duration taken, in seconds.
+    static constexpr double kMaxDurationSeconds = 1e9;
 
     /// The device used for port 1 when --port is not given.
     static QString defaultPort1Device() { return QString::fromLatin1(kDefaultPort1Device); }
@@ -92,7 +91,7 @@ private:
     QString m_errorText;
     bool m_demo = false;
     bool m_sweep = false;
-    qint32 m_baud = 9600;
+    qint32 m_baud = 0; // read from the table's default unless given
     bool m_reconnect = false;
     QString m_recordPath;
     bool m_append = false;

@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -52,7 +54,6 @@ int HeadlessLogger::exec()
     m_liveOutput = path == QLatin1String("-") && ::isatty(STDOUT_FILENO) == 1;
     m_statusLine = ::isatty(STDERR_FILENO) == 1 && !m_liveOutput;
 
-    // The simulated board keeps the pace of the line's speed, as the window's does.
     m_demoBoard.setBaud(m_commandLine.baud());
     const QString device =
         m_demoBoard.port1DeviceFor(m_commandLine.demo(), m_commandLine.port1Device());
@@ -109,10 +110,23 @@ void HeadlessLogger::startTimers()
         m_statusTimer.start();
     }
     if (m_commandLine.durationSeconds() > 0) {
-        const auto ms = static_cast<qint64>(m_commandLine.durationSeconds() * 1000.0);
-        QTimer::singleShot(std::chrono::milliseconds(ms), Qt::PreciseTimer, this,
-                           [this] { finish(0); });
+        const auto ns = std::llround(m_commandLine.durationSeconds() * 1e9);
+        m_deadline = QDeadlineTimer(std::chrono::nanoseconds(ns), Qt::PreciseTimer);
+        awaitDeadline();
     }
+}
+
+void HeadlessLogger::awaitDeadline()
+{
+    if (m_deadline.hasExpired()) {
+        finish(0);
+        return;
+    }
+    // A timer waits at most a day at a time: its interval is an int of milliseconds.
+    constexpr qint64 kLongestWaitMs = 24 * 60 * 60 * 1000;
+    const qint64 ms = std::clamp<qint64>(m_deadline.remainingTime(), 1, kLongestWaitMs);
+    QTimer::singleShot(std::chrono::milliseconds(ms), Qt::PreciseTimer, this,
+                       &HeadlessLogger::awaitDeadline);
 }
 
 void HeadlessLogger::runEnded(std::string_view message)

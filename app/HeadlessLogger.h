@@ -11,6 +11,7 @@
 #include "Reconnector.h"
 #include "RecordObserver.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -64,6 +65,8 @@ private:
     bool startPublishing(const QString &device);
     bool openSource(QString &device);
     void startTimers();
+    /// Ends the logging once --duration has passed, or waits on.
+    void awaitDeadline();
     void serviceRun();
     void tick();
     void showStatus();
@@ -88,6 +91,7 @@ private:
     QTimer m_flushTimer;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;
+    QDeadlineTimer m_deadline;
     std::string m_failure;
     qint64 m_lastStatusCount = 0;
     qint64 m_lastStatusMs = 0;

@@ -32,10 +32,15 @@ std::optional<int> answerWithoutWindow(const adc::CommandLine &commandLine)
     case adc::CommandLine::Action::ListPorts:
         std::fputs(qPrintable(adc::PortList::text(adc::PortList::available())), stdout);
         return commandLine.exitStatus();
-    case adc::CommandLine::Action::Fail:
-        std::fprintf(stderr, "adconverter: %s\n\n%s", qPrintable(commandLine.errorText()),
-                     qPrintable(adc::CommandLine::usage()));
+    case adc::CommandLine::Action::Fail: {
+        // One line, so that the reason stays in view; the help is one option away.
+        QString reason = commandLine.errorText();
+        if (reason.endsWith(QLatin1Char('.'))) {
+            reason.chop(1);
+        }
+        std::fprintf(stderr, "adconverter: %s; see adconverter --help\n", qPrintable(reason));
         return commandLine.exitStatus();
+    }
     case adc::CommandLine::Action::Run:
         break;
     }

@@ -2,6 +2,7 @@
 #include "CsvRecorder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -83,6 +84,49 @@ TEST(HeadlessCommandLine, LoggingOptionsAreCheckedBeforeAnythingStarts)
         SCOPED_TRACE(wrong.join(' ').toStdString());
         EXPECT_EQ(CommandLine::parse(QStringList{"adconverter"} + wrong).action(),
                   CommandLine::Action::Fail);
+    }
+    // A duration is taken up to the limit, and one beyond it is told the limit.
+    const auto duration = [](const char *seconds) {
+        return CommandLine::parse({"adconverter", "--headless", "--mode", "int", "--duration",
+                                   QString::fromLatin1(seconds)});
+    };
+    EXPECT_EQ(duration("1e9").durationSeconds(), 1e9);
+    for (const char *beyond : {"1000000000.5", "1e300", "inf", "nan"}) {
+        const CommandLine refused = duration(beyond);
+        EXPECT_EQ(refused.action(), CommandLine::Action::Fail) << beyond;
+        EXPECT_TRUE(refused.errorText().contains(QStringLiteral("up to 1000000000")))
+            << refused.errorText().toStdString();
+    }
+}
+
+TEST(HeadlessLogger, DurationsRunTheWholeTimeAndTheDemoKeepsTheBaudPace)
+{
+    // Durations whose milliseconds pass 2^31 and 2^32 still run, with no complaint.
+    QProcess longer[2];
+    startHeadless(longer[0], {"--mode", "int", "--demo", "--duration", "2147484"});
+    startHeadless(longer[1], {"--mode", "int", "--demo", "--duration", "4294968"});
+
+    // A short one ends on time; at 300 baud the simulated board sends under one record a
+    // second (at 9600, about 13 INT records a second).
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("slow.csv"));
+    QElapsedTimer clock;
+    clock.start();
+    QProcess slow;
+    startHeadless(
+        slow, {"--mode", "int", "--demo", "--baud", "300", "--duration", "2", "--record", path});
+    ASSERT_TRUE(slow.waitForFinished(10000));
+    EXPECT_GE(clock.elapsed(), 2000);
+    EXPECT_EQ(slow.exitCode(), 0) << slow.readAllStandardError().toStdString();
+    EXPECT_LE(wholeRows(path).size(), 1 + 3);
+
+    for (QProcess &program : longer) {
+        EXPECT_FALSE(program.waitForFinished(100)) << "ended early";
+        program.terminate();
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitCode(), 0);
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        EXPECT_FALSE(err.contains(QStringLiteral("QObject"))) << err.toStdString();
     }
 }
 
