@@ -83,7 +83,11 @@ class Subscriber:
             self.latencies.append(arrived - (sent + int(last[20:23]) / 1000))
 
     def stop(self):
-        time.sleep(0.5)
+        # Until a second passes without a record: what the broker sent has all been read.
+        seen = -1
+        while seen != self.records:
+            seen = self.records
+            time.sleep(1)
         self.process.terminate()
         self.thread.join(5)
 
