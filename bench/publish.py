@@ -34,7 +34,8 @@ class Broker:
         config = os.path.join(folder, "mosquitto.conf")
         with open(config, "w") as f:
             f.write(("user root\n" if os.geteuid() == 0 else "")
-                    + f"persistence false\nlistener {self.port} 127.0.0.1\nallow_anonymous true\n")
+                    + f"persistence false\nset_tcp_nodelay true\nlistener {self.port} 127.0.0.1\n"
+                    "allow_anonymous true\n")
         self.process = subprocess.Popen(["/usr/sbin/mosquitto", "-c", config],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(100):

@@ -73,6 +73,9 @@ bool MqttPublisher::start()
         return false;
     }
     mosquitto_int_option(m_client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // A message goes out at once, not held back until the last one is acknowledged (which the
+    // broker may delay by 40 ms).
+    mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(m_client, &MqttPublisher::onDisconnect);
     mosquitto_publish_callback_set(m_client, &MqttPublisher::onPublish);
