@@ -5,7 +5,7 @@
 #include "LineStateTip.h"
 #include "QtSerialControl.h"
 #include "Reconnector.h"
-#include "RecordObservers.h"
+#include "RecordFanOut.h"
 #include "StripChart.h"
 #include "WindowDisplay.h"
 
@@ -120,7 +120,7 @@ private:
     std::unique_ptr<WindowDisplay> m_display;
     std::unique_ptr<AcquisitionRun> m_run;
     /// What the runs tell of their records: the observer set and those added.
-    RecordObservers m_observers;
+    RecordFanOut m_observers;
     RecordObserver *m_recordObserver = nullptr;
     QPointer<QMessageBox> m_failureBox;
     LineStateTip *m_lineTip = nullptr;

@@ -6,8 +6,9 @@
 
 namespace adc {
 
-/// Tells any number of observers, in the order they were added, what the run tells it.
-class RecordObservers : public RecordObserver {
+/// Passes what the run tells one observer on to any number of them, in the order they were
+/// added.
+class RecordFanOut : public RecordObserver {
 public:
     /// `observer` is told from now on; it stays owned by the caller.
     void add(RecordObserver *observer);

@@ -1,43 +1,43 @@
-#include "RecordObservers.h"
+#include "RecordFanOut.h"
 
 #include <algorithm>
 
 namespace adc {
 
-void RecordObservers::add(RecordObserver *observer)
+void RecordFanOut::add(RecordObserver *observer)
 {
     if (observer != nullptr && std::ranges::find(m_observers, observer) == m_observers.end()) {
         m_observers.push_back(observer);
     }
 }
 
-void RecordObservers::remove(RecordObserver *observer)
+void RecordFanOut::remove(RecordObserver *observer)
 {
     std::erase(m_observers, observer);
 }
 
-void RecordObservers::runStarted(Mode mode)
+void RecordFanOut::runStarted(Mode mode)
 {
     for (RecordObserver *observer : m_observers) {
         observer->runStarted(mode);
     }
 }
 
-void RecordObservers::charactersTaken()
+void RecordFanOut::charactersTaken()
 {
     for (RecordObserver *observer : m_observers) {
         observer->charactersTaken();
     }
 }
 
-void RecordObservers::recordAccepted(const AcceptedRecord &record)
+void RecordFanOut::recordAccepted(const AcceptedRecord &record)
 {
     for (RecordObserver *observer : m_observers) {
         observer->recordAccepted(record);
     }
 }
 
-void RecordObservers::charactersDone()
+void RecordFanOut::charactersDone()
 {
     for (RecordObserver *observer : m_observers) {
         observer->charactersDone();
