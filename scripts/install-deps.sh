@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
@@ -13,9 +13,14 @@ packages=(
   libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 
+# One question to dpkg for all of them: the second start should not wait for this.
+declare -A installed=()
+while read -r name _ flag state; do
+  if [ "$flag $state" = "ok installed" ]; then installed[$name]=1; fi
+done < <(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null || true)
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
 
 if [ ${#missing[@]} -eq 0 ]; then

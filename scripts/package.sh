@@ -6,6 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
 "$here/scripts/install-deps.sh"
-"$here/scripts/build.sh" "$@"
+# Only what the package holds: the two programs, their manual pages and the documents.
+BUILD_TARGETS="adconverter adc-board-sim packaging_files" "$here/scripts/build.sh" "$@"
 rm -f "$build"/adconverter_*.deb
 (cd "$build" && cpack -G DEB)

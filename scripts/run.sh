@@ -8,14 +8,25 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
 "$here/scripts/install-deps.sh"
 echo "Building adconverter and adc-board-sim in $build ..."
-log=$(mktemp)
-if ! BUILD_TARGETS="adconverter adc-board-sim" "$here/scripts/build.sh" >"$log" 2>&1; then
-  cat "$log" >&2
+export BUILD_TARGETS="adconverter adc-board-sim"
+if [ -t 1 ] && command -v ninja >/dev/null &&
+  ! grep -qs '^CMAKE_GENERATOR:INTERNAL=Unix Makefiles' "$build/CMakeCache.txt"; then
+  # Ninja keeps its progress on one line and shows the compiler's output where there is some.
+  if ! "$here/scripts/build.sh"; then
+    echo "The build failed (its output is above)." >&2
+    exit 1
+  fi
+else
+  log=$(mktemp)
+  if ! "$here/scripts/build.sh" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "The build failed (its output is above)." >&2
+    exit 1
+  fi
   rm -f "$log"
-  echo "The build failed (its output is above)." >&2
-  exit 1
 fi
-rm -f "$log"
+unset BUILD_TARGETS
 args=("$@")
 if [ ${#args[@]} -eq 0 ]; then
   args=(--demo)

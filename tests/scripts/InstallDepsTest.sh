@@ -9,8 +9,13 @@ trap 'rm -rf "$bin"' EXIT
 for tool in bash grep; do ln -s "$(command -v "$tool")" "$bin/$tool"; done
 cat >"$bin/dpkg-query" <<'STUB'
 #!/bin/bash
-# Everything is installed but cmake and clang-format.
-case "${*: -1}" in cmake|clang-format) exit 1 ;; *) printf 'install ok installed' ;; esac
+# dpkg-query -W -f='${Package} ${Status}\n' PACKAGE...: everything is installed but cmake and
+# clang-format, which it does not know.
+status=0
+for p in "$@"; do
+  case "$p" in -*) ;; cmake|clang-format) status=1 ;; *) echo "$p install ok installed" ;; esac
+done
+exit $status
 STUB
 printf '#!/bin/bash\necho 1000\n' >"$bin/id"
 printf '#!/bin/bash\necho "apt-get was run" >&2\nexit 100\n' >"$bin/apt-get"
