@@ -300,23 +300,36 @@ void MqttPublisher::onDisconnect(mosquitto *, void *self, int code)
 {
     auto &publisher = *static_cast<MqttPublisher *>(self);
     publisher.m_connected = false;
-    std::string tlsError;
     {
         const std::lock_guard lock(publisher.m_mutex);
         publisher.dropQueued();
         publisher.m_closed = true;
-        tlsError = publisher.m_tlsError;
     }
     publisher.m_disconnected.notify_all();
     if (code == MOSQ_ERR_TLS || code == MOSQ_ERR_TLS_HANDSHAKE) {
-        publisher.fail("The MQTT broker at " + publisher.m_settings.target.text() +
-                       " could not be reached over TLS (" +
-                       (tlsError.empty() ? std::string(mosquitto_strerror(code)) : tlsError) +
-                       "). Records are not published; the run goes on. A broker whose "
-                       "certificate the system does not trust needs --publish-ca FILE.");
+        publisher.tlsFailed(mosquitto_strerror(code));
         return;
     }
     publisher.tell();
+}
+
+void MqttPublisher::tlsFailed(std::string reason)
+{
+    // The client library gives up on a TLS failure: its network thread has ended.
+    m_connected = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        dropQueued();
+        m_closed = true;
+        if (!m_tlsError.empty()) {
+            reason = m_tlsError;
+        }
+    }
+    m_disconnected.notify_all();
+    fail("The TLS connection to the MQTT broker at " + m_settings.target.text() + " failed (" +
+         reason +
+         "). Records are not published; the run goes on. A broker whose certificate the system "
+         "does not trust needs --publish-ca FILE.");
 }
 
 void MqttPublisher::onPublish(mosquitto *, void *self, int mid)
@@ -340,18 +353,22 @@ void MqttPublisher::onPublish(mosquitto *, void *self, int mid)
 
 void MqttPublisher::onLog(mosquitto *, void *self, int level, const char *text)
 {
-    // The reason a TLS connection failed is told only here ("OpenSSL Error[0]: ...").
+    // A TLS failure in the network thread is told only here ("OpenSSL Error[0]: error:...:
+    // certificate verify failed"), and that thread then ends.
     const std::string_view line = text;
-
     if ((level & MOSQ_LOG_ERR) == 0 || !line.starts_with("OpenSSL Error")) {
         return;
     }
     auto &publisher = *static_cast<MqttPublisher *>(self);
-    const std::lock_guard lock(publisher.m_mutex);
-    if (publisher.m_tlsError.empty()) {
-        const std::size_t colon = line.rfind(':');
-        publisher.m_tlsError = std::string(colon == line.npos ? line : line.substr(colon + 1));
+    const std::size_t colon = line.rfind(':');
+    const std::string reason(colon == line.npos ? line : line.substr(colon + 1));
+    {
+        const std::lock_guard lock(publisher.m_mutex);
+        if (publisher.m_tlsError.empty()) {
+            publisher.m_tlsError = reason;
+        }
     }
+    publisher.tlsFailed(reason);
 }
 
 } // namespace adc

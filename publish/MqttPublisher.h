@@ -108,6 +108,8 @@ private:
     /// reconnect). Needs m_mutex.
     void dropQueued();
     void fail(std::string text);
+    /// The TLS connection failed for `reason`; publishing stops.
+    void tlsFailed(std::string reason);
     void tell();
 
     Settings m_settings;
