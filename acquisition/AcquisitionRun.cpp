@@ -13,16 +13,10 @@ AcquisitionRun::AcquisitionRun(Mode mode, SerialControl &port, Display &display)
     }
 }
 
-void AcquisitionRun::setBaud(std::int32_t baud)
-{
-    m_settings = std::to_string(baud) + ",N,8,1";
-}
-
 bool AcquisitionRun::openPort()
 {
-    return m_port.setCommPort(kCommPort) && m_port.setSettings(m_settings) &&
-           m_port.setPortOpen(true) && m_port.setRtsEnable(true) && m_port.setRThreshold(0) &&
-           m_port.setInBufferCount(0) && m_port.setInputLen(1);
+    return m_port.setLineSettings(m_settings) && m_port.setPortOpen(true) &&
+           m_port.setRtsEnable(true) && m_port.setInBufferCount(0);
 }
 
 bool AcquisitionRun::start()

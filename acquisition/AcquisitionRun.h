@@ -2,6 +2,7 @@
 
 #include "Display.h"
 #include "LineMonitor.h"
+#include "LineSettings.h"
 #include "ModeTable.h"
 #include "RecordFramer.h"
 #include "RecordObserver.h"
@@ -26,20 +27,15 @@ class AcquisitionRun {
 public:
     /// Horizontal step of the chart per record, in twips.
     static constexpr std::int64_t kSegmentStep = 25;
-    /// The port number and settings the board uses.
-    static constexpr int kCommPort = 1;
-    static constexpr std::string_view kSettings = "9600,N,8,1";
-    /// The board's usual line speed; the framing is always N,8,1.
-    static constexpr std::int32_t kDefaultBaud = 9600;
     /// Characters worked on per service() call at most, so that a flood cannot freeze the window.
     static constexpr std::size_t kDefaultBudget = 64 * 1024;
 
     AcquisitionRun(Mode mode, SerialControl &port, Display &display);
 
-    /// The line speed the next start() asks of the port ("baud,N,8,1"); kDefaultBaud unless set.
-    void setBaud(std::int32_t baud);
-    /// The settings the run gives the port, e.g. "9600,N,8,1".
-    std::string_view settings() const { return m_settings; }
+    /// The line the next start() asks of the port; 9600 baud unless set.
+    void setLineSettings(const LineSettings &settings) { m_settings = settings; }
+    /// The line the run gives the port.
+    const LineSettings &lineSettings() const { return m_settings; }
 
     /// Runs the start sequence on the port and marks the window as running. Returns false when
     /// the port refuses a step; the port is then closed and the display told why.
@@ -100,7 +96,7 @@ private:
     RecordObserver *m_observer = nullptr;
     std::int64_t m_count = 0;
     std::int64_t m_plotPosition = 0;
-    std::string m_settings{kSettings};
+    LineSettings m_settings;
     bool m_running = false;
     bool m_suspended = false;
 };

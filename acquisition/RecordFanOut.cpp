@@ -13,35 +13,49 @@ void RecordFanOut::add(RecordObserver *observer)
 
 void RecordFanOut::remove(RecordObserver *observer)
 {
-    std::erase(m_observers, observer);
+    // While observers are being told, the slot is only emptied, so that none is skipped.
+    const auto found = std::ranges::find(m_observers, observer);
+    if (found == m_observers.end()) {
+        return;
+    }
+    if (m_telling > 0) {
+        *found = nullptr;
+    } else {
+        m_observers.erase(found);
+    }
+}
+
+template <typename Call> void RecordFanOut::tell(Call call)
+{
+    ++m_telling;
+    for (std::size_t i = 0; i < m_observers.size(); ++i) {
+        if (m_observers[i] != nullptr) {
+            call(*m_observers[i]);
+        }
+    }
+    if (--m_telling == 0) {
+        std::erase(m_observers, nullptr);
+    }
 }
 
 void RecordFanOut::runStarted(Mode mode)
 {
-    for (RecordObserver *observer : m_observers) {
-        observer->runStarted(mode);
-    }
+    tell([mode](RecordObserver &o) { o.runStarted(mode); });
 }
 
 void RecordFanOut::charactersTaken()
 {
-    for (RecordObserver *observer : m_observers) {
-        observer->charactersTaken();
-    }
+    tell([](RecordObserver &o) { o.charactersTaken(); });
 }
 
 void RecordFanOut::recordAccepted(const AcceptedRecord &record)
 {
-    for (RecordObserver *observer : m_observers) {
-        observer->recordAccepted(record);
-    }
+    tell([&record](RecordObserver &o) { o.recordAccepted(record); });
 }
 
 void RecordFanOut::charactersDone()
 {
-    for (RecordObserver *observer : m_observers) {
-        observer->charactersDone();
-    }
+    tell([](RecordObserver &o) { o.charactersDone(); });
 }
 
 } // namespace adc

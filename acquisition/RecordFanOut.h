@@ -7,13 +7,13 @@
 namespace adc {
 
 /// Passes what the run tells one observer on to any number of them, in the order they were
-/// added.
+/// added. An observer may be removed while it is being told (it is then not told again).
 class RecordFanOut : public RecordObserver {
 public:
-    /// `observer` is told from now on; it stays owned by the caller.
+    /// Adds `observer` (not owned) unless it is there already.
     void add(RecordObserver *observer);
+    /// Removes `observer`, if it is there.
     void remove(RecordObserver *observer);
-    bool empty() const { return m_observers.empty(); }
 
     void runStarted(Mode mode) override;
     void charactersTaken() override;
@@ -21,7 +21,10 @@ public:
     void charactersDone() override;
 
 private:
+    template <typename Call> void tell(Call call);
+
     std::vector<RecordObserver *> m_observers;
+    int m_telling = 0;
 };
 
 } // namespace adc

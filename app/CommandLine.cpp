@@ -77,13 +77,15 @@ bool CommandLine::readBaud(const QString &value)
     for (const QChar c : value) {
         whole = whole && c >= QLatin1Char('0') && c <= QLatin1Char('9');
     }
-    const qint32 rate = whole ? value.toInt(&whole) : 0;
-    if (!whole || rate <= 0) {
+    const qint64 rate = whole ? value.toLongLong(&whole) : 0;
+    if (!whole || !LineSettings::validBaud(rate)) {
         return refuse(QStringLiteral("The option --baud needs the line speed as a whole number "
-                                     "from 1 to 2147483647, such as 9600 or 115200, not '%1'.")
+                                     "from %1 to %2, such as 9600 or 115200, not '%3'.")
+                          .arg(kMinBaud)
+                          .arg(kMaxBaud)
                           .arg(value));
     }
-    m_baud = rate;
+    m_line.baud = static_cast<std::int32_t>(rate);
     return true;
 }
 

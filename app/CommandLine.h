@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceName.h"
+#include "LineSettings.h"
 #include "ModeTable.h"
 #include "PublishTarget.h"
 
@@ -50,8 +51,8 @@ public:
     bool demo() const { return m_demo; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
-    /// The line speed in baud (--baud); 9600 unless given.
-    qint32 baud() const { return m_baud; }
+    /// The line's settings (--baud); 9600 baud unless given.
+    const LineSettings &lineSettings() const { return m_line; }
     /// Whether a run whose device is lost waits for it to come back (--reconnect).
     bool reconnect() const { return m_reconnect; }
     /// The CSV file every accepted record goes to ("-": standard output); empty: none.
@@ -91,7 +92,7 @@ private:
     QString m_errorText;
     bool m_demo = false;
     bool m_sweep = false;
-    qint32 m_baud = 0; // read from the table's default unless given
+    LineSettings m_line;
     bool m_reconnect = false;
     QString m_recordPath;
     bool m_append = false;

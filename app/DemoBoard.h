@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LineSettings.h"
+
 #include <QObject>
 #include <QProcess>
 #include <QString>
@@ -56,7 +58,7 @@ private:
     /// This object's own descriptor on the simulator's line, which keeps the line's number.
     int m_held = -1;
     int m_restarts = 0;
-    qint32 m_baud = 9600;
+    qint32 m_baud = kDefaultBaud;
     bool m_stopping = false;
 };
 

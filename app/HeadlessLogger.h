@@ -1,15 +1,11 @@
 #pragma once
 
-#include "AcquisitionRun.h"
 #include "CommandLine.h"
-#include "CsvRecorder.h"
 #include "DemoBoard.h"
-#include "Display.h"
 #include "ExitSignals.h"
 #include "Publishing.h"
-#include "QtSerialControl.h"
-#include "Reconnector.h"
 #include "RecordObserver.h"
+#include "RunSession.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -36,9 +32,9 @@ namespace adc {
 /// Elsewhere the loss and the return of the device are told on a line each. With --publish,
 /// every record also goes to the MQTT broker; the status line and the summary count the records
 /// published and those left out, and a broker that refuses the password or is not trusted is
-/// told on a line of its own while the logging goes on. Needs a
-/// QCoreApplication only: no window system is touched.
-class HeadlessLogger : public QObject, private Display, private RecordObserver {
+/// told on a line of its own while the logging goes on. Needs a QCoreApplication only: no
+/// window system is touched.
+class HeadlessLogger : public QObject, private RecordObserver {
     Q_OBJECT
 
 public:
@@ -49,28 +45,17 @@ public:
     int exec();
 
 private:
-    // Display: only the end of the run matters here.
-    void showValueText(int, std::string_view) override {}
-    void showCount(std::string_view) override {}
-    void markRunning() override {}
-    void drawSegment(const Segment &) override {}
-    void runEnded(std::string_view message) override;
-    // RecordObserver: rows for the recording, and the --count limit.
-    void runStarted(Mode mode) override;
-    void charactersTaken() override;
+    // RecordObserver: the --count limit.
+    void runStarted(Mode) override {}
     void recordAccepted(const AcceptedRecord &record) override;
-    void charactersDone() override;
 
     /// Starts --publish, if given, for `device`; false when its settings are refused.
     bool startPublishing(const QString &device);
-    bool openSource(QString &device);
     void startTimers();
+    void runEnded(const QString &message);
     /// Ends the logging once --duration has passed, or waits on.
     void awaitDeadline();
-    void serviceRun();
-    void tick();
     void showStatus();
-    void portFailed(const QString &message);
     /// Tells on standard error that the device is lost (`back` false) or back.
     void tellReconnection(bool back);
     /// What the status line says after the counts: the wait, the reconnections and the hint.
@@ -79,16 +64,10 @@ private:
     QString summary() const;
 
     CommandLine m_commandLine;
-    CsvRecorder m_recorder;
     DemoBoard m_demoBoard;
-    std::unique_ptr<QtSerialControl> m_port;
-    std::unique_ptr<AcquisitionRun> m_run;
+    RunSession m_session;
     std::unique_ptr<ExitSignals> m_exitSignals;
     std::unique_ptr<Publishing> m_publishing;
-    /// The publisher of m_publishing, told of every record after the recorder.
-    MqttPublisher *m_publisher = nullptr;
-    Reconnector m_reconnector;
-    QTimer m_flushTimer;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;
     QDeadlineTimer m_deadline;
@@ -98,9 +77,7 @@ private:
     int m_status = 0;
     bool m_started = false;
     bool m_recording = false;
-    bool m_liveOutput = false;
     bool m_statusLine = false;
-    bool m_serviceQueued = false;
     bool m_finished = false;
 };
 

@@ -6,7 +6,6 @@
 #include "MainWindow.h"
 #include "PortList.h"
 #include "Publishing.h"
-#include "RecordingSession.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -62,9 +61,9 @@ bool haveDesktop()
     return true;
 }
 
-/// The main window until it is unloaded, recording to `recorder` when it is open.
+/// The main window until it is unloaded, recording to `recorder` when there is one.
 int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
-              adc::CsvRecorder &recorder)
+              std::unique_ptr<adc::CsvRecorder> recorder)
 {
     QApplication app(argc, argv);
     // The icon of the menu entry (packaging/adconverter.svg, built into the program as a PNG),
@@ -74,7 +73,7 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     // The window decides when the program ends: once it is unloaded and the port is closed.
     app.setQuitOnLastWindowClosed(false);
     adc::DemoBoard demoBoard;
-    demoBoard.setBaud(commandLine.baud());
+    demoBoard.setBaud(commandLine.lineSettings().baud);
     const QString port1Device =
         demoBoard.port1DeviceFor(commandLine.demo(), commandLine.port1Device());
     if (port1Device.isEmpty()) {
@@ -82,10 +81,10 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     }
     adc::MainWindow window(port1Device);
     window.Picture1->setSweep(commandLine.sweep());
-    window.setBaud(commandLine.baud());
-    window.setReconnect(commandLine.reconnect());
-    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &window.port(),
-                     &adc::QtSerialControl::setPort1Device);
+    adc::RunSession &session = window.session();
+    session.setLineSettings(commandLine.lineSettings());
+    session.setReconnect(commandLine.reconnect());
+    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &session, &adc::RunSession::setDevice);
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
         demoBoard.stop();
         QCoreApplication::exit(0);
@@ -93,9 +92,8 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     // Ctrl+C, SIGTERM and SIGHUP end the program as EXIT does: port closed, lock released.
     adc::ExitSignals exitSignals;
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
-    std::unique_ptr<adc::RecordingSession> recording;
-    if (recorder.recording()) {
-        recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    if (recorder) {
+        session.startRecording(std::move(recorder));
     }
     std::unique_ptr<adc::Publishing> publishing;
     if (commandLine.publishTarget()) {
@@ -106,7 +104,7 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
             return 2;
         }
         adc::Publishing *publisher = publishing.get();
-        window.addRecordObserver(&publisher->publisher());
+        session.addObserver(&publisher->publisher());
         window.addLineNote([publisher] { return publisher->stateText(); });
         // A refused password or certificate is told once; the runs go on.
         QObject::connect(publisher, &adc::Publishing::failed, &window,
@@ -144,14 +142,17 @@ int main(int argc, char *argv[])
         return logger.exec();
     }
     // A recording file that cannot be had ends the program before the window opens.
-    adc::CsvRecorder recorder;
+    std::unique_ptr<adc::CsvRecorder> recorder;
     const QString recordPath = commandLine.recordPath();
-    if (!recordPath.isEmpty() && !recorder.open(recordPath.toStdString(), commandLine.append())) {
-        std::fprintf(stderr, "adconverter: %s\n", recorder.errorText().c_str());
-        return 2;
+    if (!recordPath.isEmpty()) {
+        recorder = std::make_unique<adc::CsvRecorder>();
+        if (!recorder->open(recordPath.toStdString(), commandLine.append())) {
+            std::fprintf(stderr, "adconverter: %s\n", recorder->errorText().c_str());
+            return 2;
+        }
     }
     if (!haveDesktop()) {
         return 1;
     }
-    return runWindow(argc, argv, commandLine, recorder);
+    return runWindow(argc, argv, commandLine, std::move(recorder));
 }

@@ -13,7 +13,6 @@
 // does.
 
 #include "MainWindow.h"
-#include "RecordingSession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -193,15 +192,11 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    adc::CsvRecorder recorder;
-    if (!options.recordPath.isEmpty() && !recorder.open(options.recordPath.toStdString(), false)) {
-        std::fprintf(stderr, "%s\n", recorder.errorText().c_str());
-        return 2;
-    }
     adc::MainWindow window(options.port);
-    std::unique_ptr<adc::RecordingSession> recording;
-    if (recorder.recording()) {
-        recording = std::make_unique<adc::RecordingSession>(window, recorder);
+    if (!options.recordPath.isEmpty() &&
+        !window.session().startRecording(options.recordPath, false)) {
+        std::fprintf(stderr, "%s\n", qPrintable(window.session().recordingError()));
+        return 2;
     }
     window.show();
     TickDelays delays(options.tickMs);

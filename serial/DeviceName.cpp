@@ -54,6 +54,15 @@ QByteArray DeviceName::toBytes(const QString &name)
     return bytes;
 }
 
+QByteArray DeviceName::filePath(const QString &name)
+{
+    QByteArray bytes = toBytes(name);
+    if (!bytes.startsWith('/') && !bytes.startsWith("./") && !bytes.startsWith("../")) {
+        bytes.prepend("/dev/");
+    }
+    return bytes;
+}
+
 QString DeviceName::shown(const QString &name)
 {
     QString text = name;

@@ -20,6 +20,9 @@ public:
     static QString fromBytes(const QByteArray &bytes);
     /// The bytes fromBytes() was given.
     static QByteArray toBytes(const QString &name);
+    /// The file `name` stands for: a bare name is a device in /dev, as Qt Serial Port reads it
+    /// ("ttyUSB0").
+    static QByteArray filePath(const QString &name);
     /// The name for a message: kept bytes written "\xNN", and the middle of a name longer than
     /// kShownLength left out, so that a message box stays narrower than the screen.
     static QString shown(const QString &name);

@@ -1,4 +1,5 @@
 #include "QtSerialControl.h"
+#include "PortDiagnosis.h"
 #include "SerialMessages.h"
 
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <sys/ioctl.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -22,21 +22,7 @@ namespace {
 
 /// The speed a port is opened at; another one is set once it is open, where a device that
 /// refuses it can be told apart from one that cannot be opened.
-constexpr qint32 kOpeningBaud = 9600;
-
-/// The speed of "baud,N,8,1", the only line the board has, or 0 for anything else.
-qint32 baudRateOf(std::string_view settings)
-{
-    constexpr std::string_view kFraming = ",N,8,1";
-    if (settings.size() <= kFraming.size() || !settings.ends_with(kFraming)) {
-        return 0;
-    }
-    const std::string_view baud = settings.substr(0, settings.size() - kFraming.size());
-    qint32 rate = 0;
-    const auto [end, error] = std::from_chars(baud.data(), baud.data() + baud.size(), rate);
-    const bool whole = error == std::errc() && end == baud.data() + baud.size();
-    return whole && rate >= 1 ? rate : 0;
-}
+constexpr qint32 kOpeningBaud = kDefaultBaud;
 
 } // namespace
 
@@ -45,7 +31,8 @@ QtSerialControl::QtSerialControl(const QString &port1Device, QObject *parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &QtSerialControl::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialControl::onErrorOccurred);
-    SerialMessages::gatherDevices();
+    // The hint of a message about a missing device lists the devices there are.
+    PortDiagnosis::refresh();
 }
 
 QtSerialControl::~QtSerialControl()
@@ -56,21 +43,16 @@ QtSerialControl::~QtSerialControl()
     }
 }
 
-bool QtSerialControl::setCommPort(int port)
+bool QtSerialControl::setLineSettings(const LineSettings &settings)
 {
-    return port == 1 || refuse(SerialMessages::onlyPort1(port));
-}
-
-bool QtSerialControl::setSettings(std::string_view settings)
-{
-    const qint32 rate = baudRateOf(settings);
-    if (rate == 0) {
-        return refuse(SerialMessages::settingsRefused(settings));
+    if (!LineSettings::validBaud(settings.baud)) {
+        return refuse(SerialMessages::speedRefused(m_port1Device, settings.baud,
+                                                   SerialMessages::speedOutOfRange()));
     }
-    if (!applyLineSettings(rate)) {
+    if (!applyLineSettings(settings.baud)) {
         return false;
     }
-    m_baudRate = rate;
+    m_baudRate = settings.baud;
     return true;
 }
 
@@ -101,11 +83,7 @@ bool QtSerialControl::open()
     // The device is opened and locked under its real name: another name of it (a link, as udev
     // makes) then finds it locked, and the lock file's name stays short however long the path.
     std::error_code error;
-    QByteArray bytes = DeviceName::toBytes(m_openDevice);
-    // A bare name is a device in /dev, as Qt Serial Port reads it ("ttyUSB0").
-    if (!bytes.startsWith('/') && !bytes.startsWith("./") && !bytes.startsWith("../")) {
-        bytes.prepend("/dev/");
-    }
+    const QByteArray bytes = DeviceName::filePath(m_openDevice);
     const std::string real =
         std::filesystem::canonical(std::string(bytes.constData(), bytes.size()), error).native();
     if (error) {
@@ -158,13 +136,6 @@ bool QtSerialControl::setRtsEnable(bool on)
     return !m_port.isOpen() || applyRts();
 }
 
-bool QtSerialControl::setRThreshold(int threshold)
-{
-    // The run is told of arriving characters by dataWaiting() whatever the threshold.
-    return threshold >= 0 ||
-           refuse(SerialMessages::negativeRefused("receive threshold", threshold));
-}
-
 bool QtSerialControl::setInBufferCount(int count)
 {
     if (count != 0) {
@@ -179,13 +150,6 @@ bool QtSerialControl::setInBufferCount(int count)
     m_port.clear(QSerialPort::Input);
     m_port.skip(m_port.bytesAvailable());
     return true;
-}
-
-bool QtSerialControl::setInputLen(int length)
-{
-    // The run reads in blocks and says how much it takes with input()'s `max`; one character per
-    // read would turn every block into one call per character.
-    return length >= 0 || refuse(SerialMessages::negativeRefused("read length", length));
 }
 
 std::size_t QtSerialControl::inBufferCount()

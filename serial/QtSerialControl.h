@@ -11,8 +11,8 @@
 
 namespace adc {
 
-/// The board's serial port over QSerialPort: port 1 only, the fixed line "baud,N,8,1" at any
-/// speed the device takes, reads in blocks and plain error texts (SerialMessages).
+/// The board's serial port over QSerialPort: port 1 only, the fixed line N,8,1 at any speed the
+/// device takes, reads in blocks and plain error texts (SerialMessages).
 ///
 /// Port 1 is the device given to the constructor (by default /dev/ttyS0). It is opened and locked
 /// under its real name, symbolic links resolved, so that two names of one device are one port.
@@ -35,14 +35,11 @@ public:
     /// Makes `device` port 1 from the next opening on (an open port keeps its device).
     void setPort1Device(const QString &device) { m_port1Device = device; }
 
-    bool setCommPort(int port) override;
-    bool setSettings(std::string_view settings) override;
+    bool setLineSettings(const LineSettings &settings) override;
     bool setPortOpen(bool open) override;
     bool portOpen() const override;
     bool setRtsEnable(bool on) override;
-    bool setRThreshold(int threshold) override;
     bool setInBufferCount(int count) override;
-    bool setInputLen(int length) override;
     std::size_t inBufferCount() override;
     std::size_t input(char *buffer, std::size_t max) override;
     std::string errorText() const override;
@@ -72,7 +69,7 @@ private:
     /// The name port 1 had when it was opened, for the messages.
     QString m_openDevice;
     std::string m_errorText;
-    qint32 m_baudRate = 9600;
+    qint32 m_baudRate = kDefaultBaud;
     bool m_rtsEnable = false;
     /// Depth of our own calls into the port; errors raised there are answered by return value.
     int m_ownCalls = 0;

@@ -1,20 +1,14 @@
 #include "SerialMessages.h"
 #include "DeviceName.h"
+#include "LineSettings.h"
+
+#include "DeviceIdentity.h"
+#include "PortDiagnosis.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QLockFile>
-#include <QSerialPortInfo>
 #include <QStringList>
-#include <QSysInfo>
 
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <future>
-#include <mutex>
-#include <unistd.h>
+#include <optional>
 
 namespace adc {
 
@@ -25,102 +19,55 @@ QString tr(const char *text)
     return QCoreApplication::translate("adc::SerialMessages", text);
 }
 
-/// The serial devices on this computer, for the hint when the chosen one is missing.
-QStringList serialDevices()
-{
-    QStringList found;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports) {
-        found << info.systemLocation();
-    }
-    const QDir dev(QStringLiteral("/dev"));
-    const QStringList adapters =
-        dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")}, QDir::System);
-    for (const QString &name : adapters) {
-        found << dev.filePath(name);
-    }
-    found.removeDuplicates();
-    found.sort();
-    return found;
-}
-
-/// The list gathered ahead of the next message, if any.
-std::mutex g_gatheredLock;
-std::future<QStringList> g_gathered;
-
-QStringList gatheredDevices()
-{
-    std::future<QStringList> gathered;
-    {
-        const std::lock_guard<std::mutex> lock(g_gatheredLock);
-        gathered = std::move(g_gathered);
-    }
-    QStringList devices = gathered.valid() ? gathered.get() : serialDevices();
-    // The next message gets a fresh list: a board may be plugged in meanwhile.
-    SerialMessages::gatherDevices();
-    return devices;
-}
-
 QString devicesHint()
 {
-    const QStringList devices = gatheredDevices();
-    const QString list = devices.isEmpty() ? tr("none found") : devices.join(QStringLiteral(", "));
+    // A list a few seconds old is fine for a hint; before the first one there is none.
+    const std::optional<QStringList> devices = PortDiagnosis::devices();
+    if (!devices) {
+        return tr("Start the program with --port DEVICE to use another one; \"adconverter "
+                  "--list-ports\" tells which serial devices there are.");
+    }
+    const QString list =
+        devices->isEmpty() ? tr("none found") : devices->join(QStringLiteral(", "));
     return tr("Serial devices on this computer: %1. Start the program with "
               "--port DEVICE to use another one; \"adconverter --list-ports\" tells "
               "which is which.")
         .arg(list);
 }
 
-/// Whether this process may open `device` for reading (with its effective rights, as open()).
-bool mayRead(const QString &device)
+QString permissionDenied(const QString &device, const QString &realDevice)
 {
-    const QByteArray path = DeviceName::toBytes(device);
-    return ::faccessat(AT_FDCWD, path.constData(), R_OK, AT_EACCESS) == 0 || errno != EACCES;
-}
-
-/// The lock file Qt Serial Port keeps for `realDevice` ("/var/lock/LCK..ttyUSB0"), if there is
-/// one: the same folders and name as Qt's own.
-QString lockFileOf(const QString &realDevice)
-{
-    QString name = realDevice;
-    if (name.startsWith(QLatin1String("/dev/"))) {
-        name.remove(0, 5);
+    const DeviceIdentity id = DeviceIdentity::of(DeviceName::toBytes(realDevice).toStdString());
+    const QString group = QString::fromStdString(id.groupName());
+    QString text = tr("Cannot open %1: permission denied; it belongs to user %2 and group %3, "
+                      "mode %4.")
+                       .arg(DeviceName::shown(device), QString::fromStdString(id.ownerName()),
+                            group, QString::fromStdString(id.modeText()));
+    if (group == QLatin1String("dialout")) {
+        return text + tr(" Add your user to the \"dialout\" group (sudo usermod -aG dialout "
+                         "$USER) and log in again.");
     }
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    const QStringList folders = {QStringLiteral("/var/lock"), QStringLiteral("/etc/locks"),
-                                 QStringLiteral("/var/spool/locks"),
-                                 QStringLiteral("/var/spool/uucp"), QDir::tempPath()};
-    for (const QString &folder : folders) {
-        const QString path = folder + QStringLiteral("/LCK..") + name;
-        if (QFile::exists(path)) {
-            return path;
-        }
-    }
-    return {};
-}
-
-/// The process that left `lockFile` behind and no longer runs on this computer, or 0.
-qint64 goneOwnerOf(const QString &lockFile)
-{
-    qint64 pid = 0;
-    QString host;
-    QString program;
-    if (lockFile.isEmpty() || !QLockFile(lockFile).getLockInfo(&pid, &host, &program) || pid <= 0 ||
-        (!host.isEmpty() && host != QSysInfo::machineHostName())) {
-        return 0;
-    }
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH ? pid : 0;
+    return text + tr(" Ask whoever looks after this computer for read access to it.");
 }
 
 QString busyOrLocked(const QString &device, const QString &realDevice)
 {
-    const QString lockFile = lockFileOf(realDevice);
-    if (const qint64 owner = goneOwnerOf(lockFile)) {
+    const std::optional<PortDiagnosis::LockHolder> holder = PortDiagnosis::lockHolder(realDevice);
+    if (holder && holder->gone) {
         return tr("Cannot open %1: its lock file %2 was left behind by a program that no longer "
                   "runs (process %3), and you may not remove it. Remove it with "
                   "\"sudo rm %2\" and try again.")
-            .arg(DeviceName::shown(device), lockFile)
-            .arg(owner);
+            .arg(DeviceName::shown(device), holder->lockFile)
+            .arg(holder->pid);
+    }
+    if (holder && holder->pid > 0) {
+        const QString program = holder->program.isEmpty()
+                                    ? tr("a program")
+                                    : QStringLiteral("\"%1\"").arg(holder->program);
+        return tr("Cannot open %1: the device is busy; %2 (process %3) is using it. Close that "
+                  "program and try again.")
+            .arg(DeviceName::shown(device), program)
+            .arg(holder->pid);
     }
     return tr("Cannot open %1: the device is busy; another program is using it. Close that "
               "program and try again.")
@@ -128,14 +75,6 @@ QString busyOrLocked(const QString &device, const QString &realDevice)
 }
 
 } // namespace
-
-void SerialMessages::gatherDevices()
-{
-    const std::lock_guard<std::mutex> lock(g_gatheredLock);
-    if (!g_gathered.valid()) {
-        g_gathered = std::async(std::launch::async, serialDevices);
-    }
-}
 
 QString SerialMessages::openFailed(const QString &device, const QString &realDevice,
                                    QSerialPort::SerialPortError error, const QString &reason)
@@ -145,10 +84,8 @@ QString SerialMessages::openFailed(const QString &device, const QString &realDev
     case QSerialPort::DeviceNotFoundError:
         return missing(device);
     case QSerialPort::PermissionError:
-        if (!mayRead(realDevice)) {
-            return tr("Cannot open %1: permission denied. Add your user to the \"dialout\" group "
-                      "(sudo usermod -aG dialout $USER) and log in again.")
-                .arg(shown);
+        if (!PortDiagnosis::mayRead(DeviceName::toBytes(realDevice))) {
+            return permissionDenied(device, realDevice);
         }
         return busyOrLocked(device, realDevice);
     case QSerialPort::UnsupportedOperationError:
@@ -211,26 +148,14 @@ QString SerialMessages::rtsFailed(const QString &device, const QString &reason)
     return tr("Cannot set the RTS line of %1: %2.").arg(DeviceName::shown(device), reason);
 }
 
-QString SerialMessages::settingsRefused(std::string_view settings)
+QString SerialMessages::speedOutOfRange()
 {
-    return tr("The serial settings \"%1\" are not valid. The line is always "
-              "\"baud,N,8,1\", for example \"9600,N,8,1\".")
-        .arg(QString::fromUtf8(settings.data(), static_cast<qsizetype>(settings.size())));
-}
-
-QString SerialMessages::onlyPort1(int port)
-{
-    return tr("There is no serial port number %1; the board is on port 1.").arg(port);
+    return tr("the speed must be from %1 to %2 baud").arg(kMinBaud).arg(kMaxBaud);
 }
 
 QString SerialMessages::inBufferCountRefused(int count)
 {
     return tr("The receive buffer can only be emptied (count 0), not set to %1.").arg(count);
-}
-
-QString SerialMessages::negativeRefused(const char *what, int value)
-{
-    return tr("The %1 cannot be negative (%2).").arg(tr(what)).arg(value);
 }
 
 } // namespace adc

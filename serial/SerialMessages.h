@@ -3,18 +3,12 @@
 #include <QSerialPort>
 #include <QString>
 
-#include <string_view>
-
 namespace adc {
 
 /// The serial port's texts for the user: which device, what went wrong and, where one helps,
 /// what to do about it. Every device name in them is shortened by DeviceName::shown().
 class SerialMessages {
 public:
-    /// Starts gathering the list of this computer's serial devices in the background, so that a
-    /// message about a missing device need not wait for it (Qt opens every on-board port to see
-    /// whether it is real, which holds the window up for a tenth of a second or more).
-    static void gatherDevices();
     /// Why opening `device` failed with `error` (Qt's `reason`); `realDevice` is the device
     /// file the name led to, whose lock file is looked at when the device seems busy.
     static QString openFailed(const QString &device, const QString &realDevice,
@@ -33,11 +27,9 @@ public:
     /// The reason given when a device runs at `baud` in place of the speed asked for.
     static QString speedReplaced(qint32 baud);
     static QString rtsFailed(const QString &device, const QString &reason);
-
-    static QString settingsRefused(std::string_view settings);
-    static QString onlyPort1(int port);
+    /// The reason given for a speed no line may have.
+    static QString speedOutOfRange();
     static QString inBufferCountRefused(int count);
-    static QString negativeRefused(const char *what, int value);
 };
 
 } // namespace adc

@@ -11,7 +11,6 @@ namespace adc {
 
 namespace {
 
-constexpr std::uint64_t kMaxBaud = 10'000'000;
 constexpr double kMaxRate = 100'000'000.0;
 
 // Reads a whole `text` as a number without a sign.
@@ -81,8 +80,11 @@ std::string take(SimulatorOptions &o, int key, std::string_view value)
         o.lineEnding = value == "lf" ? O::LineEnding::Lf : O::LineEnding::CrLf;
         return value == "crlf" || value == "lf" ? "" : badValue(name, value, "crlf or lf");
     case 'b':
-        if (!readPlain(value, whole) || whole == 0 || whole > kMaxBaud) {
-            return badValue(name, value, "a whole number from 1 to 10000000");
+        if (!readPlain(value, whole) ||
+            !LineSettings::validBaud(static_cast<std::int64_t>(whole))) {
+            return badValue(name, value,
+                            "a whole number from " + std::to_string(kMinBaud) + " to " +
+                                std::to_string(kMaxBaud));
         }
         o.baud = static_cast<std::uint32_t>(whole);
         return {};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LineSettings.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -24,7 +26,7 @@ struct SimulatorOptions {
     Mode mode = Mode::Both;
     LineEnding lineEnding = LineEnding::CrLf;
     Pacing pacing = Pacing::Baud;
-    std::uint32_t baud = 9600;
+    std::uint32_t baud = kDefaultBaud;
     double rate = 0.0;
     std::optional<std::uint64_t> count; ///< lines to send; none: until stopped
     std::optional<std::uint64_t> seed;  ///< none: a different run each time

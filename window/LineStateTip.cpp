@@ -27,16 +27,24 @@ void LineStateTip::follow(AcquisitionRun &run, const QString &device)
     }
 }
 
+void LineStateTip::setWaitReason(const QString &reason)
+{
+    m_waitReason = reason;
+    refresh();
+}
+
 void LineStateTip::refresh()
 {
     if (m_run == nullptr) {
         return;
     }
-    const std::string_view settings = m_run->settings();
-    QString text = m_device + QStringLiteral(" at ") +
-                   QString::fromLatin1(settings.data(), qsizetype(settings.size()));
+    QString text =
+        m_device + QStringLiteral(" at ") + QString::fromStdString(m_run->lineSettings().text());
     if (m_run->suspended()) {
         text += QStringLiteral("\nwaiting for ") + m_device + QStringLiteral(" to come back");
+        if (!m_waitReason.isEmpty()) {
+            text += QLatin1Char('\n') + m_waitReason;
+        }
     } else if (m_run->running()) {
         m_run->line().update(std::chrono::steady_clock::now());
         text += QLatin1Char('\n') + QString::fromStdString(m_run->line().summary("\n"));

@@ -43,11 +43,14 @@ public:
 
     /// Brings the text up to date now.
     void refresh();
+    /// Why the device now at the path of a lost one is not taken; empty for none.
+    void setWaitReason(const QString &reason);
 
 private:
     QList<QPointer<QWidget>> m_widgets;
     AcquisitionRun *m_run = nullptr;
     QString m_device;
+    QString m_waitReason;
     QString m_text;
     std::vector<std::function<QString()>> m_notes;
     QTimer m_timer;

@@ -218,9 +218,9 @@ QFont fittingFont(const QLineEdit *box, const QFont &usual, const QString &text)
 
 } // namespace
 
-MainWindow::MainWindow(const QString &port1Device, QWidget *parent)
-    : QWidget(parent), m_port(port1Device)
+MainWindow::MainWindow(const QString &port1Device, QWidget *parent) : QWidget(parent)
 {
+    m_session.setDevice(port1Device);
     setWindowTitle(QStringLiteral("AD Converter"));
     // The window's own font, used by the Start buttons and the port note: the small dialog
     // size that fits their boxes.
@@ -231,12 +231,18 @@ MainWindow::MainWindow(const QString &port1Device, QWidget *parent)
 
     m_display = std::make_unique<WindowDisplay>(Text, TIMES_TEXT, Shape1, Picture1);
     m_lineTip = new LineStateTip({Shape1, TIMES_TEXT}, this);
-    connect(m_display.get(), &WindowDisplay::ended, this, &MainWindow::showFailure);
-    connect(&m_port, &QtSerialControl::dataWaiting, this, &MainWindow::serviceRun);
-    connect(&m_port, &QtSerialControl::failed, this, &MainWindow::portFailed);
-    // The tooltip tells at once that the run waits, and that it goes on.
-    connect(&m_reconnector, &Reconnector::waitingStarted, m_lineTip, &LineStateTip::refresh);
-    connect(&m_reconnector, &Reconnector::reconnected, m_lineTip, &LineStateTip::refresh);
+    m_session.setDisplay(m_display.get());
+    connect(&m_session, &RunSession::ended, this, [this](const QString &message) {
+        if (!message.isEmpty()) {
+            showFailure(message);
+        }
+    });
+    connect(&m_session, &RunSession::recordingFailed, this, &MainWindow::showRecordingFailure);
+    // The tooltip tells at once that the run waits, why a device is not taken, and that it goes
+    // on.
+    connect(&m_session, &RunSession::waitingForDevice, m_lineTip, &LineStateTip::refresh);
+    connect(&m_session, &RunSession::waitReasonChanged, m_lineTip, &LineStateTip::setWaitReason);
+    connect(&m_session, &RunSession::resumed, m_lineTip, &LineStateTip::refresh);
 
     connect(Command1, &QPushButton::clicked, this, [this] { startRun(Mode::Int); });
     connect(Command2, &QPushButton::clicked, this, [this] { startRun(Mode::Mcp3201); });
@@ -282,45 +288,32 @@ QMessageBox *MainWindow::failureBox() const
     return m_failureBox.data();
 }
 
+QMessageBox *MainWindow::recordingFailureBox() const
+{
+    return m_recordingFailureBox.data();
+}
+
+void MainWindow::showRecordingFailure(const QString &message)
+{
+    // One message for the one failure; the runs go on without recording.
+    auto *box =
+        new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_recordingFailureBox = box;
+    box->open();
+}
+
 void MainWindow::startRun(Mode mode)
 {
     if (m_unloaded) {
         return;
     }
-    m_reconnector.cancel();
-    if (m_run) {
-        m_run->stop();
-    }
-    m_run = std::make_unique<AcquisitionRun>(mode, m_port, *m_display);
-    m_run->setBaud(m_baud);
-    observeRun();
     // A run that starts makes the message about an earlier failure stale; a start that fails
     // again only updates it.
-    if (m_run->start()) {
+    if (m_session.start(mode)) {
         closeFailureBox();
     }
-    m_lineTip->follow(*m_run, DeviceName::shown(m_port.port1Device()));
-}
-
-void MainWindow::setRecordObserver(RecordObserver *observer)
-{
-    m_observers.remove(m_recordObserver);
-    m_recordObserver = observer;
-    m_observers.add(observer);
-    observeRun();
-}
-
-void MainWindow::addRecordObserver(RecordObserver *observer)
-{
-    m_observers.add(observer);
-    observeRun();
-}
-
-void MainWindow::observeRun()
-{
-    if (m_run) {
-        m_run->setObserver(m_observers.empty() ? nullptr : &m_observers);
-    }
+    m_lineTip->follow(*m_session.run(), DeviceName::shown(m_session.device()));
 }
 
 void MainWindow::clearChart()
@@ -342,14 +335,9 @@ void MainWindow::unload()
 
 void MainWindow::shutDown()
 {
-    disconnect(&m_port, nullptr, this, nullptr);
-    m_reconnector.cancel();
-    if (m_run) {
-        m_run->stop();
-    }
-    if (m_port.portOpen()) {
-        m_port.setPortOpen(false);
-    }
+    m_session.stop();
+    // Unloading the window (EXIT, the close box, an exit signal) closes the recording at once.
+    m_session.stopRecording();
 }
 
 void MainWindow::closeFailureBox()
@@ -365,32 +353,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // Closing cannot be refused.
     unload();
     event->accept();
-}
-
-void MainWindow::serviceRun()
-{
-    m_serviceQueued = false;
-    if (m_unloaded || !m_run || !m_run->running()) {
-        return;
-    }
-    // The run works on a bounded share of what is waiting; the rest gets its own turn later,
-    // so that clicks and repaints go on in between.
-    if (m_run->service(m_serviceBudget) && !m_serviceQueued) {
-        m_serviceQueued = true;
-        QMetaObject::invokeMethod(this, &MainWindow::serviceRun, Qt::QueuedConnection);
-    }
-}
-
-void MainWindow::portFailed(const QString &message)
-{
-    if (!m_run || !m_run->running()) {
-        return;
-    }
-    if (m_reconnect) {
-        m_reconnector.wait(*m_run);
-    } else {
-        m_run->fail(message.toStdString());
-    }
 }
 
 void MainWindow::showFailure(const QString &message)

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "AcquisitionRun.h"
 #include "FilledShape.h"
 #include "LineStateTip.h"
-#include "QtSerialControl.h"
-#include "Reconnector.h"
-#include "RecordFanOut.h"
+#include "RunSession.h"
 #include "StripChart.h"
 #include "WindowDisplay.h"
 
@@ -29,8 +26,8 @@ namespace adc {
 /// strip chart and the four buttons.
 ///
 /// Every control has a fixed place and size, given in twips at 15 twips to the pixel, as in the
-/// chart; the controls are public members named like their object names. The window owns the
-/// serial port of the board and at most one acquisition run. The Start buttons start a run (a
+/// chart; the controls are public members named like their object names. The window drives one
+/// run session, which owns the board's port and the run. The Start buttons start a run (a
 /// second click ends the run going and starts afresh, leaving the chart as it is), Clear erases
 /// the chart, and EXIT or the close box close the port and emit unloaded(), after which nothing
 /// more runs. A message about a failure does not hold them up and goes with the window.
@@ -60,35 +57,22 @@ public:
     StripChart *Picture1; ///< the strip chart
     FilledShape *Shape1;  ///< the running indicator
 
+    /// The session that runs the board: port, run, reconnection and recording.
+    RunSession &session() { return m_session; }
+    /// A line that `note` gives is added to the tooltip of the indicator and the counter.
+    void addLineNote(std::function<QString()> note) { m_lineTip->addNote(std::move(note)); }
     /// The board's serial port.
-    QtSerialControl &port() { return m_port; }
+    QtSerialControl &port() { return m_session.port(); }
     /// The run going or last ended, if any.
-    const AcquisitionRun *run() const { return m_run.get(); }
+    const AcquisitionRun *run() const { return m_session.run(); }
     /// What the run draws on.
     WindowDisplay &display() { return *m_display; }
     /// The message box about the last failure, while it is open.
     QMessageBox *failureBox() const;
+    /// The message box about a failed write to the recording, while it is open.
+    QMessageBox *recordingFailureBox() const;
     /// Whether the window has been unloaded.
     bool isUnloaded() const { return m_unloaded; }
-    /// Characters the run works on per turn of the event loop at most; what is left waits for
-    /// the next turn, so that clicks and repaints go on during a flood.
-    void setServiceBudget(std::size_t characters) { m_serviceBudget = characters; }
-    /// The line speed of the runs started from now on (--baud); 9600 unless set.
-    void setBaud(std::int32_t baud) { m_baud = baud; }
-    /// Whether a run whose device is lost waits for it to come back and goes on (--reconnect),
-    /// rather than ending with a message.
-    void setReconnect(bool on) { m_reconnect = on; }
-    /// What brings a run back after a loss, with --reconnect.
-    const Reconnector &reconnector() const { return m_reconnector; }
-
-    /// Tells `observer` (none: nullptr) of every Start and every accepted record from now on,
-    /// in place of the one set before.
-    void setRecordObserver(RecordObserver *observer);
-    /// Tells `observer` as well as the one set by setRecordObserver(); it stays owned by the
-    /// caller and must outlive the window's runs.
-    void addRecordObserver(RecordObserver *observer);
-    /// A line that `note` gives is added to the tooltip of the indicator and the counter.
-    void addLineNote(std::function<QString()> note) { m_lineTip->addNote(std::move(note)); }
 
     /// What a Start button does: ends the run going, if any, and starts one in `mode`.
     void startRun(Mode mode);
@@ -109,26 +93,15 @@ private:
     void createControls();
     /// Ends the run and closes the port: the one way the window lets go of the board.
     void shutDown();
-    void serviceRun();
-    void portFailed(const QString &message);
     void showFailure(const QString &message);
+    void showRecordingFailure(const QString &message);
     void closeFailureBox();
-    /// Gives the run the observers, if there are any.
-    void observeRun();
 
-    QtSerialControl m_port;
+    RunSession m_session;
     std::unique_ptr<WindowDisplay> m_display;
-    std::unique_ptr<AcquisitionRun> m_run;
-    /// What the runs tell of their records: the observer set and those added.
-    RecordFanOut m_observers;
-    RecordObserver *m_recordObserver = nullptr;
     QPointer<QMessageBox> m_failureBox;
+    QPointer<QMessageBox> m_recordingFailureBox;
     LineStateTip *m_lineTip = nullptr;
-    Reconnector m_reconnector;
-    std::size_t m_serviceBudget = AcquisitionRun::kDefaultBudget;
-    std::int32_t m_baud = AcquisitionRun::kDefaultBaud;
-    bool m_reconnect = false;
-    bool m_serviceQueued = false;
     bool m_unloaded = false;
 };
 

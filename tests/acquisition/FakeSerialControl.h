@@ -11,14 +11,13 @@ namespace adc::test {
 /// A serial port that records the steps taken on it and serves scripted characters.
 class FakeSerialControl : public SerialControl {
 public:
-    std::vector<std::string> calls; ///< every step, e.g. "CommPort=1", "PortOpen=true"
+    std::vector<std::string> calls; ///< every step, e.g. "Settings=9600,N,8,1", "PortOpen=true"
     std::string waiting;            ///< characters received and not yet read
     std::string refuse;             ///< a step name (e.g. "PortOpen") that fails
     std::string error = "Cannot open /dev/ttyS0: no such device.";
     bool open = false;
 
-    bool setCommPort(int port) override { return step("CommPort", std::to_string(port)); }
-    bool setSettings(std::string_view s) override { return step("Settings", std::string(s)); }
+    bool setLineSettings(const LineSettings &s) override { return step("Settings", s.text()); }
     bool setPortOpen(bool on) override
     {
         if (!step("PortOpen", on ? "true" : "false")) {
@@ -29,7 +28,6 @@ public:
     }
     bool portOpen() const override { return open; }
     bool setRtsEnable(bool on) override { return step("RTSEnable", on ? "true" : "false"); }
-    bool setRThreshold(int n) override { return step("RThreshold", std::to_string(n)); }
     bool setInBufferCount(int n) override
     {
         if (!step("InBufferCount", std::to_string(n))) {
@@ -38,7 +36,6 @@ public:
         waiting.clear();
         return true;
     }
-    bool setInputLen(int n) override { return step("InputLen", std::to_string(n)); }
     std::size_t inBufferCount() override { return waiting.size(); }
     std::size_t input(char *buffer, std::size_t max) override
     {

@@ -31,13 +31,14 @@ TEST(BenchOptions, BaudTakesAnyPositiveWholeNumberAndReconnectIsOffUnlessAskedFo
         arguments.prepend(QStringLiteral("adconverter"));
         return CommandLine::parse(arguments);
     };
-    EXPECT_EQ(parse({}).baud(), 9600);
+    EXPECT_EQ(parse({}).lineSettings().baud, 9600);
     EXPECT_FALSE(parse({}).reconnect());
     EXPECT_TRUE(parse({"--reconnect", "--demo"}).reconnect());
-    EXPECT_EQ(parse({"--baud", "115200"}).baud(), 115200);
-    EXPECT_EQ(parse({"--baud=300"}).baud(), 300);
-    EXPECT_EQ(parse({"--baud", "250000", "--port", "/dev/ttyUSB0"}).baud(), 250000);
-    for (const char *bad : {"", "0", "-9600", "+9600", "96.5", "9600 ", "fast", "2147483648"}) {
+    EXPECT_EQ(parse({"--baud", "115200"}).lineSettings().baud, 115200);
+    EXPECT_EQ(parse({"--baud=300"}).lineSettings().baud, 300);
+    EXPECT_EQ(parse({"--baud", "250000", "--port", "/dev/ttyUSB0"}).lineSettings().baud, 250000);
+    for (const char *bad :
+         {"", "0", "-9600", "+9600", "96.5", "9600 ", "fast", "2147483648", "12000001"}) {
         const CommandLine refused = parse({"--baud", bad});
         EXPECT_EQ(refused.action(), CommandLine::Action::Fail) << bad;
         EXPECT_EQ(refused.exitStatus(), 2) << bad;

@@ -1,11 +1,12 @@
 #include "CsvRecorder.h"
 #include "FaultTest.h"
-#include "RecordingSession.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace adc::test {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 class BenchLine : public FaultTest {
 protected:
     QString tip() const { return window->Shape1->toolTip(); }
-    bool waiting() const { return window->reconnector().waiting(); }
+    bool waiting() const { return window->session().waiting(); }
     /// The rows of a recording after its header, each split into its cells.
     static QList<QList<QByteArray>> rowsOf(const QString &path)
     {
@@ -45,7 +46,7 @@ protected:
 TEST_F(BenchLine, TheLineRunsAtTheSpeedAskedForAndTheTooltipSaysSo)
 {
     for (const int baud : {115200, 250000}) {
-        window->setBaud(baud);
+        window->session().setLineSettings({baud});
         click(window->Command2);
         ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
         EXPECT_EQ(line().lineSettings().baud, baud);
@@ -59,10 +60,9 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("pulled.csv"));
-    CsvRecorder recorder;
-    ASSERT_TRUE(recorder.open(path.toStdString(), false)) << recorder.errorText();
-    auto session = std::make_unique<RecordingSession>(*window, recorder);
-    window->setReconnect(true);
+    ASSERT_TRUE(window->session().startRecording(path, false))
+        << window->session().recordingError().toStdString();
+    window->session().setReconnect(true);
     click(window->Command1);
     ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
     constexpr int kPerConnection = 5000;
@@ -99,12 +99,11 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
     }
     EXPECT_EQ(window->failureBox(), nullptr);
     EXPECT_EQ(visibleMessageBoxes(), 0);
-    EXPECT_EQ(window->reconnector().reconnections(), kPulls);
+    EXPECT_EQ(window->session().reconnections(), kPulls);
     EXPECT_EQ(window->run()->plotPosition(), expected * AcquisitionRun::kSegmentStep);
     EXPECT_EQ(window->Text[0]->text(), QStringLiteral("0") + QString::number(kPulls));
     // One row per record, counted on across the pulls, with the gaps in the time column.
-    session.reset();
-    recorder.close();
+    window->session().stopRecording();
     const QList<QList<QByteArray>> rows = rowsOf(path);
     ASSERT_EQ(rows.size(), expected);
     for (int connection = 1; connection <= kPulls; ++connection) {
@@ -122,9 +121,40 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
     EXPECT_TRUE(window->isUnloaded());
     EXPECT_FALSE(waiting());
     plugInNewLine();
-    QTest::qWait(3 * Reconnector::kCheckMilliseconds);
+    QTest::qWait(3 * RunSession::kReconnectMilliseconds);
     EXPECT_FALSE(window->port().portOpen());
     EXPECT_EQ(visibleMessageBoxes(), 0);
+}
+
+TEST_F(BenchLine, ADeviceOfAnotherOwnerAtTheLostPathIsNotOpenedAndTheTooltipSaysWhy)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a terminal to another user";
+    }
+    window->session().setReconnect(true);
+    click(window->Command1);
+    ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    line().closeMaster();
+    ASSERT_TRUE(waitFor([&] { return waiting(); }, 5000, "the run to wait for the device"));
+
+    // Someone else's terminal takes the path: it is left alone, and the tooltip says why.
+    PseudoTerminal stranger;
+    ASSERT_TRUE(stranger.isOpen());
+    ASSERT_EQ(::chown(stranger.slavePath().c_str(), 65534, static_cast<gid_t>(-1)), 0);
+    pointDeviceAt(stranger.slavePath());
+    ASSERT_TRUE(waitFor([&] { return tip().contains(QStringLiteral("not opened")); }, 3000,
+                        "the tooltip to say why the device is not opened"))
+        << tip().toStdString();
+    QTest::qWait(3 * RunSession::kReconnectMilliseconds);
+    EXPECT_TRUE(waiting());
+    EXPECT_FALSE(window->port().portOpen());
+    EXPECT_TRUE(tip().contains(QStringLiteral("belongs to"))) << tip().toStdString();
+
+    // The board's own adapter comes back: the run goes on.
+    plugInNewLine();
+    ASSERT_TRUE(
+        waitFor([&] { return !waiting() && window->port().portOpen(); }, 3000, "the run to go on"));
+    EXPECT_EQ(window->session().reconnections(), 1);
 }
 
 TEST_F(BenchLine, TheHeadlessLoggerWaitsForTheDeviceAndRecordsEveryRecordOnce)

@@ -1,6 +1,5 @@
 #include "CsvRecorder.h"
 #include "FaultTest.h"
-#include "RecordingSession.h"
 
 #include <QFile>
 
@@ -28,9 +27,8 @@ TEST_F(RecordingFault, ANoisyFloodLeavesExactlyOneRowPerRecordShown)
         QDir(QDir::tempPath())
             .filePath(QStringLiteral("adc-flood-%1.csv").arg(QCoreApplication::applicationPid()));
     QFile::remove(path);
-    CsvRecorder recorder;
-    ASSERT_TRUE(recorder.open(path.toStdString(), false)) << recorder.errorText();
-    RecordingSession session(*window, recorder);
+    ASSERT_TRUE(window->session().startRecording(path, false))
+        << window->session().recordingError().toStdString();
     click(window->Command1);
     // Four records among the noise a line can carry: other tags, lines cut short, garbage.
     const std::string pattern =
@@ -52,17 +50,16 @@ TEST_F(RecordingFault, ANoisyFloodLeavesExactlyOneRowPerRecordShown)
 
 TEST_F(RecordingFault, AFailedWriteIsToldOnceAndTheRunGoesOn)
 {
-    CsvRecorder recorder;
-    ASSERT_TRUE(recorder.open("/dev/full", true));
-    RecordingSession session(*window, recorder);
+    ASSERT_TRUE(window->session().startRecording(QStringLiteral("/dev/full"), true));
     click(window->Command2);
     ASSERT_TRUE(feed({{"MCP 0:1 1:2\n", 10}}, 10));
-    ASSERT_TRUE(waitFor([&] { return session.failureBox() != nullptr; }, 3000, "the message"));
-    EXPECT_EQ(session.failureBox()->text().toStdString(),
+    ASSERT_TRUE(
+        waitFor([&] { return window->recordingFailureBox() != nullptr; }, 3000, "the message"));
+    EXPECT_EQ(window->recordingFailureBox()->text().toStdString(),
               "Recording to /dev/full has stopped: No space left on device. The 0 rows recorded "
               "before are safe in it.");
     ASSERT_TRUE(feed({{"MCP 0:3 1:4\n", 10}}, 20));
-    QTest::qWait(2 * RecordingSession::kTickMilliseconds);
+    QTest::qWait(2 * RunSession::kFlushMilliseconds);
     EXPECT_EQ(visibleMessageBoxes(), 1);
     EXPECT_TRUE(window->run()->running());
 }

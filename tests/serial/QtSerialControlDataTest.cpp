@@ -29,9 +29,8 @@ protected:
 
     bool start()
     {
-        return m_port.setCommPort(1) && m_port.setSettings("9600,N,8,1") &&
-               m_port.setPortOpen(true) && m_port.setRtsEnable(true) && m_port.setRThreshold(0) &&
-               m_port.setInBufferCount(0) && m_port.setInputLen(1);
+        return m_port.setLineSettings({}) && m_port.setPortOpen(true) &&
+               m_port.setRtsEnable(true) && m_port.setInBufferCount(0);
     }
 
     /// Reads in blocks of `block` until `count` bytes came or nothing more comes.

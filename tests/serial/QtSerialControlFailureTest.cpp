@@ -1,10 +1,12 @@
 #include "BoardLines.h"
+#include "PortDiagnosis.h"
 #include "PseudoTerminal.h"
 #include "QtSerialControl.h"
 #include "WithoutFileOverride.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSerialPortInfo>
 #include <QSignalSpy>
@@ -12,7 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -37,7 +41,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_pty.isOpen());
-        ASSERT_TRUE(m_port.setSettings("9600,N,8,1"));
+        ASSERT_TRUE(m_port.setLineSettings({}));
         ASSERT_TRUE(m_port.setPortOpen(true)) << m_port.errorText();
         ASSERT_TRUE(m_port.setRtsEnable(true)) << m_port.errorText();
         ASSERT_TRUE(m_port.setInBufferCount(0));
@@ -142,10 +146,14 @@ TEST_F(QtSerialControlFailure, ABusyDeviceIsNamedAsBusy)
     QSignalSpy failed(&second, &QtSerialControl::failed);
     EXPECT_FALSE(second.setPortOpen(true));
     EXPECT_FALSE(second.portOpen());
+    // The lock file names the holder: this test program.
     const std::string text = second.errorText();
     EXPECT_TRUE(contains(text, m_pty.slavePath())) << text;
     EXPECT_TRUE(contains(text, "busy")) << text;
-    EXPECT_TRUE(contains(text, "another program")) << text;
+    EXPECT_TRUE(contains(text, "\"" + QCoreApplication::applicationName().toStdString() + "\""))
+        << text;
+    EXPECT_TRUE(contains(text, "process " + std::to_string(QCoreApplication::applicationPid())))
+        << text;
     QTest::qWait(50);
     EXPECT_EQ(failed.count(), 0);
     EXPECT_TRUE(m_port.portOpen());
@@ -155,9 +163,10 @@ TEST(QtSerialControlOpen, AMissingDeviceIsNamedAndTheExistingOnesListed)
 {
     const QString missing = QStringLiteral("/dev/ttyNoSuchBoard7");
     QtSerialControl port(missing);
+    // The list is gathered in the background; a message before that has none.
+    ASSERT_TRUE(QTest::qWaitFor([] { return PortDiagnosis::devices().has_value(); }, 10000));
     QSignalSpy failed(&port, &QtSerialControl::failed);
-    ASSERT_TRUE(port.setCommPort(1));
-    ASSERT_TRUE(port.setSettings("9600,N,8,1"));
+    ASSERT_TRUE(port.setLineSettings({}));
     EXPECT_FALSE(port.setPortOpen(true));
     EXPECT_FALSE(port.portOpen());
 
@@ -257,15 +266,17 @@ TEST(QtSerialControlOpen, AStaleLockTheUserCannotRemoveIsNamedWithItsRemedy)
     EXPECT_TRUE(contains(text, "sudo rm " + lock.toStdString())) << text;
 }
 
-TEST(QtSerialControlOpen, ADeviceWithoutPermissionGivesTheDialoutHint)
+TEST(QtSerialControlOpen, ADeviceWithoutPermissionNamesWhoMayReadItAndDialoutOnlyForItsGroup)
 {
     PseudoTerminal pty;
     ASSERT_TRUE(pty.isOpen());
-    ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0), 0);
+    const std::string path = pty.slavePath();
+    const char *slave = path.c_str();
+    ASSERT_EQ(::chmod(slave, 0), 0);
     QtSerialControl port(QString::fromStdString(pty.slavePath()));
     test::WithoutFileOverride unprivileged;
 
-    const int probe = ::open(pty.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    const int probe = ::open(slave, O_RDONLY | O_NOCTTY | O_NONBLOCK);
     if (probe >= 0 || errno != EACCES) {
         if (probe >= 0) {
             ::close(probe);
@@ -273,11 +284,28 @@ TEST(QtSerialControlOpen, ADeviceWithoutPermissionGivesTheDialoutHint)
         GTEST_SKIP() << "this process can open a device without read permission";
     }
 
+    // A terminal's group is not dialout: joining dialout would not help.
+    const group *tty = ::getgrnam("tty");
+    ASSERT_NE(tty, nullptr);
+    ASSERT_EQ(::chown(slave, static_cast<uid_t>(-1), tty->gr_gid), 0);
+    const passwd *owner = ::getpwuid(::geteuid());
+    ASSERT_NE(owner, nullptr);
+    const std::string ownerName = owner->pw_name;
     EXPECT_FALSE(port.setPortOpen(true));
-    const std::string text = port.errorText();
+    std::string text = port.errorText();
     EXPECT_TRUE(contains(text, pty.slavePath())) << text;
     EXPECT_TRUE(contains(text, "permission denied")) << text;
-    EXPECT_TRUE(contains(text, "\"dialout\"")) << text;
+    EXPECT_TRUE(contains(text, "user " + ownerName + " and group tty, mode c---------")) << text;
+    EXPECT_FALSE(contains(text, "dialout")) << text;
+
+    const group *dialout = ::getgrnam("dialout");
+    if (dialout == nullptr) {
+        GTEST_SKIP() << "this system has no dialout group";
+    }
+    ASSERT_EQ(::chown(slave, static_cast<uid_t>(-1), dialout->gr_gid), 0);
+    EXPECT_FALSE(port.setPortOpen(true));
+    text = port.errorText();
+    EXPECT_TRUE(contains(text, "group dialout")) << text;
     EXPECT_TRUE(contains(text, "usermod -aG dialout")) << text;
 }
 

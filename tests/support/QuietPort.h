@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 
 namespace adc::test {
 
@@ -12,8 +11,7 @@ namespace adc::test {
 /// and fuzz targets hand the characters to the run directly.
 class QuietPort : public SerialControl {
 public:
-    bool setCommPort(int) override { return true; }
-    bool setSettings(std::string_view) override { return true; }
+    bool setLineSettings(const LineSettings &) override { return true; }
     bool setPortOpen(bool open) override
     {
         m_open = open;
@@ -21,9 +19,7 @@ public:
     }
     bool portOpen() const override { return m_open; }
     bool setRtsEnable(bool) override { return true; }
-    bool setRThreshold(int) override { return true; }
     bool setInBufferCount(int) override { return true; }
-    bool setInputLen(int) override { return true; }
     std::size_t inBufferCount() override { return 0; }
     std::size_t input(char *, std::size_t) override { return 0; }
     std::string errorText() const override { return {}; }

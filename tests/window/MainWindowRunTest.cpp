@@ -191,7 +191,7 @@ TEST_F(MainWindowRun, ASecondStartBeginsAfreshWithoutClearingTheChart)
 TEST_F(MainWindowRun, AFloodOfRecordsIsTakenInTurns)
 {
     // Small turns, so that most of what arrives is left waiting after each one.
-    window->setServiceBudget(300);
+    window->session().setServiceBudget(300);
     QTest::mouseClick(window->Command1, Qt::LeftButton);
     constexpr int kRecords = 4000;
     std::string all;

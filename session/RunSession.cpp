@@ -1,0 +1,209 @@
+#include "RunSession.h"
+
+#include "DeviceName.h"
+
+#include <QMetaObject>
+
+namespace adc {
+
+namespace {
+
+/// What a run draws on when the front end shows nothing of it.
+class NoDisplay final : public Display {
+public:
+    void showValueText(int, std::string_view) override {}
+    void showCount(std::string_view) override {}
+    void markRunning() override {}
+    void drawSegment(const Segment &) override {}
+    void runEnded(std::string_view) override {}
+};
+
+NoDisplay g_noDisplay;
+
+} // namespace
+
+RunSession::RunSession(QObject *parent) : QObject(parent)
+{
+    connect(&m_port, &QtSerialControl::dataWaiting, this, &RunSession::serviceRun);
+    connect(&m_port, &QtSerialControl::failed, this, &RunSession::portFailed);
+    m_reconnectTimer.setInterval(kReconnectMilliseconds);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &RunSession::lookForDevice);
+    m_flushTimer.setInterval(kFlushMilliseconds);
+    connect(&m_flushTimer, &QTimer::timeout, this, &RunSession::checkRecording);
+}
+
+RunSession::~RunSession()
+{
+    m_reconnectTimer.stop();
+    if (m_run) {
+        m_run->stop();
+    }
+    stopRecording();
+}
+
+void RunSession::setDevice(const QString &device)
+{
+    m_port.setPort1Device(device);
+}
+
+bool RunSession::start(Mode mode)
+{
+    stopWaiting();
+    if (m_run) {
+        m_run->stop();
+    }
+    m_run = std::make_unique<AcquisitionRun>(mode, m_port,
+                                             m_display != nullptr ? *m_display : g_noDisplay);
+    m_run->setLineSettings(m_lineSettings);
+    m_run->setObserver(&m_observers);
+    if (!m_run->start()) {
+        emit ended(QString::fromStdString(m_port.errorText()));
+        return false;
+    }
+    noteIdentity();
+    emit started(mode);
+    return true;
+}
+
+void RunSession::stop()
+{
+    stopWaiting();
+    const bool wasRunning = m_run && m_run->running();
+    if (m_run) {
+        m_run->stop();
+    }
+    if (m_port.portOpen()) {
+        m_port.setPortOpen(false);
+    }
+    if (wasRunning) {
+        emit ended({});
+    }
+}
+
+void RunSession::serviceRun()
+{
+    m_serviceQueued = false;
+    if (!m_run || !m_run->running()) {
+        return;
+    }
+    // A bounded share of what is waiting; the rest gets a turn of its own, so that the event
+    // loop goes on in between.
+    if (m_run->service(m_serviceBudget) && m_run->running() && !m_serviceQueued) {
+        m_serviceQueued = true;
+        QMetaObject::invokeMethod(this, &RunSession::serviceRun, Qt::QueuedConnection);
+    }
+    if (m_recorder && m_flushEveryTurn) {
+        m_recorder->flush();
+    }
+    checkRecording();
+}
+
+void RunSession::portFailed(const QString &message)
+{
+    if (!m_run || !m_run->running() || m_run->suspended()) {
+        return;
+    }
+    if (!m_reconnect) {
+        m_run->fail(message.toStdString());
+        emit ended(message);
+        return;
+    }
+    m_run->suspend();
+    setWaitReason({});
+    m_reconnectTimer.start();
+    emit waitingForDevice(device());
+}
+
+void RunSession::lookForDevice()
+{
+    if (!m_run || !m_run->running() || !m_run->suspended()) {
+        stopWaiting();
+        return;
+    }
+    // A device missing at its path costs one stat(); a device that is there is opened only when
+    // it is like the one lost, and one that is not ready yet is tried again next time.
+    const DeviceIdentity now = DeviceIdentity::of(DeviceName::filePath(device()).toStdString());
+    if (!now.exists) {
+        setWaitReason({});
+        return;
+    }
+    if (const std::string why = now.differenceFrom(m_identity); !why.empty()) {
+        setWaitReason(tr("%1 is there again, but it %2; it is not opened")
+                          .arg(DeviceName::shown(device()), QString::fromStdString(why)));
+        return;
+    }
+    if (m_run->resume()) {
+        noteIdentity();
+        stopWaiting();
+        ++m_reconnections;
+        emit resumed();
+    }
+}
+
+void RunSession::stopWaiting()
+{
+    m_reconnectTimer.stop();
+    setWaitReason({});
+}
+
+void RunSession::setWaitReason(const QString &reason)
+{
+    if (reason != m_waitReason) {
+        m_waitReason = reason;
+        emit waitReasonChanged(reason);
+    }
+}
+
+void RunSession::noteIdentity()
+{
+    m_identity = DeviceIdentity::of(DeviceName::filePath(device()).toStdString());
+}
+
+bool RunSession::startRecording(const QString &path, bool append)
+{
+    auto recorder = std::make_unique<CsvRecorder>();
+    if (!recorder->open(path.toStdString(), append)) {
+        m_recordingError = QString::fromStdString(recorder->errorText());
+        return false;
+    }
+    startRecording(std::move(recorder));
+    return true;
+}
+
+void RunSession::startRecording(std::unique_ptr<CsvRecorder> recorder)
+{
+    stopRecording();
+    m_recorder = std::move(recorder);
+    m_recordingError.clear();
+    m_recordingFailureTold = false;
+    addObserver(m_recorder.get());
+    if (m_run && m_run->running()) {
+        m_recorder->runStarted(m_run->mode());
+    }
+    m_flushTimer.start();
+}
+
+void RunSession::stopRecording()
+{
+    m_flushTimer.stop();
+    if (m_recorder) {
+        removeObserver(m_recorder.get());
+        m_recorder->close();
+    }
+}
+
+void RunSession::checkRecording()
+{
+    if (!m_recorder || m_recordingFailureTold) {
+        return;
+    }
+    m_recorder->flushIfDue(CsvRecorder::MonotonicClock::now());
+    if (m_recorder->failed()) {
+        m_recordingFailureTold = true;
+        m_flushTimer.stop();
+        m_recordingError = QString::fromStdString(m_recorder->errorText());
+        emit recordingFailed(m_recordingError);
+    }
+}
+
+} // namespace adc
