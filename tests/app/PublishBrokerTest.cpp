@@ -1,5 +1,6 @@
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -203,7 +204,12 @@ TEST(PublishBroker, ASubscriberReceivesTheRecordsOfTheRecordingInOrderWithEqualV
     QProcess logger;
     startHeadless(logger, {"--demo", "--mode", "int", "--record", path, "--count", "40",
                            "--publish", broker.url()});
+    // Records arrive as they are taken (40 take about three seconds), not at the end.
+    ASSERT_TRUE(subscriber.waitFor(R"("count":5,)"));
+    QElapsedTimer rest;
+    rest.start();
     ASSERT_TRUE(logger.waitForFinished(30000));
+    EXPECT_GT(rest.elapsed(), 1000) << "the records came at the end";
     const QByteArray summary = logger.readAllStandardError();
     EXPECT_EQ(logger.exitCode(), 0) << summary.data();
     // The goodbye follows the last record.
