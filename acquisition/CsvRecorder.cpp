@@ -1,11 +1,11 @@
 #include "CsvRecorder.h"
-#include "RecordText.h"
+
+#include "RecordingFormat.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -15,6 +15,24 @@ namespace {
 
 // Longest row: the fixed columns and eight doubles in their longest shortest form.
 constexpr std::size_t kMaxRowLength = 512;
+
+/// Writes `value` as exactly `width` decimal digits, with leading zeros.
+char *fixedDigits(char *out, unsigned value, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + width;
+}
+
+char *put(char *out, std::string_view text)
+{
+    for (char c : text) {
+        *out++ = c;
+    }
+    return out;
+}
 
 std::string reasonOf(int error)
 {
@@ -93,17 +111,51 @@ void CsvRecorder::charactersTaken()
     m_prefixLength = 0;
 }
 
+void CsvRecorder::appendTime(WallClock::time_point wall, char *&out)
+{
+    using namespace std::chrono;
+    const std::int64_t ms = floor<milliseconds>(wall.time_since_epoch()).count();
+    const std::int64_t second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    if (second != m_cachedSecond) {
+        // The date and time of day change once a second; only the milliseconds change per row.
+        const sys_seconds at{seconds(second)};
+        const auto day = floor<days>(at);
+        const year_month_day date{day};
+        const hh_mm_ss time{at - day};
+        char *p = m_secondText;
+        p = fixedDigits(p, static_cast<unsigned>(static_cast<int>(date.year())), 4);
+        *p++ = '-';
+        p = fixedDigits(p, static_cast<unsigned>(date.month()), 2);
+        *p++ = '-';
+        p = fixedDigits(p, static_cast<unsigned>(date.day()), 2);
+        *p++ = 'T';
+        p = fixedDigits(p, static_cast<unsigned>(time.hours().count()), 2);
+        *p++ = ':';
+        p = fixedDigits(p, static_cast<unsigned>(time.minutes().count()), 2);
+        *p++ = ':';
+        p = fixedDigits(p, static_cast<unsigned>(time.seconds().count()), 2);
+        *p++ = '.';
+        m_cachedSecond = second;
+    }
+    out = put(out, std::string_view(m_secondText, sizeof m_secondText));
+    out = fixedDigits(out, static_cast<unsigned>(ms - second * 1000), 3);
+    *out++ = 'Z';
+}
+
 std::size_t CsvRecorder::formatPrefix(Mode mode)
 {
-    char *out = m_text.putTime(m_prefix, m_takenAtWall);
+    char *out = m_prefix;
+    appendTime(m_takenAtWall, out);
+    const auto micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart).count();
     *out++ = ',';
-    out = RecordText::putSeconds(
-        out, std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart));
+    out = std::to_chars(out, out + 24, micros / 1'000'000).ptr;
+    *out++ = '.';
+    out = fixedDigits(out, static_cast<unsigned>(micros % 1'000'000), 6);
     *out++ = ',';
     out = std::to_chars(out, out + 24, m_run).ptr;
     *out++ = ',';
-    const std::string_view name = RecordText::modeName(mode);
-    out = std::copy(name.begin(), name.end(), out);
+    out = put(out, RecordingFormat::modeName(mode));
     *out++ = ',';
     m_prefixMode = mode;
     return static_cast<std::size_t>(out - m_prefix);
@@ -127,7 +179,7 @@ void CsvRecorder::recordAccepted(const AcceptedRecord &record)
     for (std::size_t k = 0; k < kMaxChannels; ++k) {
         *out++ = ',';
         if (k < record.values.size()) {
-            out = RecordText::putValue(out, record.values[k]);
+            out = RecordingFormat::writeValue(out, record.values[k]);
         }
     }
     *out++ = '\n';

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RecordObserver.h"
-#include "RecordText.h"
+#include "RecordingFormat.h"
 
 #include <chrono>
 #include <cstddef>
@@ -40,8 +40,8 @@ public:
         MonotonicClock::time_point (*monotonic)() = &MonotonicClock::now;
     };
 
-    static constexpr std::string_view kHeader =
-        "time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7\n";
+    /// The header line a new file starts with.
+    static constexpr std::string_view kHeader = RecordingFormat::kHeaderLine;
     /// Longest a row waits in memory before it is handed to the file (plus one timer tick on a
     /// quiet line).
     static constexpr std::chrono::milliseconds kFlushInterval{500};
@@ -89,6 +89,7 @@ public:
     std::int64_t rowsRecorded() const { return m_rowsWritten + m_pendingRows; }
 
 private:
+    void appendTime(WallClock::time_point wall, char *&out);
     std::size_t formatPrefix(Mode mode);
     void stopAfterFailure(int error);
     std::string fileName() const;
@@ -108,7 +109,9 @@ private:
     std::int64_t m_pendingRows = 0;
     /// Bytes of the file that hold whole rows: where it is cut back to after a failed write.
     std::uintmax_t m_safeBytes = 0;
-    RecordText m_text;
+    /// The wall-clock second whose "YYYY-MM-DDTHH:MM:SS." is in m_secondText.
+    std::int64_t m_cachedSecond = -1;
+    char m_secondText[20] = {};
     /// "time,seconds,run,mode," of the rows of the last block of characters.
     char m_prefix[128] = {};
     std::size_t m_prefixLength = 0;

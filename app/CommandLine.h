@@ -33,6 +33,9 @@ public:
     /// The longest --duration taken, in seconds.
     static constexpr double kMaxDurationSeconds = 1e9;
 
+    /// The most records --history takes (about 75 GB).
+    static constexpr qint64 kMaxHistoryRecords = 1'000'000'000;
+
     /// The device used for port 1 when --port is not given.
     static QString defaultPort1Device() { return QString::fromLatin1(kDefaultPort1Device); }
 
@@ -66,6 +69,12 @@ public:
     qint64 countLimit() const { return m_countLimit; }
     /// Seconds after which the headless logger ends; 0: no limit.
     double durationSeconds() const { return m_durationSeconds; }
+    /// Whether the scope opens beside the window (--scope).
+    bool scope() const { return m_scope; }
+    /// The recording the scope shows alone (--view); empty: none.
+    QString viewPath() const { return m_viewPath; }
+    /// Records the scope keeps (--history).
+    qint64 historyRecords() const { return m_historyRecords; }
     /// The broker and topic every accepted record is published to (--publish); none: not
     /// published.
     const std::optional<PublishTarget> &publishTarget() const { return m_publishTarget; }
@@ -85,6 +94,7 @@ private:
     bool refuse(const QString &text);
     bool readBaud(const QString &value);
     bool readLogging(const QCommandLineParser &parser);
+    bool readScope(const QCommandLineParser &parser);
     bool readPublishing(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
@@ -100,6 +110,9 @@ private:
     Mode m_mode = Mode::Int;
     qint64 m_countLimit = 0;
     double m_durationSeconds = 0;
+    bool m_scope = false;
+    QString m_viewPath;
+    qint64 m_historyRecords = 0; // read from the table's default unless given
     std::optional<PublishTarget> m_publishTarget;
     QString m_publishCaFile;
     QString m_publishPasswordFile;

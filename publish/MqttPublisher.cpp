@@ -1,4 +1,5 @@
 #include "MqttPublisher.h"
+#include "RecordingFormat.h"
 
 #include <mosquitto.h>
 
@@ -168,7 +169,7 @@ void MqttPublisher::runStarted(Mode mode)
     m_json.runStarted(RecordJson::MonotonicClock::now());
     {
         const std::lock_guard lock(m_mutex);
-        m_mode = RecordText::modeName(mode).data();
+        m_mode = RecordingFormat::modeName(mode).data();
     }
     if (connected()) {
         publishStatus(true);

@@ -8,6 +8,16 @@ namespace adc {
 
 namespace {
 
+/// Writes `value` as exactly `width` decimal digits, with leading zeros.
+char *fixedDigits(char *out, unsigned value, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + width;
+}
+
 char *put(char *out, std::string_view text)
 {
     for (const char c : text) {
@@ -43,14 +53,18 @@ void RecordJson::add(const AcceptedRecord &record)
         *out++ = ',';
     }
     out = put(out, "{\"time\":\"");
-    out = m_text.putTime(out, m_takenAtWall);
+    out = RecordingFormat::writeTime(out, m_takenAtWall);
     out = put(out, "\",\"seconds\":");
-    out = RecordText::putSeconds(
-        out, std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart));
+    // Seconds with six decimals, as the recording has them.
+    const auto micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart).count();
+    out = std::to_chars(out, out + 24, micros / 1'000'000).ptr;
+    *out++ = '.';
+    out = fixedDigits(out, static_cast<unsigned>(micros % 1'000'000), 6);
     out = put(out, ",\"run\":");
     out = std::to_chars(out, out + 24, m_run).ptr;
     out = put(out, ",\"mode\":\"");
-    out = put(out, RecordText::modeName(record.mode));
+    out = put(out, RecordingFormat::modeName(record.mode));
     out = put(out, "\",\"count\":");
     out = std::to_chars(out, out + 24, record.count).ptr;
     for (std::size_t k = 0; k < record.values.size() && k < kMaxChannels; ++k) {
@@ -58,7 +72,7 @@ void RecordJson::add(const AcceptedRecord &record)
         *out++ = static_cast<char>('0' + k);
         out = put(out, "\":");
         const double value = record.values[k];
-        out = std::isfinite(value) ? RecordText::putValue(out, value) : put(out, "null");
+        out = std::isfinite(value) ? RecordingFormat::writeValue(out, value) : put(out, "null");
     }
     *out++ = '}';
     m_buffer.append(text.data(), static_cast<std::size_t>(out - text.data()));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RecordObserver.h"
-#include "RecordText.h"
+#include "RecordingFormat.h"
 
 #include <chrono>
 #include <cstddef>
@@ -42,7 +42,6 @@ public:
     void clear();
 
 private:
-    RecordText m_text;
     std::string m_buffer = std::string(1, '[');
     MonotonicClock::time_point m_runStart{};
     MonotonicClock::time_point m_takenAt{};
