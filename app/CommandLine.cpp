@@ -57,6 +57,9 @@ bool CommandLine::readPort(const QCommandLineParser &parser)
 {
     const QString port = QStringLiteral("port");
     m_demo = parser.isSet(QStringLiteral("demo"));
+    m_choose = parser.isSet(QStringLiteral("choose"));
+    m_portGiven = parser.isSet(port);
+    m_baudGiven = parser.isSet(QStringLiteral("baud"));
     m_sweep = parser.isSet(QStringLiteral("sweep"));
     m_reconnect = parser.isSet(QStringLiteral("reconnect"));
     // Unless given, the values are the table's defaults.

@@ -50,12 +50,18 @@ public:
     Action action() const { return m_action; }
     /// The device that stands for serial port 1.
     QString port1Device() const { return m_port1Device; }
+    /// Whether --port was given.
+    bool portGiven() const { return m_portGiven; }
     /// Whether port 1 is to be the simulated board.
     bool demo() const { return m_demo; }
+    /// Whether the start dialog comes before the window (--choose).
+    bool choose() const { return m_choose; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
     /// The line's settings (--baud); 9600 baud unless given.
     const LineSettings &lineSettings() const { return m_line; }
+    /// Whether --baud was given.
+    bool baudGiven() const { return m_baudGiven; }
     /// Whether a run whose device is lost waits for it to come back (--reconnect).
     bool reconnect() const { return m_reconnect; }
     /// The CSV file every accepted record goes to ("-": standard output); empty: none.
@@ -101,6 +107,9 @@ private:
     QString m_port1Device = defaultPort1Device();
     QString m_errorText;
     bool m_demo = false;
+    bool m_portGiven = false;
+    bool m_choose = false;
+    bool m_baudGiven = false;
     bool m_sweep = false;
     LineSettings m_line;
     bool m_reconnect = false;
