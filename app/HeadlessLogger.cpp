@@ -59,6 +59,9 @@ int HeadlessLogger::exec()
         m_session.discardRecording();
         return 1;
     }
+    if (!startPublishing(device)) {
+        return 2;
+    }
     m_session.setDevice(device);
     m_session.setLineSettings(m_commandLine.lineSettings());
     m_session.setReconnect(m_commandLine.reconnect());
@@ -77,6 +80,26 @@ int HeadlessLogger::exec()
     m_started = true;
     startTimers();
     return QCoreApplication::exec();
+}
+
+bool HeadlessLogger::startPublishing(const QString &device)
+{
+    if (!m_commandLine.publishTarget()) {
+        return true;
+    }
+    QString error;
+    m_publishing = Publishing::create(m_commandLine, device, error);
+    if (!m_publishing || !m_publishing->start(error)) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(error));
+        return false;
+    }
+    m_session.addObserver(&m_publishing->publisher());
+    connect(m_publishing.get(), &Publishing::failed, this, [this](const QString &message) {
+        std::fprintf(stderr, "%sadconverter: %s\n", m_statusLine ? "\r\033[K" : "",
+                     qPrintable(message));
+        std::fflush(stderr);
+    });
+    return true;
 }
 
 void HeadlessLogger::startTimers()
@@ -142,6 +165,9 @@ void HeadlessLogger::showStatus()
                        .arg(lineCounts());
     if (m_recording) {
         text += QStringLiteral(", %1 rows written").arg(m_session.rowsWritten());
+    }
+    if (m_publishing) {
+        text += m_publishing->countsText();
     }
     std::fprintf(stderr, "\r%s%s\033[K", qPrintable(text), qPrintable(lineState()));
     std::fflush(stderr);
@@ -210,13 +236,21 @@ QString HeadlessLogger::summary() const
                        .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
                        .arg(lineCounts());
     if (!m_recording) {
-        return text + QStringLiteral(", nothing recorded.");
+        text += QStringLiteral(", nothing recorded");
+    } else {
+        const QString where = m_commandLine.recordPath() == QLatin1String("-")
+                                  ? QStringLiteral("standard output")
+                                  : m_commandLine.recordPath();
+        text += QStringLiteral(", %1 rows written to %2").arg(m_session.rowsWritten()).arg(where);
     }
-    const QString where = m_commandLine.recordPath() == QLatin1String("-")
-                              ? QStringLiteral("standard output")
-                              : m_commandLine.recordPath();
-    return text +
-           QStringLiteral(", %1 rows written to %2.").arg(m_session.rowsWritten()).arg(where);
+    if (m_publishing) {
+        const MqttPublisher &publisher = m_publishing->publisher();
+        text += QStringLiteral("; %1 records published to %2, %3 not published")
+                    .arg(publisher.published())
+                    .arg(m_publishing->target())
+                    .arg(publisher.dropped());
+    }
+    return text + QLatin1Char('.');
 }
 
 void HeadlessLogger::finish(int status)
@@ -232,6 +266,9 @@ void HeadlessLogger::finish(int status)
     } else {
         // A start that fails leaves no recording behind.
         m_session.discardRecording();
+    }
+    if (m_publishing) {
+        m_publishing->stop();
     }
     if (const CsvRecorder *recorder = m_session.recorder();
         recorder != nullptr && recorder->failed() && !recorder->outputClosed()) {
