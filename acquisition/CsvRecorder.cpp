@@ -20,22 +20,9 @@ namespace {
 // Longest row: the fixed columns and eight doubles in their longest shortest form.
 constexpr std::size_t kMaxRowLength = 512;
 
-/// Writes `value` as exactly `width` decimal digits, with leading zeros.
-char *fixedDigits(char *out, unsigned value, int width)
-{
-    for (int i = width - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
-    return out + width;
-}
-
 char *put(char *out, std::string_view text)
 {
-    for (char c : text) {
-        *out++ = c;
-    }
-    return out;
+    return std::copy(text.begin(), text.end(), out);
 }
 
 std::string reasonOf(int error)
@@ -251,27 +238,13 @@ void CsvRecorder::appendTime(WallClock::time_point wall, char *&out)
     const std::int64_t second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
     if (second != m_cachedSecond) {
         // The date and time of day change once a second; only the milliseconds change per row.
-        const sys_seconds at{seconds(second)};
-        const auto day = floor<days>(at);
-        const year_month_day date{day};
-        const hh_mm_ss time{at - day};
-        char *p = m_secondText;
-        p = fixedDigits(p, static_cast<unsigned>(static_cast<int>(date.year())), 4);
-        *p++ = '-';
-        p = fixedDigits(p, static_cast<unsigned>(date.month()), 2);
-        *p++ = '-';
-        p = fixedDigits(p, static_cast<unsigned>(date.day()), 2);
-        *p++ = 'T';
-        p = fixedDigits(p, static_cast<unsigned>(time.hours().count()), 2);
-        *p++ = ':';
-        p = fixedDigits(p, static_cast<unsigned>(time.minutes().count()), 2);
-        *p++ = ':';
-        p = fixedDigits(p, static_cast<unsigned>(time.seconds().count()), 2);
-        *p++ = '.';
+        std::array<char, RecordingFormat::kTimeLength> text;
+        RecordingFormat::writeTime(text.data(), sys_seconds{seconds(second)});
+        std::copy_n(text.data(), sizeof m_secondText, m_secondText);
         m_cachedSecond = second;
     }
     out = put(out, std::string_view(m_secondText, sizeof m_secondText));
-    out = fixedDigits(out, static_cast<unsigned>(ms - second * 1000), 3);
+    out = RecordingFormat::writeDigits(out, static_cast<unsigned>(ms - second * 1000), 3);
     *out++ = 'Z';
 }
 
@@ -279,12 +252,9 @@ std::size_t CsvRecorder::formatPrefix(Mode mode)
 {
     char *out = m_prefix;
     appendTime(m_takenAtWall, out);
-    const auto micros =
-        std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart).count();
     *out++ = ',';
-    out = std::to_chars(out, out + 24, micros / 1'000'000).ptr;
-    *out++ = '.';
-    out = fixedDigits(out, static_cast<unsigned>(micros % 1'000'000), 6);
+    out = RecordingFormat::writeSeconds(
+        out, std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart));
     *out++ = ',';
     out = std::to_chars(out, out + 24, m_run).ptr;
     *out++ = ',';
