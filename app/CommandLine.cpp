@@ -1,8 +1,13 @@
 #include "CommandLine.h"
+#include "DemoBoard.h"
 #include "OptionTable.h"
+#include "RunSession.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+
+#include <charconv>
+#include <cstdio>
 
 namespace adc {
 
@@ -71,14 +76,12 @@ bool CommandLine::readPort(const QCommandLineParser &parser)
 
 bool CommandLine::readBaud(const QString &value)
 {
-    // Digits only: no sign, no blanks, no fraction; whether the device takes the speed is the
-    // port's to say.
-    bool whole = !value.isEmpty();
-    for (const QChar c : value) {
-        whole = whole && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    }
-    const qint64 rate = whole ? value.toLongLong(&whole) : 0;
-    if (!whole || !LineSettings::validBaud(rate)) {
+    // A whole number and nothing else (no plus sign, blanks or fraction; a minus sign gives a
+    // speed below the least); whether the device takes the speed is the port's to say.
+    const QByteArray digits = value.toLatin1();
+    std::int64_t rate = 0;
+    const auto [end, error] = std::from_chars(digits.cbegin(), digits.cend(), rate);
+    if (error != std::errc() || end != digits.cend() || !LineSettings::validBaud(rate)) {
         return refuse(QStringLiteral("The option --baud needs the line speed as a whole number "
                                      "from %1 to %2, such as 9600 or 115200, not '%3'.")
                           .arg(kMinBaud)
@@ -130,6 +133,24 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
                               .arg(duration));
         }
     }
+    return true;
+}
+
+bool CommandLine::configure(RunSession &session, DemoBoard &demoBoard) const
+{
+    session.setDevice(m_port1Device);
+    session.setLineSettings(m_line);
+    session.setReconnect(m_reconnect);
+    if (!m_demo) {
+        return true;
+    }
+    demoBoard.setBaud(m_line.baud);
+    if (!demoBoard.start()) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(demoBoard.errorText()));
+        return false;
+    }
+    session.setDevice(demoBoard.port1Device());
+    QObject::connect(&demoBoard, &DemoBoard::restarted, &session, &RunSession::setDevice);
     return true;
 }
 

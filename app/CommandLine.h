@@ -11,6 +11,9 @@ class QCommandLineParser;
 
 namespace adc {
 
+class DemoBoard;
+class RunSession;
+
 /// What the program was asked to do on its command line.
 ///
 /// The options, their defaults and which of them go together are those of OptionTable; here
@@ -30,9 +33,6 @@ public:
     /// The longest --duration taken, in seconds.
     static constexpr double kMaxDurationSeconds = 1e9;
 
-    /// The device used for port 1 when --port is not given.
-    static QString defaultPort1Device() { return QString::fromLatin1(kDefaultPort1Device); }
-
     /// Reads `arguments`; the first one is the program's own name.
     static CommandLine parse(const QStringList &arguments);
 
@@ -48,7 +48,7 @@ public:
     bool demo() const { return m_demo; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
-    /// The line's settings (--baud); 9600 baud unless given.
+    /// The line's settings (--baud); kDefaultBaud unless given.
     const LineSettings &lineSettings() const { return m_line; }
     /// Whether a run whose device is lost waits for it to come back (--reconnect).
     bool reconnect() const { return m_reconnect; }
@@ -63,6 +63,11 @@ public:
     qint64 countLimit() const { return m_countLimit; }
     /// Seconds after which the headless logger ends; 0: no limit.
     double durationSeconds() const { return m_durationSeconds; }
+    /// Sets `session` up as asked: port 1 (with --demo the line of `demoBoard`, started here at
+    /// the line's speed and followed should it be restarted), the line's settings and
+    /// reconnection. False, with the reason on standard error, when the simulator cannot start.
+    bool configure(RunSession &session, DemoBoard &demoBoard) const;
+
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -76,7 +81,7 @@ private:
     bool readLogging(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
-    QString m_port1Device = defaultPort1Device();
+    QString m_port1Device = QString::fromLatin1(kDefaultPort1Device);
     QString m_errorText;
     bool m_demo = false;
     bool m_sweep = false;

@@ -38,8 +38,7 @@ int HeadlessLogger::exec()
     connect(m_exitSignals.get(), &ExitSignals::received, this, [this] { finish(0); });
 
     const QString path = m_commandLine.recordPath();
-    m_recording = !path.isEmpty();
-    if (m_recording && !m_session.startRecording(path, m_commandLine.append())) {
+    if (!path.isEmpty() && !m_session.startRecording(path, m_commandLine.append())) {
         std::fprintf(stderr, "adconverter: %s\n", qPrintable(m_session.recordingError()));
         return 2;
     }
@@ -48,17 +47,10 @@ int HeadlessLogger::exec()
     m_session.setFlushEveryTurn(liveOutput);
     m_statusLine = ::isatty(STDERR_FILENO) == 1 && !liveOutput;
 
-    m_demoBoard.setBaud(m_commandLine.lineSettings().baud);
-    const QString device =
-        m_demoBoard.port1DeviceFor(m_commandLine.demo(), m_commandLine.port1Device());
-    if (device.isEmpty()) {
+    if (!m_commandLine.configure(m_session, m_demoBoard)) {
         return 1;
     }
-    m_session.setDevice(device);
-    m_session.setLineSettings(m_commandLine.lineSettings());
-    m_session.setReconnect(m_commandLine.reconnect());
     m_session.addObserver(this);
-    connect(&m_demoBoard, &DemoBoard::restarted, &m_session, &RunSession::setDevice);
     connect(&m_session, &RunSession::ended, this, &HeadlessLogger::runEnded);
     connect(&m_session, &RunSession::recordingFailed, this,
             [this] { finish(m_session.recorder()->outputClosed() ? 0 : 1); });
@@ -185,7 +177,7 @@ QString HeadlessLogger::summary() const
             .arg(seconds, 0, 'f', 1)
             .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
             .arg(run != nullptr ? run->droppedRecords() : 0);
-    if (!m_recording) {
+    if (m_session.recorder() == nullptr) {
         return text + QStringLiteral(", nothing recorded.");
     }
     const QString where = m_commandLine.recordPath() == QLatin1String("-")

@@ -71,18 +71,12 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     // The window decides when the program ends: once it is unloaded and the port is closed.
     app.setQuitOnLastWindowClosed(false);
     adc::DemoBoard demoBoard;
-    demoBoard.setBaud(commandLine.lineSettings().baud);
-    const QString port1Device =
-        demoBoard.port1DeviceFor(commandLine.demo(), commandLine.port1Device());
-    if (port1Device.isEmpty()) {
-        return 1;
-    }
-    adc::MainWindow window(port1Device);
+    adc::MainWindow window;
     window.Picture1->setSweep(commandLine.sweep());
     adc::RunSession &session = window.session();
-    session.setLineSettings(commandLine.lineSettings());
-    session.setReconnect(commandLine.reconnect());
-    QObject::connect(&demoBoard, &adc::DemoBoard::restarted, &session, &adc::RunSession::setDevice);
+    if (!commandLine.configure(session, demoBoard)) {
+        return 1;
+    }
     QObject::connect(&window, &adc::MainWindow::unloaded, &app, [&demoBoard] {
         demoBoard.stop();
         QCoreApplication::exit(0);
