@@ -25,9 +25,6 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             result.readLogging(parser);
         }
     }
-    if (!result.m_errorText.isEmpty()) {
-        result.m_action = Action::Fail;
-    }
     return result;
 }
 
