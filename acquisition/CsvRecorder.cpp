@@ -1,10 +1,11 @@
 #include "CsvRecorder.h"
 
+#include "RecordingFormat.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -31,24 +32,6 @@ char *put(char *out, std::string_view text)
         *out++ = c;
     }
     return out;
-}
-
-/// The shortest text that reads back as `value` exactly ("512", "1.5", "1e+22", "inf").
-char *putValue(char *out, double value)
-{
-    // The board's whole numbers take the integer formatter, which gives the same text.
-    if (value >= 0.0 && value < 100000.0) {
-        const auto whole = static_cast<unsigned>(value);
-        if (static_cast<double>(whole) == value) {
-            return std::to_chars(out, out + 24, whole).ptr;
-        }
-    }
-    return std::to_chars(out, out + 32, value).ptr;
-}
-
-std::string_view modeName(Mode mode)
-{
-    return mode == Mode::Int ? "INT" : "MCP3201";
 }
 
 std::string reasonOf(int error)
@@ -172,7 +155,7 @@ std::size_t CsvRecorder::formatPrefix(Mode mode)
     *out++ = ',';
     out = std::to_chars(out, out + 24, m_run).ptr;
     *out++ = ',';
-    out = put(out, modeName(mode));
+    out = put(out, RecordingFormat::modeName(mode));
     *out++ = ',';
     m_prefixMode = mode;
     return static_cast<std::size_t>(out - m_prefix);
@@ -196,7 +179,7 @@ void CsvRecorder::recordAccepted(const AcceptedRecord &record)
     for (std::size_t k = 0; k < kMaxChannels; ++k) {
         *out++ = ',';
         if (k < record.values.size()) {
-            out = putValue(out, record.values[k]);
+            out = RecordingFormat::writeValue(out, record.values[k]);
         }
     }
     *out++ = '\n';

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RecordObserver.h"
+#include "RecordingFormat.h"
 
 #include <chrono>
 #include <cstddef>
@@ -39,8 +40,8 @@ public:
         MonotonicClock::time_point (*monotonic)() = &MonotonicClock::now;
     };
 
-    static constexpr std::string_view kHeader =
-        "time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7\n";
+    /// The header line a new file starts with.
+    static constexpr std::string_view kHeader = RecordingFormat::kHeaderLine;
     /// Longest a row waits in memory before it is handed to the file (plus one timer tick on a
     /// quiet line).
     static constexpr std::chrono::milliseconds kFlushInterval{500};

@@ -21,8 +21,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         const QString combination = OptionTable::combinationError(parser);
         if (!combination.isEmpty()) {
             result.refuse(combination);
-        } else if (result.readPort(parser)) {
-            result.readLogging(parser);
+        } else if (result.readPort(parser) && result.readLogging(parser)) {
+            result.readScope(parser);
         }
     }
     return result;
@@ -129,6 +129,29 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
                               .arg(kMaxDurationSeconds, 0, 'f', 0)
                               .arg(duration));
         }
+    }
+    return true;
+}
+
+bool CommandLine::readScope(const QCommandLineParser &parser)
+{
+    m_scope = parser.isSet(QStringLiteral("scope"));
+    const QString view = QStringLiteral("view");
+    m_viewPath = parser.value(view);
+    if (parser.isSet(view) && m_viewPath.isEmpty()) {
+        return refuse(QStringLiteral("The option --view needs a recording's file name."));
+    }
+    const QString history = parser.value(QStringLiteral("history"));
+    if (parser.isSet(QStringLiteral("history")) && !m_scope && m_viewPath.isEmpty()) {
+        return refuse(QStringLiteral("--history goes with --scope or --view."));
+    }
+    bool ok = false;
+    m_historyRecords = history.toLongLong(&ok);
+    if (!ok || m_historyRecords < 1 || m_historyRecords > kMaxHistoryRecords) {
+        return refuse(QStringLiteral("--history needs a whole number of records from 1 to %1, "
+                                     "not '%2'.")
+                          .arg(kMaxHistoryRecords)
+                          .arg(history));
     }
     return true;
 }

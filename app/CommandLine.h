@@ -33,6 +33,9 @@ public:
     /// The longest --duration taken, in seconds.
     static constexpr double kMaxDurationSeconds = 1e9;
 
+    /// The most records --history takes (about 75 GB).
+    static constexpr qint64 kMaxHistoryRecords = 1'000'000'000;
+
     /// Reads `arguments`; the first one is the program's own name.
     static CommandLine parse(const QStringList &arguments);
 
@@ -63,6 +66,12 @@ public:
     qint64 countLimit() const { return m_countLimit; }
     /// Seconds after which the headless logger ends; 0: no limit.
     double durationSeconds() const { return m_durationSeconds; }
+    /// Whether the scope opens beside the window (--scope).
+    bool scope() const { return m_scope; }
+    /// The recording the scope shows alone (--view); empty: none.
+    QString viewPath() const { return m_viewPath; }
+    /// Records the scope keeps (--history).
+    qint64 historyRecords() const { return m_historyRecords; }
     /// Sets `session` up as asked: port 1 (with --demo the line of `demoBoard`, started here at
     /// the line's speed and followed should it be restarted), the line's settings and
     /// reconnection. False, with the reason on standard error, when the simulator cannot start.
@@ -79,6 +88,7 @@ private:
     bool refuse(const QString &text);
     bool readBaud(const QString &value);
     bool readLogging(const QCommandLineParser &parser);
+    bool readScope(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_port1Device = QString::fromLatin1(kDefaultPort1Device);
@@ -93,6 +103,9 @@ private:
     Mode m_mode = Mode::Int;
     qint64 m_countLimit = 0;
     double m_durationSeconds = 0;
+    bool m_scope = false;
+    QString m_viewPath;
+    qint64 m_historyRecords = 0; // read from the table's default unless given
 };
 
 } // namespace adc

@@ -58,6 +58,16 @@ constexpr Row kRows[] = {
         .takenBy(FrontEnd::Headless),
     Row("count", "end after N records").value("N").takenBy(FrontEnd::Headless),
     Row("duration", "end after that many seconds").value("SECONDS").takenBy(FrontEnd::Headless),
+    Row("scope", "open the scope beside it, showing the run's records since Start with axes, "
+                 "zoom, pause, the values under the mouse and markers")
+        .takenBy(FrontEnd::Window),
+    Row("view", "open a recording made with --record in the scope, alone and without a port")
+        .value("FILE.csv")
+        .excluding("port demo baud reconnect sweep record scope headless"),
+    Row("history", "the records the scope keeps (--scope or --view), the oldest leaving first; "
+                   "about 75 bytes each")
+        .value("N", "1000000")
+        .excluding("headless"),
     Row("list-ports", "list the serial ports of this computer and exit").takenBy(FrontEnd::Neither),
     Row("help", "show this help and exit").takenBy(FrontEnd::Neither).alsoCalled("h"),
     Row("version", "show the version and exit").takenBy(FrontEnd::Neither),

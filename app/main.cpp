@@ -3,12 +3,16 @@
 #include "DeviceName.h"
 #include "ExitSignals.h"
 #include "HeadlessLogger.h"
+#include "LiveFeed.h"
 #include "MainWindow.h"
 #include "PortList.h"
+#include "ScopeWindow.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QScreen>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -87,7 +91,51 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     if (recorder) {
         session.startRecording(std::move(recorder));
     }
+    // --scope: the history takes every record of the window's runs.
+    std::unique_ptr<adc::HistoryStore> history;
+    std::unique_ptr<adc::ScopeWindow> scope;
+    std::unique_ptr<adc::LiveFeed> feed;
+    if (commandLine.scope()) {
+        history = std::make_unique<adc::HistoryStore>(commandLine.historyRecords());
+        scope = std::make_unique<adc::ScopeWindow>();
+        feed = std::make_unique<adc::LiveFeed>(*history,
+                                               [view = scope->view()] { view->historyChanged(); });
+        session.addObserver(feed.get());
+        scope->showLive(history.get());
+    }
     window.show();
+    if (scope) {
+        // Beside the window where the screen has room, else below it.
+        const QRect free = window.screen()->availableGeometry();
+        const QRect main = window.frameGeometry();
+        if (free.right() - main.right() >= 640) {
+            scope->setGeometry(main.right() + 8, main.top(),
+                               std::min(960, free.right() - main.right() - 8),
+                               std::min(600, free.height()));
+        } else {
+            scope->setGeometry(main.left(), main.bottom() + 8, std::min(960, free.width()),
+                               std::min(600, free.bottom() - main.bottom() - 8));
+        }
+        scope->show();
+    }
+    const int status = app.exec();
+    if (feed) {
+        session.removeObserver(feed.get());
+    }
+    return status;
+}
+
+/// `--view FILE.csv`: the scope alone on a recording; no port, no main window.
+int runViewer(int argc, char *argv[], const adc::CommandLine &commandLine)
+{
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/adconverter.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("adconverter"));
+    adc::ScopeWindow scope;
+    adc::ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &adc::ExitSignals::received, &scope, &QWidget::close);
+    scope.show();
+    scope.open(commandLine.viewPath(), commandLine.historyRecords());
     return app.exec();
 }
 
@@ -111,6 +159,9 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         adc::HeadlessLogger logger(commandLine);
         return logger.exec();
+    }
+    if (!commandLine.viewPath().isEmpty()) {
+        return haveDesktop() ? runViewer(argc, argv, commandLine) : 1;
     }
     // A recording file that cannot be had ends the program before the window opens.
     std::unique_ptr<adc::CsvRecorder> recorder;

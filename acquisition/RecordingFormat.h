@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ModeTable.h"
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace adc {
+
+/// The columns of a recording and how its fields are written: the one place that knows them,
+/// for the recorder and for every reader of recordings.
+///
+///     time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7
+///     2026-12-07T08:15:02.123Z,0.052113,1,INT,1,512,1.5,1000,inf,0,0,0,0
+///
+/// Channel values are written exactly and shortest; a saturated value is `inf`; the channels
+/// a mode lacks stay empty.
+class RecordingFormat {
+public:
+    /// The header line, line feed included.
+    static constexpr std::string_view kHeaderLine =
+        "time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7\n";
+    /// The header without its line end.
+    static constexpr std::string_view kHeader = kHeaderLine.substr(0, kHeaderLine.size() - 1);
+
+    /// The columns by their place in a row.
+    enum Column : std::size_t { Time, Seconds, Run, ModeName, Count, FirstChannel };
+    static constexpr std::size_t kColumns = FirstChannel + kMaxChannels;
+
+    /// How a saturated value (too large for a double) is written.
+    static constexpr std::string_view kSaturated = "inf";
+    /// Longest text writeValue() produces.
+    static constexpr std::size_t kMaxValueLength = 32;
+
+    /// The name of `mode` in the `mode` column: "INT" or "MCP3201".
+    static std::string_view modeName(Mode mode);
+    /// The mode named `name` in the `mode` column; none for any other text.
+    static std::optional<Mode> modeNamed(std::string_view name);
+
+    /// Writes `value` as the shortest text that reads back as it exactly ("512", "1.5", "1e+22",
+    /// "inf") and returns the end of the text (at most kMaxValueLength characters).
+    static char *writeValue(char *out, double value);
+    /// Writes the `time` column, UTC with milliseconds ("2026-12-07T08:15:02.123Z"), and returns
+    /// the end of the text (kTimeLength characters).
+    static char *writeTime(char *out, std::chrono::system_clock::time_point time);
+    static constexpr std::size_t kTimeLength = 24;
+    /// Reads the `time` column as written; none for anything else.
+    static std::optional<std::chrono::system_clock::time_point> readTime(std::string_view text);
+
+    /// Reads a channel value or `seconds` as written: a plain number of zero or more, or
+    /// kSaturated when `saturatedAllowed`. None for anything else.
+    static std::optional<double> readValue(std::string_view text, bool saturatedAllowed = true);
+};
+
+} // namespace adc

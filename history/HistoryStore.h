@@ -1,0 +1,140 @@
+#pragma once
+
+#include "CsvRecorder.h"
+#include "RecordObserver.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <vector>
+
+namespace adc {
+
+/// The records of the run since its Start, for looking back at: every accepted record with
+/// its values exactly as the recording holds them and its time since Start, up to a capacity
+/// (the oldest leave first, memory stays flat).
+///
+/// A min/max index by levels (blocks of 32 records, then of 8 blocks each) reduces any range of
+/// records to its smallest and largest value per channel in O(32 + 8 x levels) steps, so that
+/// a plot of any length costs one such range per pixel column. The index holds floats (which
+/// keep the order of the doubles they come from); the values themselves stay doubles.
+class HistoryStore : public RecordObserver {
+public:
+    /// Where the store reads the time, as the recorder does: the system's clocks unless a test
+    /// sets its own.
+    using Clocks = CsvRecorder::Clocks;
+
+    /// The records kept unless told otherwise.
+    static constexpr std::int64_t kDefaultCapacity = 1'000'000;
+    /// Records per block of the lowest index level, and blocks per block of the next.
+    static constexpr std::int64_t kBlock = 32;
+    static constexpr std::int64_t kFanOut = 8;
+    static_assert((kBlock & (kBlock - 1)) == 0 && (kFanOut & (kFanOut - 1)) == 0);
+
+    /// The smallest and largest value of a range of one channel; empty() when it had none.
+    struct MinMax {
+        float min = std::numeric_limits<float>::infinity();
+        float max = -std::numeric_limits<float>::infinity();
+        bool empty() const { return min > max; }
+        void add(float v)
+        {
+            min = v < min ? v : min;
+            max = v > max ? v : max;
+        }
+        void add(const MinMax &other)
+        {
+            min = other.min < min ? other.min : min;
+            max = other.max > max ? other.max : max;
+        }
+        bool operator==(const MinMax &) const = default;
+    };
+
+    explicit HistoryStore(std::int64_t capacity = kDefaultCapacity, Clocks clocks = {});
+
+    /// A Start: the store empties and counts the run (the recorder numbers runs the same way).
+    void runStarted(Mode mode) override;
+    void charactersTaken() override;
+    void recordAccepted(const AcceptedRecord &record) override;
+
+    /// Empties the store for run number `run` in `mode`, started at `start` (a recording read
+    /// back).
+    void startRun(Mode mode, std::int64_t run, std::chrono::system_clock::time_point start);
+    /// Adds a record taken `micros` after Start whose sample count is `count` (a recording read
+    /// back); the values are the mode's channels.
+    void append(std::int64_t micros, std::int64_t count, std::span<const double> values);
+
+    std::int64_t capacity() const { return m_capacity; }
+    /// The run's number, counted from 1 as the recording counts them.
+    std::int64_t run() const { return m_run; }
+    /// The wall-clock time of the run's Start.
+    std::chrono::system_clock::time_point startTime() const { return m_startWall; }
+    Mode mode() const { return m_mode; }
+    int channelCount() const { return m_channels; }
+    /// Records numbered from 0 at Start: the oldest kept, and one past the newest (also the
+    /// number accepted since Start).
+    std::int64_t first() const { return m_end > m_capacity ? m_end - m_capacity : 0; }
+    std::int64_t end() const { return m_end; }
+    bool empty() const { return m_end == first(); }
+
+    /// The time of record `i` (first() <= i < end()) since Start, in microseconds as recorded.
+    std::int64_t micros(std::int64_t i) const { return m_micros[slot(i)]; }
+    /// The value of `channel` in record `i`, exactly as recorded.
+    double value(std::int64_t i, int channel) const
+    {
+        return m_values[slot(i) * static_cast<std::size_t>(m_channels) +
+                        static_cast<std::size_t>(channel)];
+    }
+    /// The sample count of record `i`, as the counter showed it.
+    std::int64_t count(std::int64_t i) const { return m_countBase + i; }
+
+    /// The first record kept taken at `micros` or later (end() when none).
+    std::int64_t lowerBound(double micros) const;
+    /// The smallest and largest value of `channel` in records [from, to), clamped to those kept.
+    MinMax minMax(std::int64_t from, std::int64_t to, int channel) const;
+    /// The same for every channel of the mode at once, into `perChannel[0..channelCount())`.
+    void minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChannel) const;
+
+    /// What the x axis of a plot counts: seconds since Start, or records (record i at x = i).
+    enum class XAxis { Seconds, Records };
+    /// The records of each pixel column of a plot of x in [from, to) drawn `columns` wide:
+    /// column c holds the records [bounds[c], bounds[c + 1]) (bounds gets columns + 1 entries).
+    void columnBounds(XAxis axis, double from, double to, int columns,
+                      std::vector<std::int64_t> &bounds) const;
+
+    /// Bytes held for the records and their index, per record of capacity.
+    double bytesPerRecord() const;
+
+private:
+    std::size_t slot(std::int64_t i) const { return static_cast<std::size_t>(i % m_capacity); }
+    float *block(std::size_t level, std::int64_t number);
+    const float *block(std::size_t level, std::int64_t number) const;
+    void clear(Mode mode);
+    std::int64_t lowerBound(double micros, std::int64_t lo, std::int64_t hi) const;
+    void indexRecord(std::int64_t i, const double *values);
+
+    std::int64_t m_capacity;
+    Clocks m_clocks;
+    Mode m_mode = Mode::Int;
+    int m_channels = kMaxChannels;
+    CsvRecorder::MonotonicClock::time_point m_start{};
+    std::chrono::system_clock::time_point m_startWall{};
+    std::int64_t m_run = 0;
+    std::int64_t m_takenMicros = 0;
+    std::int64_t m_end = 0;
+    std::int64_t m_countBase = 0;
+    std::vector<std::int64_t> m_micros;
+    std::vector<double> m_values;
+    /// Per level: the records of one block, the blocks kept, and per block the min and max of
+    /// each of kMaxChannels channels.
+    struct Level {
+        std::int64_t size;
+        std::int64_t blocks;
+        std::vector<float> minMax;
+    };
+    std::vector<Level> m_levels;
+    float *m_openBlock = nullptr; ///< the lowest level's block the newest record went into
+};
+
+} // namespace adc

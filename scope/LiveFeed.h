@@ -1,0 +1,36 @@
+#pragma once
+
+#include "HistoryStore.h"
+
+#include <functional>
+
+namespace adc {
+
+/// Hands the run's records to a history and says when new ones came: the scope's tie to a
+/// live run.
+class LiveFeed : public RecordObserver {
+public:
+    /// `changed` is called after each record (it should only schedule work).
+    LiveFeed(HistoryStore &history, std::function<void()> changed)
+        : m_history(history), m_changed(std::move(changed))
+    {
+    }
+
+    void runStarted(Mode mode) override
+    {
+        m_history.runStarted(mode);
+        m_changed();
+    }
+    void charactersTaken() override { m_history.charactersTaken(); }
+    void recordAccepted(const AcceptedRecord &record) override
+    {
+        m_history.recordAccepted(record);
+        m_changed();
+    }
+
+private:
+    HistoryStore &m_history;
+    std::function<void()> m_changed;
+};
+
+} // namespace adc

@@ -1,0 +1,107 @@
+#include "RecordingReader.h"
+#include "CsvRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+
+using namespace adc;
+
+namespace {
+
+// Values of every shape the parser yields: whole, fractional, tiny, huge and saturated.
+double randomValue(std::mt19937_64 &random)
+{
+    switch (random() % 5) {
+    case 0:
+        return static_cast<double>(random() % 4096);
+    case 1:
+        return std::ldexp(static_cast<double>(random() % (1ull << 53)),
+                          -static_cast<int>(random() % 60));
+    case 2:
+        return std::ldexp(static_cast<double>(random() % (1ull << 53)),
+                          static_cast<int>(random() % 960));
+    case 3:
+        return std::numeric_limits<double>::infinity();
+    default:
+        return std::numeric_limits<double>::denorm_min() * static_cast<double>(random() % 100);
+    }
+}
+
+TEST(RecordingReader, ReadsBackEveryRowTheRecorderWroteExactly)
+{
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("adc-reader-" + std::to_string(::getpid()) + ".csv");
+    std::filesystem::remove(path);
+    std::mt19937_64 random(7);
+    std::vector<AcceptedRecord> records;
+    std::vector<std::array<double, kMaxChannels>> values;
+    {
+        CsvRecorder recorder;
+        ASSERT_TRUE(recorder.open(path.string(), false));
+        // Two runs, the second in the other mode; enough rows that lines straddle the reader's
+        // blocks.
+        for (int run = 0; run < 2; ++run) {
+            const Mode mode = run == 0 ? Mode::Int : Mode::Mcp3201;
+            recorder.runStarted(mode);
+            for (int i = 0; i < 15000; ++i) {
+                std::array<double, kMaxChannels> v{};
+                for (int k = 0; k < modeInfo(mode).channelCount; ++k) {
+                    v[static_cast<std::size_t>(k)] = randomValue(random);
+                }
+                values.push_back(v);
+                const std::span<const double> shown(
+                    values.back().data(), static_cast<std::size_t>(modeInfo(mode).channelCount));
+                recorder.charactersTaken();
+                recorder.recordAccepted({mode, i + 1, shown});
+            }
+        }
+        recorder.close();
+    }
+    ASSERT_GT(std::filesystem::file_size(path), 2u << 20);
+
+    std::ifstream in(path, std::ios::binary);
+    RecordingReader reader(in);
+    RecordingRow row;
+    std::size_t n = 0;
+    double lastSeconds = 0.0;
+    while (reader.next(row)) {
+        ASSERT_LT(n, values.size());
+        const std::int64_t run = n < 15000 ? 1 : 2;
+        EXPECT_EQ(row.run, run);
+        EXPECT_EQ(row.mode, run == 1 ? Mode::Int : Mode::Mcp3201);
+        EXPECT_EQ(row.count, static_cast<std::int64_t>(n % 15000) + 1);
+        EXPECT_EQ(row.time.size(), 24u);
+        EXPECT_EQ(row.values, values[n]) << "row " << n;
+        EXPECT_TRUE(n == 15000 || row.seconds >= lastSeconds);
+        lastSeconds = row.seconds;
+        ++n;
+    }
+    EXPECT_EQ(reader.error(), "");
+    EXPECT_EQ(n, values.size());
+    EXPECT_EQ(reader.bytesRead(), std::filesystem::file_size(path));
+    std::filesystem::remove(path);
+}
+
+TEST(RecordingReader, ABadRowEndsTheReadingAndNamesItsLine)
+{
+    const std::string good = "2026-12-07T08:15:02.123Z,0.5,1,MCP3201,1,4095,inf,,,,,,\r\n";
+    std::istringstream in(std::string(RecordingFormat::kHeaderLine) + good + good +
+                          "2026-12-07T08:15:02.123Z,0.5,1,MCP3201,x,1,2,,,,,,\n" + good);
+    RecordingReader reader(in);
+    RecordingRow row;
+    EXPECT_TRUE(reader.next(row));
+    EXPECT_EQ(row.values[1], std::numeric_limits<double>::infinity());
+    EXPECT_TRUE(reader.next(row));
+    EXPECT_FALSE(reader.next(row));
+    EXPECT_EQ(reader.error(), "line 4: count 'x' is not a whole number");
+    EXPECT_FALSE(reader.next(row));
+}
+
+} // namespace

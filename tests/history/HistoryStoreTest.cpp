@@ -1,0 +1,168 @@
+#include "HistoryStore.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <vector>
+
+using namespace adc;
+
+namespace {
+
+using MinMax = HistoryStore::MinMax;
+
+// The reference: every record of the range looked at.
+MinMax bruteForce(const std::vector<std::vector<double>> &rows, std::int64_t from, std::int64_t to,
+                  int channel)
+{
+    MinMax m;
+    for (std::int64_t i = from; i < to; ++i) {
+        m.add(static_cast<float>(
+            rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(channel)]));
+    }
+    return m;
+}
+
+std::vector<double> randomRow(std::mt19937_64 &random, int channels)
+{
+    std::vector<double> row(static_cast<std::size_t>(channels));
+    for (double &v : row) {
+        // Close values that differ only beyond a float's precision, now and then a saturated one.
+        v = random() % 97 == 0 ? INFINITY
+                               : 512.0 + std::ldexp(static_cast<double>(random() % 4096), -20);
+    }
+    return row;
+}
+
+TEST(HistoryStore, TheIndexGivesWhatEveryRecordGivesForAnyRangeAtEveryLevel)
+{
+    for (const Mode mode : {Mode::Int, Mode::Mcp3201}) {
+        // A capacity that is no multiple of a block, filled past it: the oldest blocks are cut.
+        HistoryStore store(70'001);
+        store.runStarted(mode);
+        std::mt19937_64 random(mode == Mode::Int ? 1 : 2);
+        std::vector<std::vector<double>> rows;
+        for (int i = 0; i < 93'777; ++i) {
+            rows.push_back(randomRow(random, store.channelCount()));
+            store.append(i * 100, i + 1, rows.back());
+        }
+        ASSERT_EQ(store.first(), 93'777 - 70'001);
+        ASSERT_EQ(store.end(), 93'777);
+        // Ranges of every length class, from single records to beyond the highest level, with
+        // random ends, some reaching before the oldest record or after the newest.
+        for (std::int64_t span = 1; span <= 200'000; span *= 3) {
+            for (int n = 0; n < 40; ++n) {
+                const std::int64_t from =
+                    store.first() - 50 + static_cast<std::int64_t>(random() % 70'100);
+                const std::int64_t to = from + 1 + static_cast<std::int64_t>(random() % span);
+                const int channel = static_cast<int>(random() % store.channelCount());
+                const std::int64_t a = std::max(from, store.first());
+                const std::int64_t b = std::min(to, store.end());
+                ASSERT_EQ(store.minMax(from, to, channel),
+                          bruteForce(rows, a, std::max(a, b), channel))
+                    << from << ".." << to << " ch" << channel;
+            }
+        }
+        // The values and times themselves are kept exactly.
+        for (std::int64_t i : {store.first(), store.first() + 12'345, store.end() - 1}) {
+            for (int k = 0; k < store.channelCount(); ++k) {
+                EXPECT_EQ(store.value(i, k),
+                          rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)]);
+            }
+            EXPECT_EQ(store.micros(i), i * 100);
+            EXPECT_EQ(store.count(i), i + 1);
+        }
+    }
+}
+
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+TEST(HistoryStore, KeepsTheNewestUpToItsCapacityInFlatMemoryOfAtMost80BytesPerRecord)
+{
+    EXPECT_LE(HistoryStore().bytesPerRecord(), 80.0);
+    EXPECT_LE(HistoryStore(10'000'000).bytesPerRecord(), 80.0);
+    EXPECT_LE(HistoryStore(1000).bytesPerRecord(), 80.0);
+
+    constexpr std::int64_t kCapacity = 300'000;
+    HistoryStore store(kCapacity);
+    store.runStarted(Mode::Int);
+    std::array<double, kMaxChannels> row{};
+    auto feed = [&](std::int64_t n) {
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::int64_t at = store.end();
+            row.fill(static_cast<double>(at));
+            store.append(at, at + 1, row);
+        }
+    };
+    feed(kCapacity);
+    const long full = residentKiB();
+    feed(3 * kCapacity + 17);
+    const long later = residentKiB();
+    EXPECT_EQ(store.end(), 4 * kCapacity + 17);
+    EXPECT_EQ(store.first(), 3 * kCapacity + 17);
+    EXPECT_EQ(store.value(store.first(), 7), static_cast<double>(store.first()));
+    EXPECT_EQ(store.minMax(0, store.end(), 3),
+              (MinMax{float(store.first()), float(store.end() - 1)}));
+    // The store is about 22 MB; three more capacities' worth adds nothing.
+    EXPECT_LT(later - full, 512) << full << " KiB full, " << later << " KiB after";
+
+    // A new Start begins again with nothing.
+    store.runStarted(Mode::Mcp3201);
+    EXPECT_TRUE(store.empty());
+    EXPECT_EQ(store.channelCount(), 2);
+}
+
+// A square wave of period 2 s (1 s high, 1 s low) sampled every 10 ms: at any zoom the edges
+// fall into the pixel columns of their times, and no other column spans both levels.
+TEST(HistoryStore, ASquareWavesEdgesFallIntoTheColumnsOfTheirTimes)
+{
+    HistoryStore store;
+    store.runStarted(Mode::Mcp3201);
+    for (std::int64_t i = 0; i < 6000; ++i) { // 60 s
+        const double level = (i / 100) % 2 == 0 ? 100.0 : 900.0;
+        const double values[2] = {level, 4095.0 - level};
+        store.append(i * 10'000 + 5'000, i + 1, values);
+    }
+    struct Zoom {
+        double from, to;
+        int columns;
+    };
+    std::vector<std::int64_t> bounds;
+    for (const Zoom zoom : {Zoom{0.0, 60.0, 1200}, Zoom{12.3, 17.3, 640}}) {
+        store.columnBounds(HistoryStore::XAxis::Seconds, zoom.from, zoom.to, zoom.columns, bounds);
+        const double perColumn = (zoom.to - zoom.from) / zoom.columns;
+        for (int c = 0; c < zoom.columns; ++c) {
+            // An edge (into record 100 k) joins the last record of one level with the first of
+            // the next; the plot joins each column to the last record before it.
+            const std::int64_t a = bounds[static_cast<std::size_t>(c)];
+            const std::int64_t b = bounds[static_cast<std::size_t>(c) + 1];
+            const MinMax m = store.minMax(a > 0 ? a - 1 : a, b, 0);
+            const double left = zoom.from + c * perColumn;
+            const double right = left + perColumn;
+            bool edge = false;
+            for (int k = 1; k < 60; ++k) {
+                const double t = k + 0.005; // the first record of each new level
+                edge = edge || (t >= left && t < right);
+            }
+            if (a == b) {
+                continue; // no record in this column
+            }
+            EXPECT_EQ(m.min < m.max, edge) << "column " << c << " of " << zoom.columns;
+            EXPECT_EQ(store.minMax(a, b, 1).max, 4095.0f - store.minMax(a, b, 0).min);
+        }
+    }
+}
+
+} // namespace
