@@ -1,13 +1,10 @@
 #include "CommandLine.h"
-#include "DemoBoard.h"
 #include "OptionTable.h"
-#include "RunSession.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
 #include <charconv>
-#include <cstdio>
 
 namespace adc {
 
@@ -58,6 +55,9 @@ bool CommandLine::readPort(const QCommandLineParser &parser)
 {
     const QString port = QStringLiteral("port");
     m_demo = parser.isSet(QStringLiteral("demo"));
+    m_choose = parser.isSet(QStringLiteral("choose"));
+    m_portGiven = parser.isSet(port);
+    m_baudGiven = parser.isSet(QStringLiteral("baud"));
     m_sweep = parser.isSet(QStringLiteral("sweep"));
     m_reconnect = parser.isSet(QStringLiteral("reconnect"));
     // Unless given, the values are the table's defaults.
@@ -153,24 +153,6 @@ bool CommandLine::readScope(const QCommandLineParser &parser)
                           .arg(kMaxHistoryRecords)
                           .arg(history));
     }
-    return true;
-}
-
-bool CommandLine::configure(RunSession &session, DemoBoard &demoBoard) const
-{
-    session.setDevice(m_port1Device);
-    session.setLineSettings(m_line);
-    session.setReconnect(m_reconnect);
-    if (!m_demo) {
-        return true;
-    }
-    demoBoard.setBaud(m_line.baud);
-    if (!demoBoard.start()) {
-        std::fprintf(stderr, "adconverter: %s\n", qPrintable(demoBoard.errorText()));
-        return false;
-    }
-    session.setDevice(demoBoard.port1Device());
-    QObject::connect(&demoBoard, &DemoBoard::restarted, &session, &RunSession::setDevice);
     return true;
 }
 

@@ -11,9 +11,6 @@ class QCommandLineParser;
 
 namespace adc {
 
-class DemoBoard;
-class RunSession;
-
 /// What the program was asked to do on its command line.
 ///
 /// The options, their defaults and which of them go together are those of OptionTable; here
@@ -47,12 +44,18 @@ public:
     Action action() const { return m_action; }
     /// The device that stands for serial port 1.
     QString port1Device() const { return m_port1Device; }
+    /// Whether --port was given.
+    bool portGiven() const { return m_portGiven; }
     /// Whether port 1 is to be the simulated board.
     bool demo() const { return m_demo; }
+    /// Whether the start dialog comes before the window (--choose).
+    bool choose() const { return m_choose; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
     /// The line's settings (--baud); kDefaultBaud unless given.
     const LineSettings &lineSettings() const { return m_line; }
+    /// Whether --baud was given.
+    bool baudGiven() const { return m_baudGiven; }
     /// Whether a run whose device is lost waits for it to come back (--reconnect).
     bool reconnect() const { return m_reconnect; }
     /// The CSV file every accepted record goes to ("-": standard output); empty: none.
@@ -72,11 +75,6 @@ public:
     QString viewPath() const { return m_viewPath; }
     /// Records the scope keeps (--history).
     qint64 historyRecords() const { return m_historyRecords; }
-    /// Sets `session` up as asked: port 1 (with --demo the line of `demoBoard`, started here at
-    /// the line's speed and followed should it be restarted), the line's settings and
-    /// reconnection. False, with the reason on standard error, when the simulator cannot start.
-    bool configure(RunSession &session, DemoBoard &demoBoard) const;
-
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -94,6 +92,9 @@ private:
     QString m_port1Device = QString::fromLatin1(kDefaultPort1Device);
     QString m_errorText;
     bool m_demo = false;
+    bool m_portGiven = false;
+    bool m_choose = false;
+    bool m_baudGiven = false;
     bool m_sweep = false;
     LineSettings m_line;
     bool m_reconnect = false;

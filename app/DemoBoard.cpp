@@ -57,6 +57,18 @@ QString DemoBoard::simulatorProgram()
     return QStandardPaths::findExecutable(kSimulatorName);
 }
 
+QString DemoBoard::port1DeviceFor(bool demo, const QString &device)
+{
+    if (!demo) {
+        return device;
+    }
+    if (!start()) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(m_errorText));
+        return {};
+    }
+    return m_device;
+}
+
 bool DemoBoard::start()
 {
     stop();

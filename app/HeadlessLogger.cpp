@@ -47,10 +47,17 @@ int HeadlessLogger::exec()
     m_session.setFlushEveryTurn(liveOutput);
     m_statusLine = ::isatty(STDERR_FILENO) == 1 && !liveOutput;
 
-    if (!m_commandLine.configure(m_session, m_demoBoard)) {
+    m_demoBoard.setBaud(m_commandLine.lineSettings().baud);
+    const QString device =
+        m_demoBoard.port1DeviceFor(m_commandLine.demo(), m_commandLine.port1Device());
+    if (device.isEmpty()) {
         return 1;
     }
+    m_session.setDevice(device);
+    m_session.setLineSettings(m_commandLine.lineSettings());
+    m_session.setReconnect(m_commandLine.reconnect());
     m_session.addObserver(this);
+    connect(&m_demoBoard, &DemoBoard::restarted, &m_session, &RunSession::setDevice);
     connect(&m_session, &RunSession::ended, this, &HeadlessLogger::runEnded);
     connect(&m_session, &RunSession::recordingFailed, this,
             [this] { finish(m_session.recorder()->outputClosed() ? 0 : 1); });

@@ -34,6 +34,10 @@ constexpr std::array<char, 12> kDecimal = [] {
 // A new option is one more row; --help lists them in this order.
 using Row = OptionTable::Row;
 constexpr Row kRows[] = {
+    Row("choose", "first a dialog to choose the port, the speed, the run to start, a recording "
+                  "and the chart's options, remembered as its defaults for next time (options "
+                  "given with it take their place)")
+        .takenBy(FrontEnd::Window),
     Row("port", "the device that stands for serial port 1").value("DEVICE", kDefaultPort1Device),
     Row("demo", "port 1 is a simulated board (INT and MCP records at the --baud pace), for "
                 "trying the program without a board")

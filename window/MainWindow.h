@@ -71,6 +71,15 @@ public:
     /// Whether the window has been unloaded.
     bool isUnloaded() const { return m_unloaded; }
 
+    /// Port 1's device from the next Start on; the run going keeps its own, also when it waits
+    /// for its device to come back.
+    void setDevice(const QString &device) { m_nextDevice = device; }
+    /// The device the next Start opens.
+    QString nextDevice() const
+    {
+        return m_nextDevice.isEmpty() ? m_session.device() : m_nextDevice;
+    }
+
     /// What a Start button does: ends the run going, if any, and starts one in `mode`.
     void startRun(Mode mode);
     /// What the Clear button does.
@@ -99,6 +108,7 @@ private:
     QPointer<QMessageBox> m_failureBox;
     QPointer<QMessageBox> m_recordingFailureBox;
     LineStateTip *m_lineTip = nullptr;
+    QString m_nextDevice;
     bool m_unloaded = false;
 };
 
