@@ -3,9 +3,12 @@
 #include "DeviceName.h"
 #include "LineSettings.h"
 #include "ModeTable.h"
+#include "PublishTarget.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class QCommandLineParser;
 
@@ -75,6 +78,14 @@ public:
     QString viewPath() const { return m_viewPath; }
     /// Records the scope keeps (--history).
     qint64 historyRecords() const { return m_historyRecords; }
+    /// The broker and topic every accepted record is published to (--publish); none: not
+    /// published.
+    const std::optional<PublishTarget> &publishTarget() const { return m_publishTarget; }
+    /// The certificate authorities to trust for mqtts:// (--publish-ca); empty: the system's.
+    QString publishCaFile() const { return m_publishCaFile; }
+    /// The file whose first line is the broker's password (--publish-password-file); empty:
+    /// the environment variable ADC_PUBLISH_PASSWORD, if set.
+    QString publishPasswordFile() const { return m_publishPasswordFile; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -87,6 +98,7 @@ private:
     bool readBaud(const QString &value);
     bool readLogging(const QCommandLineParser &parser);
     bool readScope(const QCommandLineParser &parser);
+    bool readPublishing(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_port1Device = QString::fromLatin1(kDefaultPort1Device);
@@ -107,6 +119,9 @@ private:
     bool m_scope = false;
     QString m_viewPath;
     qint64 m_historyRecords = 0; // read from the table's default unless given
+    std::optional<PublishTarget> m_publishTarget;
+    QString m_publishCaFile;
+    QString m_publishPasswordFile;
 };
 
 } // namespace adc

@@ -72,6 +72,19 @@ constexpr Row kRows[] = {
                    "about 75 bytes each")
         .value("N", "1000000")
         .excluding("headless"),
+    Row("publish", "publish every accepted record as JSON to the MQTT broker at "
+                   "mqtt://[USER@]HOST[:PORT]/TOPIC (mqtts:// for TLS) on TOPIC/records, and "
+                   "the logger's state on TOPIC/status")
+        .value("URL")
+        .excluding("view"),
+    Row("publish-ca", "trust the certificate authorities in FILE for an mqtts:// URL, rather "
+                      "than the system's")
+        .value("FILE")
+        .needing("publish"),
+    Row("publish-password-file", "the broker's password is the first line of FILE (otherwise "
+                                 "the environment variable ADC_PUBLISH_PASSWORD, if set)")
+        .value("FILE")
+        .needing("publish"),
     Row("list-ports", "list the serial ports of this computer and exit").takenBy(FrontEnd::Neither),
     Row("help", "show this help and exit").takenBy(FrontEnd::Neither).alsoCalled("h"),
     Row("version", "show the version and exit").takenBy(FrontEnd::Neither),

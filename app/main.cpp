@@ -8,6 +8,7 @@
 #include "MainWindow.h"
 #include "PortList.h"
 #include "PortScanner.h"
+#include "Publishing.h"
 #include "ScopeWindow.h"
 #include "StartDialog.h"
 #include "WindowMenu.h"
@@ -214,6 +215,27 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     recording.setShownInTitle(commandLine.choose());
     LiveScope scope(window, commandLine.historyRecords());
     QObject::connect(&menu, &adc::WindowMenu::scopeWanted, &window, [&scope] { scope.open(); });
+    std::unique_ptr<adc::Publishing> publishing;
+    if (commandLine.publishTarget()) {
+        QString error;
+        publishing = adc::Publishing::create(commandLine, port1Device, error);
+        if (!publishing || !publishing->start(error)) {
+            std::fprintf(stderr, "adconverter: %s\n", qPrintable(error));
+            return 2;
+        }
+        adc::Publishing *publisher = publishing.get();
+        window.session().addObserver(&publisher->publisher());
+        window.addLineNote([publisher] { return publisher->stateText(); });
+        // A refused password or certificate is told once; the runs go on.
+        QObject::connect(publisher, &adc::Publishing::failed, &window,
+                         [&window](const QString &message) {
+                             auto *box = new QMessageBox(QMessageBox::Warning, window.windowTitle(),
+                                                         message, QMessageBox::Ok, &window);
+                             box->setAttribute(Qt::WA_DeleteOnClose);
+                             box->open();
+                         });
+        QObject::connect(&window, &adc::MainWindow::unloaded, publisher, &adc::Publishing::stop);
+    }
     window.show();
     if (choices.scope) {
         scope.open();

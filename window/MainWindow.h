@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QCloseEvent;
@@ -58,6 +59,8 @@ public:
 
     /// The session that runs the board: port, run, reconnection and recording.
     RunSession &session() { return m_session; }
+    /// A line that `note` gives is added to the tooltip of the indicator and the counter.
+    void addLineNote(std::function<QString()> note) { m_lineTip->addNote(std::move(note)); }
     /// The board's serial port.
     QtSerialControl &port() { return m_session.port(); }
     /// The run going or last ended, if any.
