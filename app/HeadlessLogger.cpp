@@ -38,8 +38,7 @@ int HeadlessLogger::exec()
     connect(m_exitSignals.get(), &ExitSignals::received, this, [this] { finish(0); });
 
     const QString path = m_commandLine.recordPath();
-    m_recording = !path.isEmpty();
-    if (m_recording && !m_session.startRecording(path, m_commandLine.append())) {
+    if (!path.isEmpty() && !m_session.startRecording(path, m_commandLine.append())) {
         std::fprintf(stderr, "adconverter: %s\n", qPrintable(m_session.recordingError()));
         return 2;
     }
@@ -163,7 +162,7 @@ void HeadlessLogger::showStatus()
                        .arg(count)
                        .arg(rate, 0, 'f', 0)
                        .arg(lineCounts());
-    if (m_recording) {
+    if (m_session.recorder() != nullptr) {
         text += QStringLiteral(", %1 rows written").arg(m_session.rowsWritten());
     }
     if (m_publishing) {
@@ -235,7 +234,7 @@ QString HeadlessLogger::summary() const
                        .arg(seconds, 0, 'f', 1)
                        .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
                        .arg(lineCounts());
-    if (!m_recording) {
+    if (m_session.recorder() == nullptr) {
         text += QStringLiteral(", nothing recorded");
     } else {
         const QString where = m_commandLine.recordPath() == QLatin1String("-")

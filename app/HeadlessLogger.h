@@ -78,7 +78,6 @@ private:
     qint64 m_lastStatusMs = 0;
     int m_status = 0;
     bool m_started = false;
-    bool m_recording = false;
     bool m_statusLine = false;
     bool m_finished = false;
 };
