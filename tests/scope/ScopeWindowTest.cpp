@@ -82,6 +82,8 @@ TEST(ScopeWindow, PauseKeepsTheViewStillWhileRecordsGoOnAndResumeJumpsToTheLiveE
     EXPECT_DOUBLE_EQ(view.xRange().second, scope.history.micros(1999) / 1e6);
     EXPECT_DOUBLE_EQ(view.xRange().second - view.xRange().first, 10.0);
 
+    const QImage liveFrame = scope.plot();
+
     QTest::keyClick(&scope.window, Qt::Key_Space);
     ASSERT_FALSE(view.isLive());
     // The axes and legend kept drawn from the live frames are what a scope opened now draws.
@@ -96,6 +98,7 @@ TEST(ScopeWindow, PauseKeepsTheViewStillWhileRecordsGoOnAndResumeJumpsToTheLiveE
         return fresh.grab().toImage();
     };
     const QImage still = scope.plot();
+    EXPECT_NE(still, liveFrame); // the legend says PAUSED
     EXPECT_EQ(drawnAfresh(), still);
     view.setChannelShown(2, false);
     EXPECT_EQ(drawnAfresh(), scope.plot());
