@@ -69,6 +69,9 @@ void AcquisitionRun::process(std::string_view characters)
     }
     m_line.dropped(LineMonitor::Drop::TooLong,
                    static_cast<std::int64_t>(m_framer.overlongDropped() - overlong));
+    if (m_observer != nullptr) {
+        m_observer->charactersDone();
+    }
 }
 
 void AcquisitionRun::accept(std::string &record)

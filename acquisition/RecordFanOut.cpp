@@ -53,4 +53,9 @@ void RecordFanOut::recordAccepted(const AcceptedRecord &record)
     tell([&record](RecordObserver &o) { o.recordAccepted(record); });
 }
 
+void RecordFanOut::charactersDone()
+{
+    tell([](RecordObserver &o) { o.charactersDone(); });
+}
+
 } // namespace adc

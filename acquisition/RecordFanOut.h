@@ -18,6 +18,7 @@ public:
     void runStarted(Mode mode) override;
     void charactersTaken() override;
     void recordAccepted(const AcceptedRecord &record) override;
+    void charactersDone() override;
 
 private:
     template <typename Call> void tell(Call call);

@@ -30,6 +30,9 @@ public:
     virtual void charactersTaken() {}
     /// The run has accepted `record`; called after the display has been given it.
     virtual void recordAccepted(const AcceptedRecord &record) = 0;
+    /// Every record the characters taken last complete has been told: an observer that gathers
+    /// records may hand them on now.
+    virtual void charactersDone() {}
 };
 
 } // namespace adc

@@ -16,8 +16,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         const QString combination = OptionTable::combinationError(parser);
         if (!combination.isEmpty()) {
             result.refuse(combination);
-        } else if (result.readPort(parser) && result.readLogging(parser)) {
-            result.readScope(parser);
+        } else if (result.readPort(parser) && result.readLogging(parser) &&
+                   result.readScope(parser)) {
+            result.readPublishing(parser);
         }
     }
     if (!result.m_errorText.isEmpty()) {
@@ -56,6 +57,9 @@ bool CommandLine::readPort(const QCommandLineParser &parser)
 {
     const QString port = QStringLiteral("port");
     m_demo = parser.isSet(QStringLiteral("demo"));
+    m_choose = parser.isSet(QStringLiteral("choose"));
+    m_portGiven = parser.isSet(port);
+    m_baudGiven = parser.isSet(QStringLiteral("baud"));
     m_sweep = parser.isSet(QStringLiteral("sweep"));
     m_reconnect = parser.isSet(QStringLiteral("reconnect"));
     // Unless given, the values are the table's defaults.
@@ -152,6 +156,33 @@ bool CommandLine::readScope(const QCommandLineParser &parser)
                                      "not '%2'.")
                           .arg(kMaxHistoryRecords)
                           .arg(history));
+    }
+    return true;
+}
+
+bool CommandLine::readPublishing(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(QStringLiteral("publish"))) {
+        return true;
+    }
+    std::string error;
+    m_publishTarget =
+        PublishTarget::parse(parser.value(QStringLiteral("publish")).toStdString(), error);
+    if (!m_publishTarget) {
+        return refuse(QString::fromStdString(error));
+    }
+    if (parser.isSet(QStringLiteral("publish-ca"))) {
+        m_publishCaFile = parser.value(QStringLiteral("publish-ca"));
+        if (!m_publishTarget->tls || m_publishCaFile.isEmpty()) {
+            return refuse(QStringLiteral("--publish-ca FILE goes with an mqtts:// URL."));
+        }
+    }
+    if (parser.isSet(QStringLiteral("publish-password-file"))) {
+        m_publishPasswordFile = parser.value(QStringLiteral("publish-password-file"));
+        if (m_publishTarget->user.empty() || m_publishPasswordFile.isEmpty()) {
+            return refuse(QStringLiteral("--publish-password-file FILE goes with a user name in "
+                                         "the URL: mqtt://USER@HOST/TOPIC."));
+        }
     }
     return true;
 }

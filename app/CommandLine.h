@@ -3,9 +3,12 @@
 #include "DeviceName.h"
 #include "LineSettings.h"
 #include "ModeTable.h"
+#include "PublishTarget.h"
 
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class QCommandLineParser;
 
@@ -47,12 +50,18 @@ public:
     Action action() const { return m_action; }
     /// The device that stands for serial port 1.
     QString port1Device() const { return m_port1Device; }
+    /// Whether --port was given.
+    bool portGiven() const { return m_portGiven; }
     /// Whether port 1 is to be the simulated board.
     bool demo() const { return m_demo; }
+    /// Whether the start dialog comes before the window (--choose).
+    bool choose() const { return m_choose; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
     /// The line's settings (--baud); 9600 baud unless given.
     const LineSettings &lineSettings() const { return m_line; }
+    /// Whether --baud was given.
+    bool baudGiven() const { return m_baudGiven; }
     /// Whether a run whose device is lost waits for it to come back (--reconnect).
     bool reconnect() const { return m_reconnect; }
     /// The CSV file every accepted record goes to ("-": standard output); empty: none.
@@ -72,6 +81,14 @@ public:
     QString viewPath() const { return m_viewPath; }
     /// Records the scope keeps (--history).
     qint64 historyRecords() const { return m_historyRecords; }
+    /// The broker and topic every accepted record is published to (--publish); none: not
+    /// published.
+    const std::optional<PublishTarget> &publishTarget() const { return m_publishTarget; }
+    /// The certificate authorities to trust for mqtts:// (--publish-ca); empty: the system's.
+    QString publishCaFile() const { return m_publishCaFile; }
+    /// The file whose first line is the broker's password (--publish-password-file); empty:
+    /// the environment variable ADC_PUBLISH_PASSWORD, if set.
+    QString publishPasswordFile() const { return m_publishPasswordFile; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -84,11 +101,15 @@ private:
     bool readBaud(const QString &value);
     bool readLogging(const QCommandLineParser &parser);
     bool readScope(const QCommandLineParser &parser);
+    bool readPublishing(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
     QString m_port1Device = defaultPort1Device();
     QString m_errorText;
     bool m_demo = false;
+    bool m_portGiven = false;
+    bool m_choose = false;
+    bool m_baudGiven = false;
     bool m_sweep = false;
     LineSettings m_line;
     bool m_reconnect = false;
@@ -101,6 +122,9 @@ private:
     bool m_scope = false;
     QString m_viewPath;
     qint64 m_historyRecords = 0; // read from the table's default unless given
+    std::optional<PublishTarget> m_publishTarget;
+    QString m_publishCaFile;
+    QString m_publishPasswordFile;
 };
 
 } // namespace adc

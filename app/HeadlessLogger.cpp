@@ -54,6 +54,9 @@ int HeadlessLogger::exec()
     if (device.isEmpty()) {
         return 1;
     }
+    if (!startPublishing(device)) {
+        return 2;
+    }
     m_session.setDevice(device);
     m_session.setLineSettings(m_commandLine.lineSettings());
     m_session.setReconnect(m_commandLine.reconnect());
@@ -71,6 +74,26 @@ int HeadlessLogger::exec()
     m_started = true;
     startTimers();
     return QCoreApplication::exec();
+}
+
+bool HeadlessLogger::startPublishing(const QString &device)
+{
+    if (!m_commandLine.publishTarget()) {
+        return true;
+    }
+    QString error;
+    m_publishing = Publishing::create(m_commandLine, device, error);
+    if (!m_publishing || !m_publishing->start(error)) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(error));
+        return false;
+    }
+    m_session.addObserver(&m_publishing->publisher());
+    connect(m_publishing.get(), &Publishing::failed, this, [this](const QString &message) {
+        std::fprintf(stderr, "%sadconverter: %s\n", m_statusLine ? "\r\033[K" : "",
+                     qPrintable(message));
+        std::fflush(stderr);
+    });
+    return true;
 }
 
 void HeadlessLogger::startTimers()
@@ -129,10 +152,11 @@ void HeadlessLogger::showStatus()
                             : 0.0;
     m_lastStatusCount = count;
     m_lastStatusMs = now;
-    std::fprintf(stderr,
-                 "\r%lld records, %.0f per second, %lld lines dropped, %lld rows written%s\033[K",
-                 static_cast<long long>(count), rate, static_cast<long long>(run.droppedRecords()),
-                 static_cast<long long>(m_session.rowsWritten()), qPrintable(lineState()));
+    std::fprintf(
+        stderr, "\r%lld records, %.0f per second, %lld lines dropped, %lld rows written%s%s\033[K",
+        static_cast<long long>(count), rate, static_cast<long long>(run.droppedRecords()),
+        static_cast<long long>(m_session.rowsWritten()),
+        m_publishing ? qPrintable(m_publishing->countsText()) : "", qPrintable(lineState()));
     std::fflush(stderr);
 }
 
@@ -186,13 +210,21 @@ QString HeadlessLogger::summary() const
             .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
             .arg(run != nullptr ? run->droppedRecords() : 0);
     if (!m_recording) {
-        return text + QStringLiteral(", nothing recorded.");
+        text += QStringLiteral(", nothing recorded");
+    } else {
+        const QString where = m_commandLine.recordPath() == QLatin1String("-")
+                                  ? QStringLiteral("standard output")
+                                  : m_commandLine.recordPath();
+        text += QStringLiteral(", %1 rows written to %2").arg(m_session.rowsWritten()).arg(where);
     }
-    const QString where = m_commandLine.recordPath() == QLatin1String("-")
-                              ? QStringLiteral("standard output")
-                              : m_commandLine.recordPath();
-    return text +
-           QStringLiteral(", %1 rows written to %2.").arg(m_session.rowsWritten()).arg(where);
+    if (m_publishing) {
+        const MqttPublisher &publisher = m_publishing->publisher();
+        text += QStringLiteral("; %1 records published to %2, %3 not published")
+                    .arg(publisher.published())
+                    .arg(m_publishing->target())
+                    .arg(publisher.dropped());
+    }
+    return text + QLatin1Char('.');
 }
 
 void HeadlessLogger::finish(int status)
@@ -204,6 +236,9 @@ void HeadlessLogger::finish(int status)
     m_statusTimer.stop();
     m_session.stop();
     m_session.stopRecording();
+    if (m_publishing) {
+        m_publishing->stop();
+    }
     if (const CsvRecorder *recorder = m_session.recorder();
         recorder != nullptr && recorder->failed() && !recorder->outputClosed()) {
         m_failure = recorder->errorText();

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "DemoBoard.h"
 #include "ExitSignals.h"
+#include "Publishing.h"
 #include "RecordObserver.h"
 #include "RunSession.h"
 
@@ -28,8 +29,11 @@ namespace adc {
 ///
 /// On a terminal, standard error shows a status line refreshed once a second, with the likely
 /// cause of a quiet line or the wait for a lost device; at the end a one-line summary follows.
-/// Elsewhere the loss and the return of the device are told on a line each. Needs a
-/// QCoreApplication only: no window system is touched.
+/// Elsewhere the loss and the return of the device are told on a line each. With --publish,
+/// every record also goes to the MQTT broker; the status line and the summary count the records
+/// published and those left out, and a broker that refuses the password or is not trusted is
+/// told on a line of its own while the logging goes on. Needs a QCoreApplication only: no
+/// window system is touched.
 class HeadlessLogger : public QObject, private RecordObserver {
     Q_OBJECT
 
@@ -45,6 +49,8 @@ private:
     void runStarted(Mode) override {}
     void recordAccepted(const AcceptedRecord &record) override;
 
+    /// Starts --publish, if given, for `device`; false when its settings are refused.
+    bool startPublishing(const QString &device);
     void startTimers();
     void runEnded(const QString &message);
     /// Ends the logging once --duration has passed, or waits on.
@@ -61,6 +67,7 @@ private:
     DemoBoard m_demoBoard;
     RunSession m_session;
     std::unique_ptr<ExitSignals> m_exitSignals;
+    std::unique_ptr<Publishing> m_publishing;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;
     QDeadlineTimer m_deadline;

@@ -15,6 +15,10 @@ using FrontEnd = OptionTable::FrontEnd;
 // A new option is one more row; --help lists them in this order.
 using Row = OptionTable::Row;
 constexpr Row kRows[] = {
+    Row("choose", "first a dialog to choose the port, the speed, the run to start, a recording "
+                  "and the chart's options, remembered as its defaults for next time (options "
+                  "given with it take their place)")
+        .takenBy(FrontEnd::Window),
     Row("port", "the device that stands for serial port 1").value("DEVICE", kDefaultPort1Device),
     Row("demo", "port 1 is a simulated board (INT and MCP records at the --baud pace), for "
                 "trying the program without a board")
@@ -49,6 +53,19 @@ constexpr Row kRows[] = {
                    "about 75 bytes each")
         .value("N", "1000000")
         .excluding("headless"),
+    Row("publish", "publish every accepted record as JSON to the MQTT broker at "
+                   "mqtt://[USER@]HOST[:PORT]/TOPIC (mqtts:// for TLS) on TOPIC/records, and "
+                   "the logger's state on TOPIC/status")
+        .value("URL")
+        .excluding("view"),
+    Row("publish-ca", "trust the certificate authorities in FILE for an mqtts:// URL, rather "
+                      "than the system's")
+        .value("FILE")
+        .needing("publish"),
+    Row("publish-password-file", "the broker's password is the first line of FILE (otherwise "
+                                 "the environment variable ADC_PUBLISH_PASSWORD, if set)")
+        .value("FILE")
+        .needing("publish"),
     Row("list-ports", "list the serial ports of this computer and exit").takenBy(FrontEnd::Neither),
     Row("help", "show this help and exit").takenBy(FrontEnd::Neither).alsoCalled("h"),
     Row("version", "show the version and exit").takenBy(FrontEnd::Neither),

@@ -43,6 +43,8 @@ share/applications/adconverter.desktop
 share/doc/adconverter/README.md
 share/doc/adconverter/changelog.gz
 share/doc/adconverter/copyright
+share/doc/adconverter/docs/chooser.png
+share/doc/adconverter/docs/menu.png
 share/doc/adconverter/docs/performance.md
 share/doc/adconverter/docs/window.png
 share/icons/hicolor/scalable/apps/adconverter.svg

@@ -23,7 +23,8 @@ done
 [ "$(field Description | wc -l)" -ge 3 ] || fail "no long description"
 # The package names, without versions, one a line.
 depends=$(field Depends | sed 's/, */\n/g' | sed 's/ .*//')
-for library in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
+for library in libc6 libstdc++6 libqt6core6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins \
+    libmosquitto1; do
   grep -qxF "$library" <<<"$depends" || fail "Depends does not name $library: $(field Depends)"
 done
 

@@ -24,7 +24,33 @@ namespace {
 /// refuses it can be told apart from one that cannot be opened.
 constexpr qint32 kOpeningBaud = kDefaultBaud;
 
+/// The device file `device` leads to, symbolic links resolved.
+std::string realPathOf(const QString &device, std::error_code &error)
+{
+    const QByteArray bytes = DeviceName::filePath(device);
+    return std::filesystem::canonical(std::string(bytes.constData(), bytes.size()), error).native();
+}
+
+bool isMissing(const std::error_code &error)
+{
+    return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+}
+
 } // namespace
+
+QString QtSerialControl::unusableReason(const QString &device)
+{
+    std::error_code error;
+    const std::string real = realPathOf(device, error);
+    if (error) {
+        return isMissing(error)
+                   ? SerialMessages::missing(device)
+                   : SerialMessages::openFailed(device, device, QSerialPort::UnknownError,
+                                                QString::fromStdString(error.message()));
+    }
+    return SerialMessages::unavailable(device,
+                                       DeviceName::fromBytes(QByteArray::fromStdString(real)));
+}
 
 QtSerialControl::QtSerialControl(const QString &port1Device, QObject *parent)
     : QObject(parent), m_port1Device(port1Device)
@@ -83,14 +109,11 @@ bool QtSerialControl::open()
     // The device is opened and locked under its real name: another name of it (a link, as udev
     // makes) then finds it locked, and the lock file's name stays short however long the path.
     std::error_code error;
-    const QByteArray bytes = DeviceName::filePath(m_openDevice);
-    const std::string real =
-        std::filesystem::canonical(std::string(bytes.constData(), bytes.size()), error).native();
+    const std::string real = realPathOf(m_openDevice, error);
     if (error) {
-        return refuse(
-            error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory
-                ? SerialMessages::missing(m_openDevice)
-                : SerialMessages::openFailed(m_openDevice, m_openDevice, QSerialPort::UnknownError,
+        return refuse(isMissing(error) ? SerialMessages::missing(m_openDevice)
+                                       : SerialMessages::openFailed(
+                                             m_openDevice, m_openDevice, QSerialPort::UnknownError,
                                              QString::fromStdString(error.message())));
     }
     const QString realName = QFile::decodeName(QByteArray::fromStdString(real));

@@ -30,6 +30,11 @@ public:
                              QObject *parent = nullptr);
     ~QtSerialControl() override;
 
+    /// Why `device` cannot be opened as it stands, found without opening it: it is missing, may
+    /// not be read, or another program holds its lock; the same texts as a failed opening.
+    /// Empty when nothing speaks against it.
+    static QString unusableReason(const QString &device);
+
     /// The device that stands for port 1.
     QString port1Device() const { return m_port1Device; }
     /// Makes `device` port 1 from the next opening on (an open port keeps its device).

@@ -6,6 +6,7 @@
 #include "PortDiagnosis.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <optional>
@@ -98,6 +99,20 @@ QString SerialMessages::openFailed(const QString &device, const QString &realDev
     default:
         return tr("Cannot open %1: %2.").arg(shown, reason);
     }
+}
+
+QString SerialMessages::unavailable(const QString &device, const QString &realDevice)
+{
+    if (!PortDiagnosis::mayRead(DeviceName::toBytes(realDevice))) {
+        return permissionDenied(device, realDevice);
+    }
+    // A lock left behind is in the way only where it may not be removed.
+    const std::optional<PortDiagnosis::LockHolder> holder = PortDiagnosis::lockHolder(realDevice);
+    const bool stale =
+        holder && holder->gone && !QFileInfo(QFileInfo(holder->lockFile).path()).isWritable();
+    const bool held = holder && !holder->gone && holder->pid > 0 &&
+                      holder->pid != QCoreApplication::applicationPid();
+    return stale || held ? busyOrLocked(device, realDevice) : QString();
 }
 
 QString SerialMessages::missing(const QString &device)

@@ -13,6 +13,9 @@ public:
     /// file the name led to, whose lock file is looked at when the device seems busy.
     static QString openFailed(const QString &device, const QString &realDevice,
                               QSerialPort::SerialPortError error, const QString &reason);
+    /// Why `device`, found at `realDevice`, would not open, told without opening it: this user
+    /// may not read it, or another program holds its lock. Empty when neither is the case.
+    static QString unavailable(const QString &device, const QString &realDevice);
     /// `device` (or a link on the way to it) does not exist.
     static QString missing(const QString &device);
     /// The name leads to a device file whose own name Qt cannot pass on unchanged.

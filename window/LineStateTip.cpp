@@ -52,6 +52,11 @@ void LineStateTip::refresh()
         m_timer.stop();
         text += QStringLiteral(": stopped");
     }
+    for (const auto &note : m_notes) {
+        if (const QString line = note(); !line.isEmpty()) {
+            text += QLatin1Char('\n') + line;
+        }
+    }
     if (text == m_text) {
         return;
     }

@@ -9,6 +9,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+#include <vector>
+
 namespace adc {
 
 /// The tooltip of the running indicator and the sample counter: what the line of the run going
@@ -35,6 +38,9 @@ public:
     /// The tooltip as it stands.
     QString text() const { return m_text; }
 
+    /// Adds the line `note` gives (none: empty) below the rest, for as long as this object lives.
+    void addNote(std::function<QString()> note) { m_notes.push_back(std::move(note)); }
+
     /// Brings the text up to date now.
     void refresh();
     /// Why the device now at the path of a lost one is not taken; empty for none.
@@ -46,6 +52,7 @@ private:
     QString m_device;
     QString m_waitReason;
     QString m_text;
+    std::vector<std::function<QString()>> m_notes;
     QTimer m_timer;
 };
 

@@ -308,6 +308,10 @@ void MainWindow::startRun(Mode mode)
     if (m_unloaded) {
         return;
     }
+    if (!m_nextDevice.isEmpty()) {
+        m_session.setDevice(m_nextDevice);
+        m_nextDevice.clear();
+    }
     // A run that starts makes the message about an earlier failure stale; a start that fails
     // again only updates it.
     if (m_session.start(mode)) {

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QCloseEvent;
@@ -58,6 +59,8 @@ public:
 
     /// The session that runs the board: port, run, reconnection and recording.
     RunSession &session() { return m_session; }
+    /// A line that `note` gives is added to the tooltip of the indicator and the counter.
+    void addLineNote(std::function<QString()> note) { m_lineTip->addNote(std::move(note)); }
     /// The board's serial port.
     QtSerialControl &port() { return m_session.port(); }
     /// The run going or last ended, if any.
@@ -70,6 +73,15 @@ public:
     QMessageBox *recordingFailureBox() const;
     /// Whether the window has been unloaded.
     bool isUnloaded() const { return m_unloaded; }
+
+    /// Port 1's device from the next Start on; the run going keeps its own, also when it waits
+    /// for its device to come back.
+    void setDevice(const QString &device) { m_nextDevice = device; }
+    /// The device the next Start opens.
+    QString nextDevice() const
+    {
+        return m_nextDevice.isEmpty() ? m_session.device() : m_nextDevice;
+    }
 
     /// What a Start button does: ends the run going, if any, and starts one in `mode`.
     void startRun(Mode mode);
@@ -99,6 +111,7 @@ private:
     QPointer<QMessageBox> m_failureBox;
     QPointer<QMessageBox> m_recordingFailureBox;
     LineStateTip *m_lineTip = nullptr;
+    QString m_nextDevice;
     bool m_unloaded = false;
 };
 

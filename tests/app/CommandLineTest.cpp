@@ -66,6 +66,10 @@ TEST(CommandLineParse, MistakesAreRefusedWithAReason)
         {{"--headless", "--mode", "int", "--sweep"}, "--sweep"},
         {{"--count", "5"}, "--headless"},
         {{"--headless", "--mode", "foo"}, "foo"},
+        {{"--publish", "mqtt://host"}, "topic"},
+        {{"--publish-ca", "ca.crt"}, "--publish URL"},
+        {{"--publish", "mqtt://host/lab", "--publish-ca", "ca.crt"}, "mqtts://"},
+        {{"--publish", "mqtts://host/lab", "--publish-password-file", "pw"}, "USER@"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());

@@ -1,0 +1,74 @@
+#include "ChoiceStore.h"
+
+#include <QSettings>
+
+namespace adc {
+
+namespace {
+
+const QString kDevice = QStringLiteral("port/device");
+const QString kSimulated = QStringLiteral("port/simulated");
+const QString kBaud = QStringLiteral("port/baud");
+const QString kReconnect = QStringLiteral("port/reconnect");
+const QString kMode = QStringLiteral("run/mode");
+const QString kSweep = QStringLiteral("chart/sweep");
+const QString kScope = QStringLiteral("window/scope");
+const QString kRecordFolder = QStringLiteral("recording/folder");
+
+QString modeName(const std::optional<Mode> &mode)
+{
+    if (!mode) {
+        return QStringLiteral("none");
+    }
+    return *mode == Mode::Int ? QStringLiteral("int") : QStringLiteral("mcp");
+}
+
+} // namespace
+
+std::unique_ptr<QSettings> ChoiceStore::openUserSettings()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("adconverter"),
+                                       QStringLiteral("adconverter"));
+}
+
+StartChoices ChoiceStore::load(const QSettings &settings, const StartChoices &defaults)
+{
+    StartChoices choices = defaults;
+    if (const QString device = settings.value(kDevice).toString(); !device.isEmpty()) {
+        choices.device = device;
+    }
+    choices.simulated = settings.value(kSimulated, defaults.simulated).toBool();
+    bool ok = false;
+    const int baud = settings.value(kBaud).toInt(&ok);
+    if (ok && baud > 0) {
+        choices.baud = baud;
+    }
+    const QString mode = settings.value(kMode).toString();
+    if (mode == QLatin1String("int")) {
+        choices.mode = Mode::Int;
+    } else if (mode == QLatin1String("mcp")) {
+        choices.mode = Mode::Mcp3201;
+    } else if (mode == QLatin1String("none")) {
+        choices.mode.reset();
+    }
+    choices.recordFolder = settings.value(kRecordFolder, defaults.recordFolder).toString();
+    choices.sweep = settings.value(kSweep, defaults.sweep).toBool();
+    choices.reconnect = settings.value(kReconnect, defaults.reconnect).toBool();
+    choices.scope = settings.value(kScope, defaults.scope).toBool();
+    return choices;
+}
+
+void ChoiceStore::save(QSettings &settings, const StartChoices &choices)
+{
+    settings.setValue(kDevice, choices.device);
+    settings.setValue(kSimulated, choices.simulated);
+    settings.setValue(kBaud, choices.baud);
+    settings.setValue(kMode, modeName(choices.mode));
+    settings.setValue(kRecordFolder, choices.recordFolder);
+    settings.setValue(kSweep, choices.sweep);
+    settings.setValue(kReconnect, choices.reconnect);
+    settings.setValue(kScope, choices.scope);
+}
+
+} // namespace adc

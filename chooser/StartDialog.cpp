@@ -1,0 +1,250 @@
+#include "StartDialog.h"
+
+#include "PortDiagnosis.h"
+#include "PortScanner.h"
+#include "QtSerialControl.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace adc {
+
+namespace {
+
+/// The entry of `mode` in the "Start" list.
+int modeIndex(const std::optional<Mode> &mode)
+{
+    if (!mode) {
+        return 0;
+    }
+    return *mode == Mode::Int ? 1 : 2;
+}
+
+} // namespace
+
+StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWidget *parent)
+    : QDialog(parent), m_scanner(scanner), m_recordFolder(defaults.recordFolder)
+{
+    setWindowTitle(tr("AD Converter"));
+    device = new QComboBox(this);
+    portsNote = new QLabel(tr("Looking for serial ports..."), this);
+    speed = new QComboBox(this);
+    mode = new QComboBox(this);
+    record = new QCheckBox(tr("Record to"), this);
+    recordPath = new QLineEdit(defaults.recordPath, this);
+    recordBrowse = new QPushButton(tr("Choose..."), this);
+    sweep = new QCheckBox(tr("Sweep: at the right edge the chart goes on at the left"), this);
+    reconnect = new QCheckBox(tr("Wait for the device when it drops out, and go on"), this);
+    scope = new QCheckBox(tr("Open the scope beside the window"), this);
+    warning = new QLabel(this);
+    buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+
+    if (!defaults.simulated && !defaults.device.isEmpty()) {
+        m_extraDevices << defaults.device;
+    }
+    m_current = defaults.simulated ? QString::fromLatin1(kSimulatedEntry) : defaults.device;
+    fillDevices();
+
+    speed->setEditable(true);
+    for (const qint32 rate : StartChoices::kCommonSpeeds) {
+        speed->addItem(QString::number(rate));
+    }
+    speed->setValidator(new QIntValidator(kMinBaud, kMaxBaud, speed));
+    speed->setCurrentText(QString::number(defaults.baud));
+    mode->addItems({tr("No run: wait for a Start button"), tr("INT A/D (PIC records)"),
+                    tr("MCP3201 A/D (MCP records)")});
+    mode->setCurrentIndex(modeIndex(defaults.mode));
+    record->setChecked(!defaults.recordPath.isEmpty());
+    recordPath->setPlaceholderText(tr("a CSV file; rows go after those already in it"));
+    sweep->setChecked(defaults.sweep);
+    reconnect->setChecked(defaults.reconnect);
+    scope->setChecked(defaults.scope);
+    warning->setWordWrap(true);
+    warning->setVisible(false);
+    warning->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *recordRow = new QHBoxLayout;
+    recordRow->addWidget(record);
+    recordRow->addWidget(recordPath, 1);
+    recordRow->addWidget(recordBrowse);
+    auto *speedRow = new QHBoxLayout;
+    speedRow->addWidget(speed, 1);
+    speedRow->addWidget(new QLabel(tr("baud (N,8,1)"), this));
+    auto *form = new QFormLayout(this);
+    form->addRow(tr("Device:"), device);
+    form->addRow(QString(), portsNote);
+    form->addRow(tr("Speed:"), speedRow);
+    form->addRow(tr("Start:"), mode);
+    form->addRow(recordRow);
+    form->addRow(sweep);
+    form->addRow(reconnect);
+    form->addRow(scope);
+    form->addRow(warning);
+    form->addRow(buttons);
+    setMinimumWidth(520);
+
+    connect(&scanner, &PortScanner::scanned, this, &StartDialog::fillDevices);
+    connect(device, &QComboBox::currentIndexChanged, this, &StartDialog::deviceActivated);
+    connect(recordBrowse, &QPushButton::clicked, this, &StartDialog::browseRecording);
+    connect(record, &QCheckBox::toggled, this, [this](bool on) {
+        if (on && recordPath->text().trimmed().isEmpty()) {
+            browseRecording();
+        }
+    });
+    connect(recordPath, &QLineEdit::textEdited, this,
+            [this](const QString &text) { record->setChecked(!text.trimmed().isEmpty()); });
+    connect(buttons, &QDialogButtonBox::accepted, this, &StartDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &StartDialog::reject);
+    scanner.scan();
+    // The list of devices for the hint about a missing one, ready by the time OK is clicked.
+    PortDiagnosis::refresh();
+}
+
+void StartDialog::fillDevices()
+{
+    const QSignalBlocker blocker(device);
+    device->clear();
+    QStringList listed;
+    for (const PortList::Port &port : m_scanner.ports()) {
+        device->addItem(PortList::text({port}).trimmed(), port.device);
+        listed << port.device;
+    }
+    for (const QString &extra : m_extraDevices) {
+        if (!listed.contains(extra)) {
+            device->addItem(DeviceName::shown(extra), extra);
+        }
+    }
+    device->addItem(tr("Simulated board"), QString::fromLatin1(kSimulatedEntry));
+    device->addItem(tr("Other device..."), QString::fromLatin1(kOtherEntry));
+    device->setCurrentIndex(std::max(0, device->findData(m_current)));
+    m_current = device->currentData().toString();
+    if (m_scanner.hasScanned()) {
+        portsNote->setText(m_scanner.ports().isEmpty()
+                               ? tr("No serial ports found; plug in an adapter or choose "
+                                    "another device.")
+                           : m_scanner.ports().size() == 1
+                               ? tr("1 serial port found.")
+                               : tr("%1 serial ports found.").arg(m_scanner.ports().size()));
+    }
+}
+
+void StartDialog::deviceActivated(int index)
+{
+    const QString entry = device->itemData(index).toString();
+    if (entry != QLatin1String(kOtherEntry)) {
+        m_current = entry;
+        return;
+    }
+    // The list shows the device chosen before until a file is picked.
+    {
+        const QSignalBlocker blocker(device);
+        device->setCurrentIndex(std::max(0, device->findData(m_current)));
+    }
+    auto *files = new QFileDialog(this, tr("Other device"), QStringLiteral("/dev"));
+    files->setFileMode(QFileDialog::ExistingFile);
+    files->setFilter(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    files->setAttribute(Qt::WA_DeleteOnClose);
+    connect(files, &QFileDialog::fileSelected, this, &StartDialog::chooseOtherDevice);
+    files->open();
+}
+
+void StartDialog::chooseOtherDevice(const QString &path)
+{
+    if (!m_extraDevices.contains(path)) {
+        m_extraDevices << path;
+    }
+    m_current = path;
+    fillDevices();
+}
+
+void StartDialog::browseRecording()
+{
+    auto *files = new QFileDialog(this, tr("Record to"), m_recordFolder,
+                                  tr("CSV files (*.csv);;All files (*)"));
+    files->setAcceptMode(QFileDialog::AcceptSave);
+    files->setDefaultSuffix(QStringLiteral("csv"));
+    // An existing file is not replaced: the rows go after its own.
+    files->setOption(QFileDialog::DontConfirmOverwrite);
+    files->setAttribute(Qt::WA_DeleteOnClose);
+    connect(files, &QFileDialog::fileSelected, this, [this](const QString &path) {
+        recordPath->setText(path);
+        record->setChecked(true);
+        m_recordFolder = QFileInfo(path).absolutePath();
+    });
+    connect(files, &QFileDialog::rejected, this, [this] {
+        if (recordPath->text().trimmed().isEmpty()) {
+            record->setChecked(false);
+        }
+    });
+    files->open();
+}
+
+QString StartDialog::chosenDevice() const
+{
+    return m_current == QLatin1String(kSimulatedEntry) ? QString() : m_current;
+}
+
+StartChoices StartDialog::choices() const
+{
+    StartChoices chosen;
+    chosen.simulated = m_current == QLatin1String(kSimulatedEntry);
+    if (!chosen.simulated) {
+        chosen.device = m_current;
+    }
+    chosen.baud = speed->currentText().toInt();
+    if (mode->currentIndex() == 1) {
+        chosen.mode = Mode::Int;
+    } else if (mode->currentIndex() == 2) {
+        chosen.mode = Mode::Mcp3201;
+    }
+    if (record->isChecked()) {
+        chosen.recordPath = recordPath->text().trimmed();
+    }
+    chosen.recordFolder = m_recordFolder;
+    chosen.sweep = sweep->isChecked();
+    chosen.reconnect = reconnect->isChecked();
+    chosen.scope = scope->isChecked();
+    return chosen;
+}
+
+void StartDialog::warn(const QString &text)
+{
+    warning->setText(text);
+    warning->setVisible(!text.isEmpty());
+}
+
+void StartDialog::accept()
+{
+    if (!LineSettings::validBaud(speed->currentText().toLongLong())) {
+        warn(tr("The speed is a whole number of baud from %1 to %2, such as 9600 or 115200.")
+                 .arg(kMinBaud)
+                 .arg(kMaxBaud));
+        return;
+    }
+    if (record->isChecked() && recordPath->text().trimmed().isEmpty()) {
+        warn(tr("Choose the file to record to, or untick \"Record to\"."));
+        return;
+    }
+    // A device that cannot be opened is told once; OK with the same reason goes on.
+    const QString chosen = chosenDevice();
+    const QString why = chosen.isEmpty() ? QString() : QtSerialControl::unusableReason(chosen);
+    if (!why.isEmpty() && why != m_toldReason) {
+        m_toldReason = why;
+        warn(why + QLatin1Char('\n') +
+             tr("Choose another device, or click OK to open the window all the same."));
+        return;
+    }
+    QDialog::accept();
+}
+
+} // namespace adc

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "StartChoices.h"
+
+#include <QDialog>
+#include <QStringList>
+
+class QCheckBox;
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace adc {
+
+class PortScanner;
+
+/// `adconverter --choose`: the dialog before the main window. Port 1's device (the serial ports
+/// found, the simulated board, or any other device file), the line speed, the run to start, a
+/// recording and the window's options. OK checks the device first and, when it cannot be
+/// opened, says why (a second OK goes on all the same); Cancel leaves the choices unmade.
+///
+/// The controls are public members, as the main window's are.
+class StartDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    /// What the "Device" list holds in each entry's data: a device's path, or one of these.
+    static constexpr const char *kSimulatedEntry = ":simulated";
+    static constexpr const char *kOtherEntry = ":other";
+
+    /// Shows `defaults`, and the ports `scanner` finds as they are found.
+    StartDialog(const StartChoices &defaults, PortScanner &scanner, QWidget *parent = nullptr);
+
+    /// What the controls show now.
+    StartChoices choices() const;
+    /// Adds `device` to the list and selects it: what "Other device..." does once a file is
+    /// chosen.
+    void chooseOtherDevice(const QString &device);
+    /// Shows a warning under the controls, e.g. why the recording's file cannot be had.
+    void warn(const QString &text);
+
+    QComboBox *device;
+    QLabel *portsNote; ///< "Looking for serial ports..." until the first scan has ended
+    QComboBox *speed;
+    QComboBox *mode;
+    QCheckBox *record;
+    QLineEdit *recordPath;
+    QPushButton *recordBrowse;
+    QCheckBox *sweep;
+    QCheckBox *reconnect;
+    QCheckBox *scope;
+    QLabel *warning;
+    QDialogButtonBox *buttons;
+
+public slots:
+    void accept() override;
+
+private:
+    void fillDevices();
+    void deviceActivated(int index);
+    void browseRecording();
+    QString chosenDevice() const;
+
+    PortScanner &m_scanner;
+    /// Devices listed beyond those found: the default one and any chosen as another device.
+    QStringList m_extraDevices;
+    QString m_current;
+    /// Why the device could not be opened, as last told; OK with the same reason goes on.
+    QString m_toldReason;
+    QString m_recordFolder;
+};
+
+} // namespace adc

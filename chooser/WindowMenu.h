@@ -1,0 +1,89 @@
+#pragma once
+
+#include "StartChoices.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+
+namespace adc {
+
+class MainWindow;
+class PortScanner;
+class WindowRecording;
+
+/// The main window's context menu, opened by a right click anywhere on it: port 1's device and
+/// the line speed (both from the next Start on), a recording started or stopped at any time,
+/// the sweep, waiting for a device that drops out, and the program's version and licence.
+///
+/// The menu adds nothing to the window's look. A value box keeps its own items (Copy, Select
+/// All) above the menu's.
+class WindowMenu : public QObject {
+    Q_OBJECT
+
+public:
+    /// Applies `start` to `window` (speed, sweep, waiting for the device) and offers the ports
+    /// `scanner` finds. `window` was made with port 1's device.
+    WindowMenu(MainWindow &window, WindowRecording &recording, PortScanner &scanner,
+               const StartChoices &start, QObject *parent = nullptr);
+    ~WindowMenu() override;
+
+    /// Starts the run chosen to start with the window, if any.
+    void startChosenRun();
+
+    /// The choices as they stand, for the next start of the program.
+    const StartChoices &choices() const { return m_choices; }
+    /// The menu, filled afresh as it opens.
+    QMenu *menu() const { return m_menu.get(); }
+
+    /// The simulated board's device while it runs (empty: none), offered as "Simulated board".
+    void setSimulatedDevice(const QString &device) { m_simulatedDevice = device; }
+
+    /// What the menu's items do.
+    void chooseDevice(const QString &device);
+    void chooseSimulated();
+    void chooseBaud(qint32 baud);
+    void chooseSweep(bool on);
+    void chooseReconnect(bool on);
+    /// Records to `path` from now on; a message tells why when the file cannot be had.
+    bool startRecording(const QString &path);
+    void stopRecording();
+    void showAbout();
+    void openScope();
+
+signals:
+    /// The user has chosen something in the menu; `choices` are to be remembered.
+    void chosen(const adc::StartChoices &choices);
+    /// "Open the scope" was chosen.
+    void scopeWanted();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fill();
+    void fillPorts();
+    void fillSpeeds();
+    void askDevice();
+    void askBaud();
+    void askRecording();
+    void tell(const QString &text);
+    void changed();
+
+    MainWindow &m_window;
+    WindowRecording &m_recording;
+    PortScanner &m_scanner;
+    StartChoices m_choices;
+    QString m_simulatedDevice;
+    std::unique_ptr<QMenu> m_menu;
+    QMenu *m_ports = nullptr;
+    QMenu *m_speeds = nullptr;
+    QAction *m_record = nullptr;
+    QAction *m_sweep = nullptr;
+    QAction *m_reconnect = nullptr;
+};
+
+} // namespace adc

@@ -1,0 +1,91 @@
+#include "WindowRecording.h"
+
+#include "MainWindow.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace adc {
+
+WindowRecording::WindowRecording(MainWindow &window, QObject *parent)
+    : QObject(parent), m_window(window), m_title(window.windowTitle())
+{
+    m_titleTimer.setInterval(kTitleMilliseconds);
+    connect(&m_titleTimer, &QTimer::timeout, this, &WindowRecording::showTitle);
+    connect(&m_window, &MainWindow::unloaded, &m_titleTimer, &QTimer::stop);
+}
+
+bool WindowRecording::start(const QString &path)
+{
+    if (!m_window.session().startRecording(path, true)) {
+        return false;
+    }
+    showTitle();
+    emit changed();
+    return true;
+}
+
+void WindowRecording::stop()
+{
+    m_window.session().stopRecording();
+    showTitle();
+    emit changed();
+}
+
+bool WindowRecording::recording() const
+{
+    const CsvRecorder *recorder = m_window.session().recorder();
+    return recorder != nullptr && recorder->recording();
+}
+
+QString WindowRecording::path() const
+{
+    const CsvRecorder *recorder = m_window.session().recorder();
+    return recorder != nullptr ? QFile::decodeName(QByteArray::fromStdString(recorder->path()))
+                               : QString();
+}
+
+qint64 WindowRecording::rows() const
+{
+    const CsvRecorder *recorder = m_window.session().recorder();
+    return recorder != nullptr ? recorder->rowsRecorded() : 0;
+}
+
+QString WindowRecording::errorText() const
+{
+    return m_window.session().recordingError();
+}
+
+QString WindowRecording::summary() const
+{
+    QLocale locale;
+    if (locale.language() == QLocale::C) {
+        locale = QLocale(QLocale::English);
+    }
+    return tr("%1, %2 rows").arg(QFileInfo(path()).fileName(), locale.toString(rows()));
+}
+
+void WindowRecording::setShownInTitle(bool on)
+{
+    m_shownInTitle = on;
+    showTitle();
+}
+
+void WindowRecording::showTitle()
+{
+    if (!m_shownInTitle) {
+        return;
+    }
+    if (!recording()) {
+        m_titleTimer.stop();
+        m_window.setWindowTitle(m_title);
+        return;
+    }
+    if (!m_titleTimer.isActive()) {
+        m_titleTimer.start();
+    }
+    m_window.setWindowTitle(tr("%1 - recording %2").arg(m_title, summary()));
+}
+
+} // namespace adc
