@@ -439,11 +439,12 @@ void ScopeView::drawTimeAxis(QPainter &p, QPainter &inPlot, const QRect &plot, d
     const double xStep = m_xAxis == XAxis::Records ? std::max(1.0, niceStep(to - from, xCount))
                          : clockAxis(from, to)     ? clockStep(to - from, xCount)
                                                    : niceStep(to - from, xCount);
-    inPlot.setPen(kGrid);
-    p.setPen(kAxisText);
     for (double x = std::ceil(from / xStep) * xStep; x <= to; x += xStep) {
         const int px = static_cast<int>(std::lround(pixelOfX(x, plot, from, to)));
+        // The two painters may be one.
+        inPlot.setPen(kGrid);
         inPlot.drawLine(px, plot.top(), px, plot.bottom());
+        p.setPen(kAxisText);
         const QString label = xText(x, xStep);
         p.drawText(px - metrics.horizontalAdvance(label) / 2, plot.bottom() + metrics.ascent() + 4,
                    label);
