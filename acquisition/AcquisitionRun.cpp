@@ -8,6 +8,12 @@ namespace adc {
 AcquisitionRun::AcquisitionRun(Mode mode, SerialControl &port, Display &display)
     : m_mode(modeInfo(mode)), m_port(port), m_display(display), m_framer(m_mode.sync), m_line(mode)
 {
+    // The other mode's tag up to this mode's sync character ("MC" of "MCP" for INT): what the
+    // framer passed over when it framed the tail of the other mode's record.
+    const std::string_view otherTag = modeInfo(mode == Mode::Int ? Mode::Mcp3201 : Mode::Int).tag;
+    if (const std::size_t at = otherTag.find(m_mode.sync); at != std::string_view::npos) {
+        m_otherTagHead = otherTag.substr(0, at);
+    }
     for (int k = 0; k < m_mode.channelCount; ++k) {
         m_colours[static_cast<std::size_t>(k)] = channelColour(mode, k);
     }
@@ -23,6 +29,10 @@ bool AcquisitionRun::start()
 {
     if (m_observer != nullptr) {
         m_observer->runStarted(m_mode.mode);
+    }
+    // The other mode's values would look live in the boxes this mode does not write.
+    for (int channel = m_mode.channelCount; channel < kMaxChannels; ++channel) {
+        m_display.resetValue(channel);
     }
     if (!openPort()) {
         fail(m_port.errorText());
@@ -63,7 +73,8 @@ void AcquisitionRun::process(std::string_view characters)
         std::string &record = m_framer.record();
         if (RecordParser::tagMatches(m_mode, record)) {
             accept(record);
-        } else {
+        } else if (m_otherTagHead.empty() || m_framer.lead() != m_otherTagHead) {
+            // The other mode's records are no drops: the line monitor counts them apart.
             m_line.dropped(LineMonitor::Drop::WrongTag);
         }
     }
@@ -157,7 +168,7 @@ bool AcquisitionRun::resume()
 
 std::int64_t AcquisitionRun::droppedRecords() const
 {
-    return m_line.drops(LineMonitor::Drop::TooFewFields) + m_line.drops(LineMonitor::Drop::TooLong);
+    return m_line.dropped();
 }
 
 } // namespace adc

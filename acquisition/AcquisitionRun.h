@@ -73,7 +73,8 @@ public:
     std::int64_t count() const { return m_count; }
     /// Where the next segments begin, in twips.
     std::int64_t plotPosition() const { return m_plotPosition; }
-    /// Records dropped because they were too long or lacked separators.
+    /// Lines dropped since Start: a wrong tag, too few fields or too long (the other mode's
+    /// records are not among them; line() counts them apart).
     std::int64_t droppedRecords() const;
     /// What the line looks like: rate, drops by reason and the likely cause of a quiet line.
     LineMonitor &line() { return m_line; }
@@ -87,6 +88,7 @@ private:
     SerialControl &m_port;
     Display &m_display;
     RecordFramer m_framer;
+    std::string_view m_otherTagHead;
     LineMonitor m_line;
     std::array<Colour, kMaxChannels> m_colours{};
     RecordParser::ValueTexts m_texts{};

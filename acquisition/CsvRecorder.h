@@ -59,8 +59,13 @@ public:
 
     /// Creates `path` and starts it with the header; "-" writes to standard output. An existing
     /// file is refused unless `append` is true; then rows go after its own, with the header only
-    /// if it is empty. Returns false, with errorText() saying why, when the file cannot be had.
+    /// if it is empty, and the runs go on from its last one. Only a regular file is taken, and
+    /// one appended to must begin with the header: anything else is refused untouched, without
+    /// waiting (a FIFO). Returns false, with errorText() saying why, when the file cannot be had.
     bool open(const std::string &path, bool append);
+    /// Closes the file as if open() had not been called, for a start that fails before any row:
+    /// a file open() created is removed, one it appended to is cut back to its size before.
+    void discard();
 
     void runStarted(Mode mode) override;
     void charactersTaken() override;
@@ -81,6 +86,9 @@ public:
     bool outputClosed() const { return m_outputClosed; }
     /// Why open() refused the file or why recording stopped, for the user.
     const std::string &errorText() const { return m_errorText; }
+    /// What open() found worth telling about a file it took (one that ended in a partial row);
+    /// empty when nothing.
+    const std::string &noticeText() const { return m_noticeText; }
     /// The path given to open().
     const std::string &path() const { return m_path; }
     /// Rows handed to the file so far (they survive the program).
@@ -91,6 +99,8 @@ public:
 private:
     void appendTime(WallClock::time_point wall, char *&out);
     std::size_t formatPrefix(Mode mode);
+    bool openFile(const std::string &path, bool append);
+    bool continueRecording(int fd, std::uintmax_t size);
     void stopAfterFailure(int error);
     std::string fileName() const;
 
@@ -99,6 +109,7 @@ private:
     std::string m_path;
     std::string m_buffer;
     std::string m_errorText;
+    std::string m_noticeText;
     MonotonicClock::time_point m_runStart{};
     MonotonicClock::time_point m_firstPending{};
     /// The clocks as read when the last characters were taken.
@@ -109,6 +120,9 @@ private:
     std::int64_t m_pendingRows = 0;
     /// Bytes of the file that hold whole rows: where it is cut back to after a failed write.
     std::uintmax_t m_safeBytes = 0;
+    /// The file's size when it was opened, and whether open() created it.
+    std::uintmax_t m_openedSize = 0;
+    bool m_created = false;
     /// The wall-clock second whose "YYYY-MM-DDTHH:MM:SS." is in m_secondText.
     std::int64_t m_cachedSecond = -1;
     char m_secondText[20] = {};

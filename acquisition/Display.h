@@ -26,6 +26,9 @@ public:
 
     /// Sets the value box of `channel` (0-7) to `text`.
     virtual void showValueText(int channel, std::string_view text) = 0;
+    /// Returns the value box of `channel` to what it showed when the program started: a box
+    /// the mode of the run starting does not use. A display without boxes may leave this alone.
+    virtual void resetValue(int /*channel*/) {}
     /// Sets the sample counter box to `text` (plain decimal digits).
     virtual void showCount(std::string_view text) = 0;
     /// Turns the running indicator green.

@@ -1,5 +1,6 @@
 #include "LineMonitor.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -11,6 +12,15 @@ static_assert(LineMonitor::kQuietTime <= LineMonitor::kRateWindow,
 LineMonitor::LineMonitor(Mode mode)
     : m_mode(mode), m_otherTag(modeInfo(mode == Mode::Int ? Mode::Mcp3201 : Mode::Int).tag)
 {
+    // The other tag is searched for by a character that this mode's own tag (and so its
+    // records' start) lacks: "M" of MCP for INT, "I" of PIC for MCP3201.
+    const std::string_view ownTag = modeInfo(mode).tag;
+    for (std::size_t k = 0; k < m_otherTag.size(); ++k) {
+        if (ownTag.find(m_otherTag[k]) == std::string_view::npos) {
+            m_keyAt = k;
+            break;
+        }
+    }
 }
 
 void LineMonitor::reset()
@@ -21,47 +31,56 @@ void LineMonitor::reset()
 void LineMonitor::arrived(std::string_view characters)
 {
     m_now.bytes += static_cast<std::int64_t>(characters.size());
-    // While records are taken the characters need no second look.
-    if (m_now.accepted != m_atUpdate.accepted) {
-        m_tagMatched = 0;
-        return;
-    }
-    if (m_now.lineEndSightings == m_atUpdate.lineEndSightings &&
+    countOtherTags(characters);
+    // Line ends matter only for the hint: while records are taken they need no look.
+    if (m_now.accepted == m_atUpdate.accepted &&
+        m_now.lineEndSightings == m_atUpdate.lineEndSightings &&
         std::memchr(characters.data(), '\n', characters.size()) != nullptr) {
         ++m_now.lineEndSightings;
     }
-    if (m_now.otherTagSightings == m_atUpdate.otherTagSightings) {
-        lookForOtherTag(characters);
-    }
 }
 
-void LineMonitor::lookForOtherTag(std::string_view characters)
+void LineMonitor::countOtherTags(std::string_view characters)
 {
-    // The tag's first character does not come again within it, so a failed match can start
-    // afresh at the character that broke it. A tag cut between two reads is matched across them.
-    std::size_t i = 0;
-    for (;;) {
-        while (m_tagMatched > 0 && i < characters.size()) {
-            if (characters[i] != m_otherTag[m_tagMatched]) {
-                m_tagMatched = 0;
-                break;
-            }
-            ++i;
-            if (++m_tagMatched == m_otherTag.size()) {
+    const std::size_t length = m_otherTag.size();
+    // A tag that began in the last read's tail and ends in this one.
+    if (m_tailLength > 0) {
+        std::array<char, 2 * kTail> joined{};
+        std::copy_n(m_tail.data(), m_tailLength, joined.data());
+        const std::size_t more = std::min(characters.size(), kTail);
+        std::copy_n(characters.data(), more, joined.data() + m_tailLength);
+        for (std::size_t start = 0; start < m_tailLength; ++start) {
+            if (start + length <= m_tailLength + more &&
+                std::string_view(joined.data() + start, length) == m_otherTag) {
                 ++m_now.otherTagSightings;
-                m_tagMatched = 0;
-                return;
             }
         }
-        if (i >= characters.size()) {
-            return;
-        }
-        const void *hit = std::memchr(characters.data() + i, m_otherTag[0], characters.size() - i);
+    }
+    // Tags wholly within this read, found by a character this mode's own records lack, so that
+    // a line that flows costs one memchr per read.
+    const char key = m_otherTag[m_keyAt];
+    for (std::size_t from = m_keyAt; from < characters.size();) {
+        const void *hit = std::memchr(characters.data() + from, key, characters.size() - from);
         if (hit == nullptr) {
-            return;
+            break;
         }
-        i = static_cast<std::size_t>(static_cast<const char *>(hit) - characters.data()) + 1;
-        m_tagMatched = 1;
+        const auto at =
+            static_cast<std::size_t>(static_cast<const char *>(hit) - characters.data());
+        const std::size_t start = at - m_keyAt;
+        if (start + length <= characters.size() && characters.substr(start, length) == m_otherTag) {
+            ++m_now.otherTagSightings;
+        }
+        from = at + 1;
+    }
+    // The stream's last characters, where the next read's first tag may begin.
+    for (const char c :
+         characters.substr(characters.size() > kTail ? characters.size() - kTail : 0)) {
+        if (m_tailLength == kTail) {
+            m_tail[0] = m_tail[1];
+            m_tail[1] = c;
+        } else {
+            m_tail[m_tailLength++] = c;
+        }
     }
 }
 
@@ -106,6 +125,20 @@ LineMonitor::Hint LineMonitor::findHint(Clock::time_point now) const
     return Hint::NoRecords;
 }
 
+std::int64_t LineMonitor::dropped() const
+{
+    return drops(Drop::WrongTag) + drops(Drop::TooFewFields) + drops(Drop::TooLong);
+}
+
+std::string LineMonitor::otherModeText() const
+{
+    if (otherModeRecords() == 0) {
+        return {};
+    }
+    return std::to_string(otherModeRecords()) + " " + std::string(m_otherTag) +
+           (otherModeRecords() == 1 ? " record" : " records") + ", not this mode";
+}
+
 std::string_view LineMonitor::hintText() const
 {
     switch (m_hint) {
@@ -136,6 +169,10 @@ std::string LineMonitor::summary(std::string_view separator) const
     text += "dropped since Start: " + std::to_string(drops(Drop::WrongTag)) + " wrong tag, " +
             std::to_string(drops(Drop::TooFewFields)) + " too few fields, " +
             std::to_string(drops(Drop::TooLong)) + " too long";
+    if (const std::string other = otherModeText(); !other.empty()) {
+        text += separator;
+        text += other;
+    }
     if (m_hint != Hint::None) {
         text += separator;
         text += hintText();

@@ -12,14 +12,15 @@
 namespace adc {
 
 /// Watches the line of one acquisition run: records per second over the last seconds, the lines
-/// dropped since the start by reason, and, when nothing has been taken for a few seconds, the
-/// likely cause in plain words (the board in the other mode, a wrong speed, no board).
+/// dropped since the start by reason, the other mode's records (counted apart: they are not
+/// dropped, they belong to the other Start button), and, when nothing has been taken for a few
+/// seconds, the likely cause in plain words (the board in the other mode, a wrong speed, no board).
 ///
 /// The run tells it what arrives and what becomes of each line; the caller brings the time:
 /// update() with a monotonic clock, about once a second, after which the rate and the hint stand
-/// until the next update. The raw characters are looked at only while no record has been taken
-/// since the last update, and only until the first line feed and the first tag of the other
-/// mode, so a line that flows costs one comparison per read.
+/// until the next update. The raw characters are searched for the other mode's tag (a memchr for
+/// a character of it that this mode's records lack) and, only while no record has been taken
+/// since the last update, for the first line feed.
 class LineMonitor {
 public:
     using Clock = std::chrono::steady_clock;
@@ -67,6 +68,12 @@ public:
     double recordsPerSecond() const { return m_rate; }
     /// Lines dropped for `reason` since the start.
     std::int64_t drops(Drop reason) const { return m_drops[static_cast<std::size_t>(reason)]; }
+    /// Lines dropped since the start, for every reason.
+    std::int64_t dropped() const;
+    /// Records of the other mode seen since the start (its tag in the characters).
+    std::int64_t otherModeRecords() const { return m_now.otherTagSightings; }
+    /// "608 MCP records, not this mode"; empty when there were none.
+    std::string otherModeText() const;
     /// The likely cause of a quiet line, as of the last update.
     Hint hint() const { return m_hint; }
     /// The hint in plain words for the user; empty for Hint::None.
@@ -74,11 +81,11 @@ public:
 
     /// The rate, the drops and the hint (when there is one) in plain words, joined by
     /// `separator`: "18.0 records per second", "dropped since Start: 0 wrong tag, 0 too few
-    /// fields, 0 too long", then the hint.
+    /// fields, 0 too long", the other mode's records when there were any, then the hint.
     std::string summary(std::string_view separator) const;
 
 private:
-    /// Running totals. The sightings go up by at most one between two updates.
+    /// Running totals. Line-end sightings go up by at most one between two updates.
     struct Counts {
         std::int64_t bytes = 0;
         std::int64_t lineEndSightings = 0;
@@ -90,7 +97,7 @@ private:
         Counts counts;
     };
 
-    void lookForOtherTag(std::string_view characters);
+    void countOtherTags(std::string_view characters);
     Hint findHint(Clock::time_point now) const;
 
     Mode m_mode;
@@ -101,8 +108,13 @@ private:
     /// The totals at past updates, oldest first, reaching back just beyond kRateWindow.
     std::deque<Sample> m_samples;
     std::array<std::int64_t, 3> m_drops{};
-    /// Characters of the other tag matched at the end of the last read.
-    std::size_t m_tagMatched = 0;
+    /// The last characters of the stream (a tag's length less one), where a tag cut between
+    /// two reads begins.
+    static constexpr std::size_t kTail = 2;
+    std::array<char, kTail> m_tail{};
+    std::size_t m_tailLength = 0;
+    /// Where in the other tag the character searched for is.
+    std::size_t m_keyAt = 0;
     double m_rate = 0.0;
     Hint m_hint = Hint::None;
 };

@@ -1,5 +1,6 @@
 #include "RecordFramer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace adc {
@@ -15,6 +16,8 @@ void RecordFramer::reset()
     m_collecting = false;
     m_complete = false;
     m_overlong = false;
+    m_leadLength = 0;
+    m_recordLeadLength = 0;
 }
 
 bool RecordFramer::feed(std::string_view &input)
@@ -26,12 +29,20 @@ bool RecordFramer::feed(std::string_view &input)
     while (!input.empty()) {
         if (!m_collecting) {
             const void *hit = std::memchr(input.data(), m_sync, input.size());
+            const std::size_t at =
+                hit == nullptr
+                    ? input.size()
+                    : static_cast<std::size_t>(static_cast<const char *>(hit) - input.data());
+            keepLead(input.substr(0, at));
             if (hit == nullptr) {
                 input = {};
                 return false;
             }
-            const auto at = static_cast<std::size_t>(static_cast<const char *>(hit) - input.data());
             input.remove_prefix(at + 1);
+            // The lead is the record's; the next one is gathered after its line feed.
+            std::copy_n(m_lead + 2 - m_leadLength, m_leadLength, m_recordLead);
+            m_recordLeadLength = m_leadLength;
+            m_leadLength = 0;
             m_record.assign(1, m_sync);
             m_collecting = true;
             m_overlong = false;
@@ -58,6 +69,15 @@ bool RecordFramer::feed(std::string_view &input)
         return true;
     }
     return false;
+}
+
+void RecordFramer::keepLead(std::string_view passed)
+{
+    for (const char c : passed.substr(passed.size() > 2 ? passed.size() - 2 : 0)) {
+        m_lead[0] = m_lead[1];
+        m_lead[1] = c;
+        m_leadLength = std::min<std::size_t>(m_leadLength + 1, 2);
+    }
 }
 
 void RecordFramer::collect(std::string_view chunk)

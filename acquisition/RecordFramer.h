@@ -32,16 +32,25 @@ public:
 
     /// Records dropped so far because they were too long.
     std::size_t overlongDropped() const { return m_overlongDropped; }
+    /// The (up to) two characters passed over on the record's line just before its sync
+    /// character: "MC" when an INT reader framed the tail of an MCP record.
+    std::string_view lead() const { return {m_recordLead, m_recordLeadLength}; }
 
     /// Forgets any partly collected record and starts hunting again.
     void reset();
 
 private:
     void collect(std::string_view chunk);
+    void keepLead(std::string_view passed);
 
     std::string m_record;
     std::size_t m_overlongDropped = 0;
     char m_sync;
+    /// The last two characters passed over while hunting, oldest first.
+    char m_lead[2] = {};
+    std::size_t m_leadLength = 0;
+    char m_recordLead[2] = {};
+    std::size_t m_recordLeadLength = 0;
     bool m_collecting = false;
     bool m_complete = false;
     bool m_overlong = false;

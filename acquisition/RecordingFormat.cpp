@@ -8,15 +8,6 @@ namespace adc {
 
 namespace {
 
-char *writeDigits(char *out, unsigned value, int width)
-{
-    for (int i = width - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
-    return out + width;
-}
-
 bool readDigits(std::string_view text, std::size_t at, std::size_t width, unsigned &value)
 {
     value = 0;
@@ -57,6 +48,23 @@ char *RecordingFormat::writeValue(char *out, double value)
         }
     }
     return std::to_chars(out, out + kMaxValueLength, value).ptr;
+}
+
+char *RecordingFormat::writeDigits(char *out, unsigned value, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + width;
+}
+
+char *RecordingFormat::writeSeconds(char *out, std::chrono::microseconds sinceStart)
+{
+    const auto micros = sinceStart.count();
+    out = std::to_chars(out, out + 24, micros / 1'000'000).ptr;
+    *out++ = '.';
+    return writeDigits(out, static_cast<unsigned>(micros % 1'000'000), 6);
 }
 
 char *RecordingFormat::writeTime(char *out, std::chrono::system_clock::time_point time)

@@ -46,6 +46,11 @@ public:
     /// the end of the text (kTimeLength characters).
     static char *writeTime(char *out, std::chrono::system_clock::time_point time);
     static constexpr std::size_t kTimeLength = 24;
+    /// Writes the `seconds` column from the time since Start: whole seconds and six decimals
+    /// ("0.052113"), and returns the end of the text.
+    static char *writeSeconds(char *out, std::chrono::microseconds sinceStart);
+    /// Writes `value` as exactly `width` decimal digits, with leading zeros, and returns the end.
+    static char *writeDigits(char *out, unsigned value, int width);
     /// Reads the `time` column as written; none for anything else.
     static std::optional<std::chrono::system_clock::time_point> readTime(std::string_view text);
 

@@ -4,6 +4,8 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+#include <charconv>
+
 namespace adc {
 
 CommandLine CommandLine::parse(const QStringList &arguments)
@@ -20,9 +22,6 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                    result.readScope(parser)) {
             result.readPublishing(parser);
         }
-    }
-    if (!result.m_errorText.isEmpty()) {
-        result.m_action = Action::Fail;
     }
     return result;
 }
@@ -75,14 +74,12 @@ bool CommandLine::readPort(const QCommandLineParser &parser)
 
 bool CommandLine::readBaud(const QString &value)
 {
-    // Digits only: no sign, no blanks, no fraction; whether the device takes the speed is the
-    // port's to say.
-    bool whole = !value.isEmpty();
-    for (const QChar c : value) {
-        whole = whole && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    }
-    const qint64 rate = whole ? value.toLongLong(&whole) : 0;
-    if (!whole || !LineSettings::validBaud(rate)) {
+    // A whole number and nothing else (no plus sign, blanks or fraction; a minus sign gives a
+    // speed below the least); whether the device takes the speed is the port's to say.
+    const QByteArray digits = value.toLatin1();
+    std::int64_t rate = 0;
+    const auto [end, error] = std::from_chars(digits.cbegin(), digits.cend(), rate);
+    if (error != std::errc() || end != digits.cend() || !LineSettings::validBaud(rate)) {
         return refuse(QStringLiteral("The option --baud needs the line speed as a whole number "
                                      "from %1 to %2, such as 9600 or 115200, not '%3'.")
                           .arg(kMinBaud)

@@ -36,9 +36,6 @@ public:
     /// The most records --history takes (about 75 GB).
     static constexpr qint64 kMaxHistoryRecords = 1'000'000'000;
 
-    /// The device used for port 1 when --port is not given.
-    static QString defaultPort1Device() { return QString::fromLatin1(kDefaultPort1Device); }
-
     /// Reads `arguments`; the first one is the program's own name.
     static CommandLine parse(const QStringList &arguments);
 
@@ -58,7 +55,7 @@ public:
     bool choose() const { return m_choose; }
     /// Whether the chart sweeps: at the right edge it goes on at the left.
     bool sweep() const { return m_sweep; }
-    /// The line's settings (--baud); 9600 baud unless given.
+    /// The line's settings (--baud); kDefaultBaud unless given.
     const LineSettings &lineSettings() const { return m_line; }
     /// Whether --baud was given.
     bool baudGiven() const { return m_baudGiven; }
@@ -104,7 +101,7 @@ private:
     bool readPublishing(const QCommandLineParser &parser);
 
     Action m_action = Action::Run;
-    QString m_port1Device = defaultPort1Device();
+    QString m_port1Device = QString::fromLatin1(kDefaultPort1Device);
     QString m_errorText;
     bool m_demo = false;
     bool m_portGiven = false;

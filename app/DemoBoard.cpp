@@ -26,8 +26,9 @@ const QString kSimulatorName = QStringLiteral("adc-board-sim");
 
 DemoBoard::DemoBoard(QObject *parent) : QObject(parent)
 {
-    // The simulator's closing summary goes where the program's own messages go.
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // What the simulator says on standard error stays out of the user's terminal: its closing
+    // summary is about the simulated line, not the user's; a failure to start is told with it.
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
     const pid_t program = ::getpid();
     m_process.setChildProcessModifier([program] {
         // Should the program die without ending the simulator, the system ends it; and should
@@ -94,7 +95,12 @@ bool DemoBoard::start()
     }
     const QString device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
     if (device.isEmpty()) {
-        m_errorText = tr("The board simulator %1 did not open its line.").arg(program);
+        m_process.waitForFinished(100);
+        const QString said = QString::fromLocal8Bit(m_process.readAllStandardError()).trimmed();
+        m_errorText =
+            said.isEmpty()
+                ? tr("The board simulator %1 did not open its line.").arg(program)
+                : tr("The board simulator %1 did not open its line: %2").arg(program, said);
         stop();
         return false;
     }

@@ -9,8 +9,8 @@
 namespace adc {
 
 /// The simulated board behind `adconverter --demo`: the board simulator run as a child
-/// process on a pseudo-terminal of its own, at the pace of a 9600-baud line (or setBaud()), sending
-/// INT and MCP records in turn so that either Start button shows data.
+/// process on a pseudo-terminal of its own, at the pace of a line of setBaud() (kDefaultBaud
+/// unless set), sending INT and MCP records in turn so that either Start button shows data.
 ///
 /// The simulator ends with this object, and also with the program if the program dies first.
 /// Should it die on its own, it is started again on a new line and restarted() tells where;
@@ -22,7 +22,7 @@ public:
     explicit DemoBoard(QObject *parent = nullptr);
     ~DemoBoard() override;
 
-    /// The pace of the simulated line from the next start() on (--baud); 9600 unless set.
+    /// The pace of the simulated line from the next start() on (--baud).
     void setBaud(qint32 baud) { m_baud = baud; }
     /// Starts the simulator and waits (a few seconds at most) for its line to be ready.
     /// Returns false, with errorText() telling why, when it cannot be started.

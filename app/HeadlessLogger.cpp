@@ -38,10 +38,13 @@ int HeadlessLogger::exec()
     connect(m_exitSignals.get(), &ExitSignals::received, this, [this] { finish(0); });
 
     const QString path = m_commandLine.recordPath();
-    m_recording = !path.isEmpty();
-    if (m_recording && !m_session.startRecording(path, m_commandLine.append())) {
+    if (!path.isEmpty() && !m_session.startRecording(path, m_commandLine.append())) {
         std::fprintf(stderr, "adconverter: %s\n", qPrintable(m_session.recordingError()));
         return 2;
+    }
+    if (const CsvRecorder *recorder = m_session.recorder();
+        recorder != nullptr && !recorder->noticeText().empty()) {
+        std::fprintf(stderr, "adconverter: %s\n", recorder->noticeText().c_str());
     }
     // Rows shown live on a terminal leave no room for a status line there.
     const bool liveOutput = path == QLatin1String("-") && ::isatty(STDOUT_FILENO) == 1;
@@ -52,6 +55,7 @@ int HeadlessLogger::exec()
     const QString device =
         m_demoBoard.port1DeviceFor(m_commandLine.demo(), m_commandLine.port1Device());
     if (device.isEmpty()) {
+        m_session.discardRecording();
         return 1;
     }
     if (!startPublishing(device)) {
@@ -60,6 +64,7 @@ int HeadlessLogger::exec()
     m_session.setDevice(device);
     m_session.setLineSettings(m_commandLine.lineSettings());
     m_session.setReconnect(m_commandLine.reconnect());
+    m_session.setForTerminal(true);
     m_session.addObserver(this);
     connect(&m_demoBoard, &DemoBoard::restarted, &m_session, &RunSession::setDevice);
     connect(&m_session, &RunSession::ended, this, &HeadlessLogger::runEnded);
@@ -152,11 +157,18 @@ void HeadlessLogger::showStatus()
                             : 0.0;
     m_lastStatusCount = count;
     m_lastStatusMs = now;
-    std::fprintf(
-        stderr, "\r%lld records, %.0f per second, %lld lines dropped, %lld rows written%s%s\033[K",
-        static_cast<long long>(count), rate, static_cast<long long>(run.droppedRecords()),
-        static_cast<long long>(m_session.rowsWritten()),
-        m_publishing ? qPrintable(m_publishing->countsText()) : "", qPrintable(lineState()));
+    QString text = QStringLiteral("%1: %2 records, %3 per second, %4")
+                       .arg(DeviceName::shown(m_session.device()))
+                       .arg(count)
+                       .arg(rate, 0, 'f', 0)
+                       .arg(lineCounts());
+    if (m_session.recorder() != nullptr) {
+        text += QStringLiteral(", %1 rows written").arg(m_session.rowsWritten());
+    }
+    if (m_publishing) {
+        text += m_publishing->countsText();
+    }
+    std::fprintf(stderr, "\r%s%s\033[K", qPrintable(text), qPrintable(lineState()));
     std::fflush(stderr);
 }
 
@@ -198,18 +210,31 @@ void HeadlessLogger::tellReconnection(bool back)
     std::fflush(stderr);
 }
 
+QString HeadlessLogger::lineCounts() const
+{
+    // As in the window's tooltip: the other mode's records are told apart, not as drops.
+    const AcquisitionRun *run = m_session.run();
+    QString text =
+        QStringLiteral("%1 lines dropped").arg(run != nullptr ? run->droppedRecords() : 0);
+    if (run != nullptr) {
+        if (const std::string other = run->line().otherModeText(); !other.empty()) {
+            text += QStringLiteral(", ") + QString::fromStdString(other);
+        }
+    }
+    return text;
+}
+
 QString HeadlessLogger::summary() const
 {
     const double seconds = static_cast<double>(m_clock.elapsed()) / 1000.0;
     const AcquisitionRun *run = m_session.run();
     const qint64 count = run != nullptr ? run->count() : 0;
-    QString text =
-        QStringLiteral("adconverter: %1 records in %2 s (%3 per second), %4 lines dropped")
-            .arg(count)
-            .arg(seconds, 0, 'f', 1)
-            .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
-            .arg(run != nullptr ? run->droppedRecords() : 0);
-    if (!m_recording) {
+    QString text = QStringLiteral("adconverter: %1 records in %2 s (%3 per second), %4")
+                       .arg(count)
+                       .arg(seconds, 0, 'f', 1)
+                       .arg(seconds > 0 ? static_cast<double>(count) / seconds : 0.0, 0, 'f', 0)
+                       .arg(lineCounts());
+    if (m_session.recorder() == nullptr) {
         text += QStringLiteral(", nothing recorded");
     } else {
         const QString where = m_commandLine.recordPath() == QLatin1String("-")
@@ -235,7 +260,12 @@ void HeadlessLogger::finish(int status)
     m_finished = true;
     m_statusTimer.stop();
     m_session.stop();
-    m_session.stopRecording();
+    if (m_started) {
+        m_session.stopRecording();
+    } else {
+        // A start that fails leaves no recording behind.
+        m_session.discardRecording();
+    }
     if (m_publishing) {
         m_publishing->stop();
     }

@@ -61,6 +61,8 @@ private:
     /// What the status line says after the counts: the wait, the reconnections and the hint.
     QString lineState();
     void finish(int status);
+    /// "3 lines dropped, 608 MCP records, not this mode": the figures of the window's tooltip.
+    QString lineCounts() const;
     QString summary() const;
 
     CommandLine m_commandLine;
@@ -76,7 +78,6 @@ private:
     qint64 m_lastStatusMs = 0;
     int m_status = 0;
     bool m_started = false;
-    bool m_recording = false;
     bool m_statusLine = false;
     bool m_finished = false;
 };

@@ -1,16 +1,35 @@
 #include "OptionTable.h"
 #include "DeviceName.h"
+#include "LineSettings.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 namespace adc {
 
 namespace {
 
 using FrontEnd = OptionTable::FrontEnd;
+
+/// `number` in decimal digits, made when the program is compiled, so that a default defined
+/// elsewhere as a number is written only there.
+template <std::int32_t number>
+constexpr std::array<char, 12> kDecimal = [] {
+    static_assert(number > 0);
+    std::array<char, 12> digits{};
+    std::size_t size = 0;
+    for (std::int32_t rest = number; rest > 0; rest /= 10) {
+        ++size;
+    }
+    for (std::int32_t rest = number; rest > 0; rest /= 10) {
+        digits[--size] = static_cast<char>('0' + rest % 10);
+    }
+    return digits;
+}();
 
 // A new option is one more row; --help lists them in this order.
 using Row = OptionTable::Row;
@@ -25,7 +44,7 @@ constexpr Row kRows[] = {
         .excluding("port"),
     Row("baud", "the line speed in baud, standard such as 300 to 921600 or any other the port "
                 "takes; always N,8,1")
-        .value("N", "9600"),
+        .value("N", kDecimal<kDefaultBaud>.data()),
     Row("reconnect", "a device lost during a run is waited for: when it is back at the same "
                      "path, the run goes on with the same count, chart and recording"),
     Row("sweep", "the chart runs like an oscilloscope, going on at the left when it reaches the "

@@ -1,6 +1,7 @@
 #include "ChoiceStore.h"
 #include "CommandLine.h"
 #include "DemoBoard.h"
+#include "DesktopCheck.h"
 #include "DeviceName.h"
 #include "ExitSignals.h"
 #include "HeadlessLogger.h"
@@ -57,19 +58,15 @@ std::optional<int> answerWithoutWindow(const adc::CommandLine &commandLine)
     return std::nullopt;
 }
 
-/// Whether a window can be shown; without a desktop Qt would abort with a hint about
-/// reinstalling, so say what is missing instead.
+/// Whether a window can be shown; where Qt would abort (no desktop, or a display that no X
+/// server answers), says what is missing and what to do instead.
 bool haveDesktop()
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fputs("adconverter: a graphical desktop is needed (DISPLAY or WAYLAND_DISPLAY is not "
-                   "set). Without one, start the program on a virtual display: xvfb-run -a "
-                   "adconverter\n",
-                   stderr);
-        return false;
+    const QString problem = adc::DesktopCheck::problem();
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(problem));
     }
-    return true;
+    return problem.isEmpty();
 }
 
 /// The scope beside the main window (--scope, the dialog or the menu), fed with every record of
@@ -186,6 +183,9 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     demoBoard.setBaud(choices.baud);
     const QString port1Device = demoBoard.port1DeviceFor(choices.simulated, choices.device);
     if (port1Device.isEmpty()) {
+        if (recorder) {
+            recorder->discard(); // a start that fails leaves no recording behind
+        }
         // Started from the desktop's menu, nobody reads standard error.
         if (commandLine.choose()) {
             QMessageBox::critical(nullptr, QStringLiteral("AD Converter"), demoBoard.errorText());
@@ -282,6 +282,10 @@ int main(int argc, char *argv[])
     if (!commandLine.viewPath().isEmpty()) {
         return haveDesktop() ? runViewer(argc, argv, commandLine) : 1;
     }
+    // Without a window system nothing is started, and no recording is made.
+    if (!haveDesktop()) {
+        return 1;
+    }
     // A recording file that cannot be had ends the program before the window opens.
     // (With --choose the dialog offers the file and opens it.)
     std::unique_ptr<adc::CsvRecorder> recorder;
@@ -292,9 +296,9 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "adconverter: %s\n", recorder->errorText().c_str());
             return 2;
         }
-    }
-    if (!haveDesktop()) {
-        return 1;
+        if (!recorder->noticeText().empty()) {
+            std::fprintf(stderr, "adconverter: %s\n", recorder->noticeText().c_str());
+        }
     }
     return runWindow(argc, argv, commandLine, std::move(recorder));
 }

@@ -7,8 +7,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -64,9 +66,21 @@ std::string boardStream(adc::Mode mode, double noiseShare, std::size_t *goodReco
     return stream;
 }
 
-// With `recorded`, every record is also formatted as a CSV row and written to /dev/null.
+// A file for the recorded pipeline, in memory where the system has a folder for that (a
+// recording is only ever written to a regular file).
+std::filesystem::path scratchRecording()
+{
+    std::error_code error;
+    const std::filesystem::path shm("/dev/shm");
+    const std::filesystem::path dir =
+        std::filesystem::is_directory(shm, error) ? shm : std::filesystem::temp_directory_path();
+    return dir / ("adc-bench-" + std::to_string(::getpid()) + ".csv");
+}
+
+// With `recorded`, every record is also formatted as a CSV row and written to a scratch file.
 void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare, bool recorded = false)
 {
+    const std::filesystem::path recording = scratchRecording();
     std::size_t good = 0;
     const std::string stream = boardStream(mode, noiseShare, &good);
     adc::test::QuietPort port;
@@ -75,7 +89,10 @@ void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare, boo
     for (auto _ : state) {
         adc::AcquisitionRun run(mode, port, display);
         adc::CsvRecorder recorder;
-        if (recorded && recorder.open("/dev/null", true)) {
+        if (recorded) {
+            std::filesystem::remove(recording);
+        }
+        if (recorded && recorder.open(recording, false)) {
             run.setObserver(&recorder);
         }
         run.start();
@@ -89,6 +106,7 @@ void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare, boo
         }
         records += run.count();
     }
+    std::filesystem::remove(recording);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * stream.size()));
     state.counters["records/s"] =
         benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);

@@ -107,4 +107,12 @@ for program in adconverter adc-board-sim; do
     grep -qF -- "$option" <<<"$text" || fail "$program.1 does not name $option"
   done
 done
+# Every column of a recording is explained in the page's section on it.
+header=$("$bin/adconverter" --headless --mode int --demo --count 1 --record - 2>/dev/null | head -n 1)
+[ -n "$header" ] || fail "adconverter --headless --demo --record - wrote no header"
+recording=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/adconverter.1.gz" |
+  sed -n '/^RECORDING$/,/^[A-Z][A-Z ]*$/p')
+for column in ${header//,/ }; do
+  grep -qw -- "$column" <<<"$recording" || fail "adconverter.1 does not explain the column $column"
+done
 echo "check-install: $prefix holds a working AD Converter $version"

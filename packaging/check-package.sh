@@ -17,7 +17,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 version=$(field Version)
 [ "$(basename "$deb")" = "adconverter_${version}_$(field Architecture).deb" ] ||
   fail "$deb is not named adconverter_<version>_<arch>.deb"
-for name in Maintainer Section Homepage Description Installed-Size; do
+for name in Maintainer Section Description Installed-Size; do
   [ -n "$(field "$name")" ] || fail "no $name field"
 done
 [ "$(field Description | wc -l)" -ge 3 ] || fail "no long description"

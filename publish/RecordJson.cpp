@@ -8,22 +8,9 @@ namespace adc {
 
 namespace {
 
-/// Writes `value` as exactly `width` decimal digits, with leading zeros.
-char *fixedDigits(char *out, unsigned value, int width)
-{
-    for (int i = width - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
-    return out + width;
-}
-
 char *put(char *out, std::string_view text)
 {
-    for (const char c : text) {
-        *out++ = c;
-    }
-    return out;
+    return std::copy(text.begin(), text.end(), out);
 }
 
 } // namespace
@@ -56,11 +43,8 @@ void RecordJson::add(const AcceptedRecord &record)
     out = RecordingFormat::writeTime(out, m_takenAtWall);
     out = put(out, "\",\"seconds\":");
     // Seconds with six decimals, as the recording has them.
-    const auto micros =
-        std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart).count();
-    out = std::to_chars(out, out + 24, micros / 1'000'000).ptr;
-    *out++ = '.';
-    out = fixedDigits(out, static_cast<unsigned>(micros % 1'000'000), 6);
+    out = RecordingFormat::writeSeconds(
+        out, std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart));
     out = put(out, ",\"run\":");
     out = std::to_chars(out, out + 24, m_run).ptr;
     out = put(out, ",\"mode\":\"");

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
-  xvfb xauth fonts-liberation python3 libx11-dev libxdamage-dev libxtst-dev
+  xvfb xauth fonts-liberation python3 libx11-dev libxcb1-dev libxdamage-dev libxtst-dev
   dpkg-dev file librsvg2-bin help2man man-db desktop-file-utils lintian procps
   libmosquitto-dev mosquitto mosquitto-clients openssl
 )

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # One command from a fresh machine to the running program: installs what is missing, builds
 # the program and the board simulator (nothing else; scripts/test.sh builds the tests), and
-# starts adconverter. Without options it starts the demo (a simulated board on port 1); any
-# options are handed to adconverter, e.g. scripts/run.sh --port /dev/ttyUSB0
+# starts adconverter with the demo (a simulated board on port 1). Options are handed to
+# adconverter too (scripts/run.sh --sweep); with --port the named device is port 1 instead of the
+# demo's board (scripts/run.sh --port /dev/ttyUSB0).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
@@ -27,10 +28,12 @@ else
   rm -f "$log"
 fi
 unset BUILD_TARGETS
+# The demo's simulated board stays on port 1 unless the options name a port of their own.
 args=("$@")
-if [ ${#args[@]} -eq 0 ]; then
-  args=(--demo)
-fi
+case " $* " in
+  *" --port "* | *" --port="* | *" --demo "*) ;;
+  *) args=(--demo "$@") ;;
+esac
 program="$build/bin/adconverter"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   if [ $# -eq 0 ]; then

@@ -134,6 +134,13 @@ QString SerialMessages::connectionLost(const QString &device, const QString &rea
         .arg(DeviceName::shown(device), reason);
 }
 
+QString SerialMessages::connectionLostInTerminal(const QString &device, const QString &reason)
+{
+    return tr("The connection to %1 was lost (%2). Plug the board back in and run adconverter "
+              "again; with --reconnect it waits for the device to come back instead.")
+        .arg(DeviceName::shown(device), reason);
+}
+
 QString SerialMessages::hungUp()
 {
     return tr("the device hung up or was unplugged");

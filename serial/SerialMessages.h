@@ -22,6 +22,8 @@ public:
     static QString unnamable(const QString &device, const QString &realDevice);
     /// A device that was open is gone, or broke, during a run.
     static QString connectionLost(const QString &device, const QString &reason);
+    /// The same for a program in a terminal, which has no Start button.
+    static QString connectionLostInTerminal(const QString &device, const QString &reason);
     /// The reason given when the line hung up.
     static QString hungUp();
     static QString lineSettingsFailed(const QString &device, const QString &reason);

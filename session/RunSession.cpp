@@ -1,6 +1,7 @@
 #include "RunSession.h"
 
 #include "DeviceName.h"
+#include "SerialMessages.h"
 
 #include <QMetaObject>
 
@@ -104,8 +105,13 @@ void RunSession::portFailed(const QString &message)
         return;
     }
     if (!m_reconnect) {
-        m_run->fail(message.toStdString());
-        emit ended(message);
+        // The port's own message ends with the window's Start button.
+        const QString told =
+            m_forTerminal
+                ? SerialMessages::connectionLostInTerminal(device(), SerialMessages::hungUp())
+                : message;
+        m_run->fail(told.toStdString());
+        emit ended(told);
         return;
     }
     m_run->suspend();
@@ -189,6 +195,15 @@ void RunSession::stopRecording()
     if (m_recorder) {
         removeObserver(m_recorder.get());
         m_recorder->close();
+    }
+}
+
+void RunSession::discardRecording()
+{
+    m_flushTimer.stop();
+    if (m_recorder) {
+        removeObserver(m_recorder.get());
+        m_recorder->discard();
     }
 }
 

@@ -45,6 +45,8 @@ public:
     const LineSettings &lineSettings() const { return m_lineSettings; }
     /// Whether a run whose device is lost waits for it and goes on, rather than ending.
     void setReconnect(bool on) { m_reconnect = on; }
+    /// Whether the messages are for a terminal, which has no Start button to click again.
+    void setForTerminal(bool on) { m_forTerminal = on; }
     /// Characters worked on per turn of the event loop at most.
     void setServiceBudget(std::size_t characters) { m_serviceBudget = characters; }
     /// What the runs draw on from the next start(); nullptr for none.
@@ -78,6 +80,9 @@ public:
     void startRecording(std::unique_ptr<CsvRecorder> recorder);
     /// Hands every waiting row to the file and closes it.
     void stopRecording();
+    /// Closes the recording as if it had not been started, for a start that fails before its
+    /// first row: a file it created is removed, one it appended to is left as it was.
+    void discardRecording();
     /// The recording, open or last closed; nullptr before the first.
     const CsvRecorder *recorder() const { return m_recorder.get(); }
     std::int64_t rowsWritten() const { return m_recorder ? m_recorder->rowsWritten() : 0; }
@@ -114,6 +119,7 @@ private:
     LineSettings m_lineSettings;
     std::size_t m_serviceBudget = AcquisitionRun::kDefaultBudget;
     bool m_reconnect = false;
+    bool m_forTerminal = false;
     bool m_serviceQueued = false;
 
     QTimer m_reconnectTimer;

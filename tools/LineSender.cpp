@@ -20,6 +20,10 @@ constexpr std::size_t kBlock = 256 * 1024;
 constexpr auto kLongestWait = 100ms;
 // How long a reader that takes nothing may keep the sender from ending.
 constexpr auto kReaderPatience = 2s;
+// The longest gap between two lines, a century: a longer one (a row at 1e300 seconds, a gap
+// stretched by a tiny --speed) is waited for that long, which is as asked for any purpose, where
+// the clock's nanoseconds would overflow past 292 years and send the line at once.
+constexpr double kLongestGapSeconds = 100 * 365.25 * 24 * 3600;
 
 void sleepFor(std::chrono::nanoseconds time)
 {
@@ -156,7 +160,7 @@ LineSender::Clock::duration LineSender::lineTime(std::size_t bytes, const LineSo
 {
     if (const double gap = source.recordedGap(); gap >= 0.0) {
         return std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double>(gap / m_speed));
+            std::chrono::duration<double>(std::min(gap / m_speed, kLongestGapSeconds)));
     }
     if (m_pacing == SimulatorOptions::Pacing::Rate) {
         return std::chrono::duration_cast<Clock::duration>(

@@ -223,7 +223,8 @@ Options:
   --mode int|mcp|both   records to send: "PIC" (8 channels, 0-1023), "MCP" (2 channels,
                         0-4095), or both taking turns (default both)
   --baud N              pace the output like a line of N baud, 10 bits per character
-                        (default 9600)
+                        (default )" +
+           std::to_string(kDefaultBaud) + R"()
   --rate N              send N lines per second instead
   --rate max            send as fast as the reader takes them, dropping nothing
   --count N             stop after N lines

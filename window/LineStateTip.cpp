@@ -3,8 +3,6 @@
 #include <QCursor>
 #include <QToolTip>
 
-#include <chrono>
-
 namespace adc {
 
 LineStateTip::LineStateTip(const QList<QWidget *> &widgets, QObject *parent) : QObject(parent)
@@ -35,6 +33,11 @@ void LineStateTip::setWaitReason(const QString &reason)
 
 void LineStateTip::refresh()
 {
+    refreshAt(LineMonitor::Clock::now());
+}
+
+void LineStateTip::refreshAt(LineMonitor::Clock::time_point now)
+{
     if (m_run == nullptr) {
         return;
     }
@@ -46,7 +49,7 @@ void LineStateTip::refresh()
             text += QLatin1Char('\n') + m_waitReason;
         }
     } else if (m_run->running()) {
-        m_run->line().update(std::chrono::steady_clock::now());
+        m_run->line().update(now);
         text += QLatin1Char('\n') + QString::fromStdString(m_run->line().summary("\n"));
     } else {
         m_timer.stop();

@@ -43,6 +43,8 @@ public:
 
     /// Brings the text up to date now.
     void refresh();
+    /// Brings the text up to date as of the monotonic time `now`.
+    void refreshAt(LineMonitor::Clock::time_point now);
     /// Why the device now at the path of a lost one is not taken; empty for none.
     void setWaitReason(const QString &reason);
 

@@ -300,7 +300,10 @@ void MainWindow::showRecordingFailure(const QString &message)
         new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_recordingFailureBox = box;
-    box->open();
+    // Not modal, as the failure's message: every close request still ends the program.
+    box->setWindowModality(Qt::NonModal);
+    closeWithMessage(box);
+    box->show();
 }
 
 void MainWindow::startRun(Mode mode)
@@ -347,6 +350,7 @@ void MainWindow::shutDown()
 void MainWindow::closeFailureBox()
 {
     if (m_failureBox) {
+        m_failureBox->removeEventFilter(this);
         m_failureBox->close();
         m_failureBox = nullptr;
     }
@@ -357,6 +361,21 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // Closing cannot be refused.
     unload();
     event->accept();
+}
+
+void MainWindow::closeWithMessage(QWidget *message)
+{
+    message->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // OK and Escape only hide a message; a close event comes from the window system (the
+    // message's own close box), since the window stops watching a message before it closes it.
+    if (watched != this && event->type() == QEvent::Close) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::showFailure(const QString &message)
@@ -374,6 +393,7 @@ void MainWindow::showFailure(const QString &message)
     m_failureBox = box;
     // Not modal: EXIT and the close box must still end the program while the message is up.
     box->setWindowModality(Qt::NonModal);
+    closeWithMessage(box);
     box->show();
 }
 

@@ -90,6 +90,9 @@ public:
     /// What EXIT and the close box do: ends the run, closes the port if it is open, and
     /// emits unloaded(). Does nothing the second time.
     void unload();
+    /// A close request from the window system to `message`, a window shown over this one, ends
+    /// the program as this window's close box does: every close request is obeyed.
+    void closeWithMessage(QWidget *message);
 
 signals:
     /// The window has been unloaded: the port is closed and the program should end now.
@@ -97,6 +100,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();

@@ -21,6 +21,7 @@ WindowDisplay::WindowDisplay(const std::array<QLineEdit *, kMaxChannels> &valueB
     m_count.edit = countBox;
     const auto watch = [this](Box &box) {
         box.shown = box.edit->text().toLatin1().toStdString();
+        box.startText = box.shown;
         // What the user types stays until the run next writes the box, whatever it writes.
         connect(box.edit, &QLineEdit::textEdited, this, [&box] { box.shownKnown = false; });
     };
@@ -40,6 +41,15 @@ void WindowDisplay::showValueText(int channel, std::string_view text)
         return;
     }
     store(m_values[static_cast<std::size_t>(channel)], text);
+}
+
+void WindowDisplay::resetValue(int channel)
+{
+    if (channel < 0 || channel >= kMaxChannels) {
+        return;
+    }
+    Box &box = m_values[static_cast<std::size_t>(channel)];
+    store(box, box.startText);
 }
 
 void WindowDisplay::showCount(std::string_view text)

@@ -47,6 +47,7 @@ public:
                   FilledShape *indicator, StripChart *chart, QObject *parent = nullptr);
 
     void showValueText(int channel, std::string_view text) override;
+    void resetValue(int channel) override;
     void showCount(std::string_view text) override;
     void markRunning() override;
     /// Brings what is pending to the screen and turns the indicator grey, without a message.
@@ -72,6 +73,8 @@ private:
     struct Box {
         QLineEdit *edit = nullptr;
         std::string text;
+        /// What the box showed when the program started.
+        std::string startText;
         /// What the box shows, as bytes, unless the user has typed into it since.
         std::string shown;
         bool shownKnown = true;

@@ -107,7 +107,8 @@ TEST(AcquisitionRun, WrongTagsAndMalformedRecordsChangeNothing)
              "PIX 0:1 1:1 2:1 3:1 4:1 5:1 6:1 7:1\r\n"); // wrong tag
     EXPECT_TRUE(b.display.log.empty());
     EXPECT_EQ(b.run.count(), 0);
-    EXPECT_EQ(b.run.droppedRecords(), 1);
+    EXPECT_EQ(b.run.droppedRecords(), 2) << "the wrong tag and the fields, not the MCP record";
+    EXPECT_EQ(b.run.line().otherModeRecords(), 1);
     b.arrive(picRecord({7, 0, 0, 0, 0, 0, 0, 0}, kCrLf));
     EXPECT_EQ(b.display.count, "1");
     EXPECT_EQ(b.display.segments.front().x1, 0); // the first accepted record starts the chart
@@ -213,4 +214,24 @@ TEST(AcquisitionRun, ASuspendedRunResumesWhereItWasAndDropsTheCutRecord)
     ASSERT_TRUE(b.run.start());
     b.arrive("MCP 0:1 1:1\n");
     EXPECT_EQ(b.run.count(), 1);
+}
+
+TEST(AcquisitionRun, AStartEmptiesTheBoxesItsModeDoesNotUse)
+{
+    FakeSerialControl port;
+    RecordingDisplay display;
+    AcquisitionRun intRun(Mode::Int, port, display);
+    ASSERT_TRUE(intRun.start());
+    port.waiting = picRecord({11, 12, 13, 14, 15, 16, 17, 18}, kCrLf);
+    while (intRun.service()) {
+    }
+    intRun.stop();
+    ASSERT_EQ(intRun.count(), 1);
+    // MCP3201 writes boxes 0 and 1 only: the INT values in 2-7 must not look live.
+    AcquisitionRun mcpRun(Mode::Mcp3201, port, display);
+    ASSERT_TRUE(mcpRun.start());
+    for (int k = 2; k < kMaxChannels; ++k) {
+        EXPECT_EQ(display.boxes[k], "0") << "box " << k;
+    }
+    EXPECT_NE(display.boxes[0], "0") << "a box of the mode waits for its first record";
 }

@@ -1,17 +1,17 @@
 #include "CsvRecorder.h"
 #include "AcquisitionRun.h"
 #include "FakeSerialControl.h"
+#include "FileSizeLimit.h"
 #include "RecordingDisplay.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace adc;
@@ -40,6 +40,11 @@ long lineCount(const std::filesystem::path &path)
 {
     const std::string text = contents(path);
     return std::count(text.begin(), text.end(), '\n');
+}
+
+void write(const std::filesystem::path &path, std::string_view text)
+{
+    std::ofstream(path, std::ios::binary) << text;
 }
 
 // A recorder on a fresh file in its own folder, fed by a run of `mode` as the window's is.
@@ -113,7 +118,8 @@ TEST_F(Recording, AnExistingFileIsRefusedUnlessAppendedToWithoutASecondHeader)
     ASSERT_TRUE(recorder.open(file, true));
     run(Mode::Mcp3201, "MCP 0:3 1:4\n");
     recorder.close();
-    EXPECT_EQ(contents(file), first + "2026-12-07T08:15:02.123Z,0.000000,1,MCP3201,1,3,4,,,,,,\n");
+    // The runs go on from the file's last.
+    EXPECT_EQ(contents(file), first + "2026-12-07T08:15:02.123Z,0.000000,2,MCP3201,1,3,4,,,,,,\n");
 
     // An empty file gets its header; a folder that is not there is refused by name.
     std::ofstream(dir / "empty.csv").close();
@@ -159,15 +165,20 @@ TEST_F(Recording, AFailingWriteStopsTheRecordingAndLeavesOnlyWholeRows)
 {
     // A full disk: nothing can be written, and the message says so and where.
     CsvRecorder full;
-    ASSERT_TRUE(full.open("/dev/full", true));
+    const std::filesystem::path fullFile = dir / "full.csv";
+    ASSERT_TRUE(full.open(fullFile, false));
     full.runStarted(Mode::Mcp3201);
     const double values[2] = {1, 2};
     full.recordAccepted({Mode::Mcp3201, 1, values});
-    EXPECT_FALSE(full.flush());
+    {
+        test::FileSizeLimit nothingFits(0);
+        EXPECT_FALSE(full.flush());
+    }
     EXPECT_TRUE(full.failed());
     EXPECT_FALSE(full.recording());
-    EXPECT_EQ(full.errorText(), "Recording to /dev/full has stopped: No space left on device. "
-                                "The 0 rows recorded before are safe in it.");
+    EXPECT_EQ(full.errorText(), "Recording to " + fullFile.string() +
+                                    " has stopped: File too large. The 0 rows recorded before "
+                                    "are safe in it.");
     full.recordAccepted({Mode::Mcp3201, 2, values});
     EXPECT_EQ(full.rowsRecorded(), 0);
 
@@ -183,23 +194,93 @@ TEST_F(Recording, AFailingWriteStopsTheRecordingAndLeavesOnlyWholeRows)
     acquisition.process(lines);
     ASSERT_TRUE(recorder.flush());
     const std::string safe = contents(file);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = safe.size() + 100;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-    for (int i = 0; i < 20; ++i) {
-        acquisition.process(lines);
+    bool flushed = true;
+    {
+        test::FileSizeLimit limit(safe.size() + 100);
+        for (int i = 0; i < 20; ++i) {
+            acquisition.process(lines);
+        }
+        flushed = recorder.flush();
     }
-    const bool flushed = recorder.flush();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(flushed);
     EXPECT_EQ(contents(file), safe);
     EXPECT_NE(recorder.errorText().find("The 10 rows recorded before are safe"), std::string::npos)
         << recorder.errorText();
     EXPECT_TRUE(acquisition.running()) << "the run goes on without its recording";
+}
+
+TEST_F(Recording, AppendingTakesOnlyItsOwnRecordingsAndGoesOnFromTheirLastRun)
+{
+    // Files that are not recordings are refused and left exactly as they were.
+    write(dir / "table.csv", "a,b,c\n1,2,3\n");
+    write(dir / "binary.csv", std::string("\x7f"
+                                          "ELF\0\1\2\n",
+                                          8) +
+                                  std::string(100, '\xff'));
+    std::filesystem::create_symlink(dir / "table.csv", dir / "link.csv");
+    for (const char *name : {"table.csv", "binary.csv", "link.csv"}) {
+        SCOPED_TRACE(name);
+        const std::string before = contents(dir / name);
+        EXPECT_FALSE(recorder.open(dir / name, true));
+        EXPECT_NE(recorder.errorText().find("not a recording"), std::string::npos)
+            << recorder.errorText();
+        EXPECT_EQ(contents(dir / name), before);
+    }
+
+    // A recording of two runs, its last row cut short by a power cut.
+    ASSERT_TRUE(recorder.open(file, false));
+    run(Mode::Mcp3201, "MCP 0:1 1:2\n");
+    run(Mode::Mcp3201, "MCP 0:3 1:4\n");
+    recorder.close();
+    EXPECT_TRUE(recorder.noticeText().empty());
+    const std::string whole = contents(file);
+    const std::string cut = "2026-12-07T08:15:02.123Z,0.000000,2,MCP3201,2,5";
+    write(file, whole + cut);
+    ASSERT_TRUE(recorder.open(file, true)) << recorder.errorText();
+    EXPECT_NE(recorder.noticeText().find("partial row"), std::string::npos);
+    run(Mode::Mcp3201, "MCP 0:6 1:7\n");
+    recorder.close();
+    EXPECT_EQ(contents(file),
+              whole + cut + "\n2026-12-07T08:15:02.123Z,0.000000,3,MCP3201,1,6,7,,,,,,\n");
+
+    // A file of the header alone starts at run 1.
+    write(file, CsvRecorder::kHeader);
+    ASSERT_TRUE(recorder.open(file, true));
+    run(Mode::Mcp3201, "MCP 0:8 1:9\n");
+    recorder.close();
+    EXPECT_EQ(contents(file), std::string(CsvRecorder::kHeader) +
+                                  "2026-12-07T08:15:02.123Z,0.000000,1,MCP3201,1,8,9,,,,,,\n");
+}
+
+TEST_F(Recording, OnlyARegularFileIsTakenAndADiscardedStartLeavesNoTrace)
+{
+    // A FIFO would block the open until a reader came; it and devices are refused at once.
+    ASSERT_EQ(::mkfifo((dir / "pipe.csv").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder.csv");
+    for (const std::filesystem::path &path :
+         {dir / "pipe.csv", std::filesystem::path("/dev/null"), dir / "folder.csv"}) {
+        for (const bool append : {true, false}) {
+            SCOPED_TRACE(path.string() + (append ? " --append" : ""));
+            EXPECT_FALSE(recorder.open(path, append));
+            EXPECT_NE(recorder.errorText().find("not a regular file"), std::string::npos)
+                << recorder.errorText();
+        }
+    }
+
+    // A file the failed start created is removed; one it appended to is as it was.
+    ASSERT_TRUE(recorder.open(file, false));
+    recorder.discard();
+    EXPECT_FALSE(std::filesystem::exists(file));
+    write(file, std::string(CsvRecorder::kHeader) + "partial");
+    ASSERT_TRUE(recorder.open(file, true));
+    recorder.discard();
+    EXPECT_EQ(contents(file), std::string(CsvRecorder::kHeader) + "partial");
+    // Rows once written stay.
+    ASSERT_TRUE(recorder.open(dir / "kept.csv", false));
+    run(Mode::Mcp3201, "MCP 0:1 1:2\n");
+    ASSERT_TRUE(recorder.flush());
+    recorder.discard();
+    EXPECT_EQ(lineCount(dir / "kept.csv"), 2);
 }
 
 } // namespace

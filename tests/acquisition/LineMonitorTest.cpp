@@ -116,24 +116,32 @@ TEST(LineMonitor, RecordsPerSecondCoverTheLastSeconds)
     EXPECT_DOUBLE_EQ(w.run.line().recordsPerSecond(), 8.0);
 }
 
-TEST(LineMonitor, DropsAreCountedByReasonSinceStart)
+TEST(LineMonitor, DropsAreCountedByReasonAndTheOtherModesRecordsApart)
 {
     Watch w(Mode::Int);
     const std::string tooLong = "PIC " + std::string(40000, '1') + "\n";
     w.second("PIX 0:1\n" + kMcp + "PIC 0:1 1:2\n" + tooLong + tooLong + kPic);
     const LineMonitor &line = w.run.line();
-    EXPECT_EQ(line.drops(Drop::WrongTag), 2);
+    EXPECT_EQ(line.drops(Drop::WrongTag), 1);
     EXPECT_EQ(line.drops(Drop::TooFewFields), 1);
     EXPECT_EQ(line.drops(Drop::TooLong), 2);
+    EXPECT_EQ(w.run.droppedRecords(), 4);
+    EXPECT_EQ(line.otherModeRecords(), 1);
     EXPECT_EQ(w.run.count(), 1);
-    EXPECT_EQ(line.summary(" | "), "1.0 records per second | dropped since Start: 2 wrong tag, "
-                                   "1 too few fields, 2 too long");
+    EXPECT_EQ(line.summary(" | "), "1.0 records per second | dropped since Start: 1 wrong tag, "
+                                   "1 too few fields, 2 too long | 1 MCP record, not this mode");
     for (int s = 0; s < 6; ++s) {
         w.second(times(kMcp, 3));
     }
     EXPECT_EQ(line.summary("\n"),
-              "0.0 records per second\ndropped since Start: 20 wrong tag, 1 too few fields, "
-              "2 too long\nlines with the tag MCP arrive: is the board in MCP3201 mode?");
+              "0.0 records per second\ndropped since Start: 1 wrong tag, 1 too few fields, "
+              "2 too long\n19 MCP records, not this mode\nlines with the tag MCP arrive: is the "
+              "board in MCP3201 mode?");
+    // The MCP3201 mode never frames an INT record (no M in it), yet counts it apart too.
+    Watch mcp(Mode::Mcp3201);
+    mcp.second(times(kPic, 5) + kMcp);
+    EXPECT_EQ(mcp.run.droppedRecords(), 0);
+    EXPECT_EQ(mcp.run.line().otherModeText(), "5 PIC records, not this mode");
     // A new start begins the count again.
     w.run.start();
     EXPECT_EQ(line.drops(Drop::WrongTag), 0);

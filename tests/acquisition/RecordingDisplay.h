@@ -23,6 +23,11 @@ public:
         boxes[channel] = std::string(text);
         log.push_back("text " + std::to_string(channel) + " " + std::string(text));
     }
+    void resetValue(int channel) override
+    {
+        boxes[channel] = "0";
+        log.push_back("reset " + std::to_string(channel));
+    }
     void showCount(std::string_view text) override
     {
         count = std::string(text);

@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 #include "OptionTable.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -182,6 +184,39 @@ TEST(Program, WithoutADesktopSaysSoAndStillAnswersHelp)
     EXPECT_EQ(runProgram({"--help"}, noDesktop).status, 0);
     EXPECT_EQ(runProgram({"--version"}, noDesktop).status, 0);
     EXPECT_EQ(runProgram({"--bogus"}, noDesktop).status, 2);
+}
+
+TEST(Program, AStartThatFailsSaysWhatToDoAndLeavesNoRecording)
+{
+    QTemporaryDir dir;
+    const QString record = dir.filePath(QStringLiteral("y.csv"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    // A display that names no X server: Qt alone would abort.
+    int unused = 1234;
+    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(unused))) {
+        ++unused;
+    }
+    environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(unused));
+    Outcome o = runProgram({"--record", record, "--port", "/dev/null"}, environment);
+    EXPECT_EQ(o.status, 1);
+    for (const QString &part : {QStringLiteral(":%1").arg(unused), QStringLiteral("xvfb-run -a"),
+                                QStringLiteral("--headless")}) {
+        EXPECT_TRUE(o.err.contains(part)) << o.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(record));
+    environment.remove(QStringLiteral("DISPLAY"));
+    o = runProgram({"--record", record, "--port", "/dev/null"}, environment);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains(QStringLiteral("--headless"))) << o.err.toStdString();
+    EXPECT_FALSE(QFile::exists(record));
+    // The logger's port cannot be opened: the recording it had made goes again.
+    o = runProgram({"--headless", "--mode", "int", "--record", record, "--port",
+                    dir.filePath(QStringLiteral("ttyNone"))},
+                   environment);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_FALSE(QFile::exists(record));
 }
 
 } // namespace

@@ -1,15 +1,18 @@
 #include "CommandLine.h"
 #include "CsvRecorder.h"
+#include "PseudoTerminal.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <memory>
 
 namespace adc {
 namespace {
@@ -221,6 +224,48 @@ TEST(HeadlessLogger, AReplayedRecordingIsRecordedAgainWithTheSameValues)
         // mode, count and the channels; the times differ.
         ASSERT_EQ(recorded[i].split(',').mid(3), replayed[i].split(',').mid(3)) << "row " << i;
     }
+}
+
+TEST(HeadlessLogger, ATerminalIsToldThePortAndTheOtherModesRecordsApartFromDrops)
+{
+    // The demo's board sends both modes: the MCP records are not drops of an INT logger. No
+    // recording: no rows to speak of. The simulator's own summary stays out of the terminal.
+    test::PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.isOpen());
+    QProcess program;
+    program.setStandardErrorFile(QString::fromStdString(terminal.slavePath()));
+    startHeadless(program, {"--mode", "int", "--demo", "--duration", "2.5"});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitCode(), 0);
+    const QString shown = QString::fromStdString(terminal.readAvailable(3000));
+    const QRegularExpression status(QStringLiteral(
+        "\\r/dev/pts/\\d+: \\d+ records, \\d+ per second, \\d+ lines dropped, [1-9]\\d* MCP "
+        "records?, not this mode\\x1b\\[K"));
+    EXPECT_TRUE(status.match(shown).hasMatch()) << shown.toStdString();
+    const QRegularExpression summary(
+        QStringLiteral("adconverter: \\d+ records in [\\d.]+ s \\(\\d+ per second\\), \\d+ lines "
+                       "dropped, [1-9]\\d* MCP records?, not this mode, nothing recorded.\\n$"));
+    EXPECT_TRUE(summary.match(shown).hasMatch()) << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QStringLiteral("rows written")));
+    EXPECT_FALSE(shown.contains(QStringLiteral("adc-board-sim"))) << shown.toStdString();
+}
+
+TEST(HeadlessLogger, ALostDeviceIsToldWithWhatToDoInATerminal)
+{
+    auto board = std::make_unique<Board>(QStringList{"--mode", "int"});
+    ASSERT_FALSE(board->device.isEmpty());
+    QProcess program;
+    startHeadless(program, {"--mode", "int", "--port", board->device});
+    ASSERT_FALSE(program.waitForFinished(1000)) << program.readAllStandardError().toStdString();
+    board.reset(); // the line hangs up
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 1);
+    const QString told = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_TRUE(told.contains(QStringLiteral("was lost")) &&
+                told.contains(QStringLiteral("run adconverter again")) &&
+                told.contains(QStringLiteral("--reconnect")))
+        << told.toStdString();
+    EXPECT_FALSE(told.contains(QStringLiteral("Start"))) << told.toStdString();
 }
 
 } // namespace

@@ -135,8 +135,10 @@ TEST(WindowMenu, RecordingStartedAndStoppedFromTheMenuHoldsTheRowsInBetween)
     EXPECT_EQ(rows.front(), "run,mode,count");
     EXPECT_EQ(rows[1], "1,INT,3");
     EXPECT_EQ(rows[1204], "1,INT,1206");
-    EXPECT_EQ(rows[1205], "2,MCP3201,1");
-    EXPECT_EQ(rows[1206], "2,MCP3201,2");
+    // The runs go on from the file's last: run 2 is the INT run going when the recording began
+    // again (no rows), the Start's run is 3.
+    EXPECT_EQ(rows[1205], "3,MCP3201,1");
+    EXPECT_EQ(rows[1206], "3,MCP3201,2");
 }
 
 } // namespace

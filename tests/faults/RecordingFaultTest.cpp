@@ -1,7 +1,9 @@
 #include "CsvRecorder.h"
 #include "FaultTest.h"
+#include "FileSizeLimit.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <string>
 
@@ -50,14 +52,19 @@ TEST_F(RecordingFault, ANoisyFloodLeavesExactlyOneRowPerRecordShown)
 
 TEST_F(RecordingFault, AFailedWriteIsToldOnceAndTheRunGoesOn)
 {
-    ASSERT_TRUE(window->session().startRecording(QStringLiteral("/dev/full"), true));
+    // A full disk: no byte fits.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("full.csv"));
+    ASSERT_TRUE(window->session().startRecording(path, false));
     click(window->Command2);
+    FileSizeLimit nothingFits(0); // once the port and its lock file are open
     ASSERT_TRUE(feed({{"MCP 0:1 1:2\n", 10}}, 10));
     ASSERT_TRUE(
         waitFor([&] { return window->recordingFailureBox() != nullptr; }, 3000, "the message"));
-    EXPECT_EQ(window->recordingFailureBox()->text().toStdString(),
-              "Recording to /dev/full has stopped: No space left on device. The 0 rows recorded "
-              "before are safe in it.");
+    EXPECT_EQ(window->recordingFailureBox()->text(),
+              QStringLiteral("Recording to %1 has stopped: File too large. The 0 rows recorded "
+                             "before are safe in it.")
+                  .arg(path));
     ASSERT_TRUE(feed({{"MCP 0:3 1:4\n", 10}}, 20));
     QTest::qWait(2 * RunSession::kFlushMilliseconds);
     EXPECT_EQ(visibleMessageBoxes(), 1);

@@ -2,6 +2,7 @@
 
 #include "ModeTable.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColor>
 #include <QDeadlineTimer>
@@ -89,7 +90,8 @@ inline void closeMessageBoxes()
 {
     for (QWidget *w : QApplication::topLevelWidgets()) {
         if (auto *box = qobject_cast<QMessageBox *>(w); box != nullptr && box->isVisible()) {
-            box->close();
+            // Read and dismissed with OK: a close request to a message ends the program.
+            box->button(QMessageBox::Ok)->click();
         }
     }
     QTest::qWait(1);

@@ -1,4 +1,5 @@
 #include "CsvReplay.h"
+#include "LineSender.h"
 #include "ReaderRun.h"
 #include "RecordParser.h"
 
@@ -8,6 +9,10 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace adc;
 using adc::test::ReaderRun;
@@ -116,6 +121,34 @@ TEST(CsvReplay, RefusesWhatIsNotARecordingOfOneMode)
     }
     // The rows before a bad one are sent.
     EXPECT_EQ(replay(kHeader + good + "1,2,3\n").bytes, "PIC 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8\r\n");
+}
+
+TEST(CsvReplay, AGapTooLongForTheClockIsWaitedForNotSkipped)
+{
+    // A tiny --speed or a row at 1e300 seconds: the second row waits, it does not go at once.
+    using namespace std::chrono_literals;
+    for (const auto &[seconds, speed] : {std::pair{"1", 1e-10}, std::pair{"1e300", 1.0}}) {
+        SCOPED_TRACE(seconds);
+        std::istringstream in(kHeader + row("0", 1, "MCP3201", {"1", "2"}) +
+                              row(seconds, 1, "MCP3201", {"3", "4"}));
+        CsvReplay source(in, "\n");
+        int line[2];
+        ASSERT_EQ(::pipe2(line, O_NONBLOCK), 0);
+        SimulatorOptions options;
+        options.speed = speed;
+        LineSender sender(line[1], options);
+        std::atomic<bool> stop{false};
+        std::thread board([&] { sender.run(source, stop); });
+        std::this_thread::sleep_for(300ms);
+        stop = true;
+        board.join();
+        char sent[256];
+        const ssize_t n = ::read(line[0], sent, sizeof sent);
+        EXPECT_EQ(std::string(sent, static_cast<std::size_t>(std::max<ssize_t>(n, 0))),
+                  "MCP 0:1 1:2\n");
+        ::close(line[0]);
+        ::close(line[1]);
+    }
 }
 
 } // namespace

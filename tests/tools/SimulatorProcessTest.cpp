@@ -373,6 +373,14 @@ struct PaceCase {
     bool countLines; ///< lines per second, or characters per second
 };
 
+// Shown in the test's name: the arguments, not the bytes of the vector's heap pointers.
+void PrintTo(const PaceCase &pace, std::ostream *out)
+{
+    for (const std::string &argument : pace.arguments) {
+        *out << (&argument == &pace.arguments.front() ? "" : " ") << argument;
+    }
+}
+
 class SimulatorPacing : public ::testing::TestWithParam<PaceCase> {};
 
 TEST_P(SimulatorPacing, KeepsThePaceItWasGiven)
@@ -399,7 +407,10 @@ TEST_P(SimulatorPacing, KeepsThePaceItWasGiven)
 INSTANTIATE_TEST_SUITE_P(
     BaudAndRate, SimulatorPacing,
     ::testing::Values(PaceCase{{"--baud", "9600", "--mode", "both"}, 960, false},
-                      PaceCase{{"--rate", "200", "--mode", "int"}, 200, true}));
+                      PaceCase{{"--rate", "200", "--mode", "int"}, 200, true}),
+    [](const ::testing::TestParamInfo<PaceCase> &info) {
+        return info.param.countLines ? "LinesPerSecond" : "CharactersPerSecond";
+    });
 
 TEST(SimulatorProcess, KeepsSendingWhenTheReaderGoesAwayAndComesBackAndDropsWholeLinesOnly)
 {

@@ -1,56 +1,59 @@
-#include "MainWindow.h"
-#include "PseudoTerminal.h"
-#include "WindowTestHelpers.h"
+#include "LineStateTip.h"
+#include "QuietPort.h"
 
-#include <QDeadlineTimer>
-#include <QTest>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
 namespace adc {
 namespace {
 
-/// Plays the board for up to `timeoutMs`, one `line` every 50 ms, until `condition` holds.
-template <typename Condition>
-bool sendUntil(test::PseudoTerminal &pty, const std::string &line, Condition condition,
-               int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired() || !pty.write(line)) {
-            return false;
-        }
-        QTest::qWait(50);
-    }
-    return true;
-}
+using namespace std::chrono_literals;
+
+/// A display that shows nothing: the tip reads the run's line alone.
+class NoDisplay : public Display {
+public:
+    void showValueText(int, std::string_view) override {}
+    void showCount(std::string_view) override {}
+    void markRunning() override {}
+    void drawSegment(const Segment &) override {}
+    void runEnded(std::string_view) override {}
+};
 
 TEST(LineStateTip, TheIndicatorAndTheCounterTellTheBoardIsInTheOtherModeUntilRecordsFlow)
 {
-    test::PseudoTerminal pty;
-    ASSERT_TRUE(pty.isOpen());
-    MainWindow window(QString::fromStdString(pty.slavePath()));
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_TRUE(window.Shape1->toolTip().isEmpty()) << "no tooltip before a run";
-
-    QTest::mouseClick(window.Command2, Qt::LeftButton);
+    QWidget indicator;
+    QWidget counter;
+    LineStateTip tip({&indicator, &counter});
+    test::QuietPort port;
+    NoDisplay display;
+    AcquisitionRun run(Mode::Mcp3201, port, display);
+    ASSERT_TRUE(run.start());
+    const auto start = LineMonitor::Clock::now();
+    tip.follow(run, QStringLiteral("/dev/ttyUSB0"));
     const QString hint = QStringLiteral("lines with the tag PIC arrive: is the board in INT mode?");
-    const auto hinted = [&] { return window.Shape1->toolTip().contains(hint); };
-    ASSERT_TRUE(sendUntil(pty, "PIC 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8\r\n", hinted, 8000))
-        << window.Shape1->toolTip().toStdString();
-    const QString tip = window.Shape1->toolTip();
-    EXPECT_EQ(window.TIMES_TEXT->toolTip(), tip);
-    EXPECT_TRUE(tip.startsWith(QString::fromStdString(pty.slavePath()) +
-                               QStringLiteral(" at 9600,N,8,1\n0.0 records per second\n")))
-        << tip.toStdString();
-    EXPECT_EQ(window.TIMES_TEXT->text(), QStringLiteral("0"));
+    // The board sends INT records once a second.
+    auto now = start;
+    const auto second = [&](std::string_view line) {
+        run.process(line);
+        now += 1s;
+        tip.refreshAt(now);
+    };
+    second("PIC 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8\r\n");
+    EXPECT_FALSE(indicator.toolTip().contains(hint)) << "no hint before the line is quiet";
+    while (now < start + LineMonitor::kQuietTime + 1s) {
+        second("PIC 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8\r\n");
+    }
+    EXPECT_TRUE(indicator.toolTip().startsWith(
+        QStringLiteral("/dev/ttyUSB0 at 9600,N,8,1\n0.0 records per second\n")))
+        << indicator.toolTip().toStdString();
+    EXPECT_TRUE(indicator.toolTip().contains(hint)) << indicator.toolTip().toStdString();
+    EXPECT_EQ(counter.toolTip(), indicator.toolTip());
 
     // The board is switched over: the hint goes and the rate comes.
-    ASSERT_TRUE(sendUntil(
-        pty, "MCP 0:1 1:2\r\n", [&] { return !hinted(); }, 3000));
-    EXPECT_FALSE(window.TIMES_TEXT->toolTip().contains(QStringLiteral("arrive")));
-    EXPECT_FALSE(window.TIMES_TEXT->toolTip().contains(QStringLiteral("\n0.0 records")));
+    second("MCP 0:1 1:2\r\n");
+    EXPECT_FALSE(counter.toolTip().contains(QStringLiteral("arrive")));
+    EXPECT_FALSE(counter.toolTip().contains(QStringLiteral("\n0.0 records")));
 }
 
 } // namespace

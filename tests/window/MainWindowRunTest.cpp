@@ -108,18 +108,26 @@ TEST_F(MainWindowRun, IntRunShowsValuesCountIndicatorAndTraces)
     EXPECT_EQ(window->Shape1->fillColour(), QColor(0, 255, 0));
 }
 
-TEST_F(MainWindowRun, McpRunLeavesTheOtherBoxesAlone)
+TEST_F(MainWindowRun, McpStartEmptiesTheBoxesItDoesNotUse)
 {
-    window->Text[5]->setText(QStringLiteral("typed"));
+    // Boxes 2-7 return to what they showed at start-up, whatever an INT run or the user put
+    // there.
+    QTest::mouseClick(window->Command1, Qt::LeftButton);
+    send(picRecord({1, 2, 3, 4, 5, 6, 7, 8}));
+    ASSERT_TRUE(test::waitUntil([&] { return count() == QStringLiteral("1"); }, 5000));
+    QTest::keyClicks(window->Text[5], QStringLiteral("typed"));
+    QTest::mouseClick(window->Command4, Qt::LeftButton);
     QTest::mouseClick(window->Command2, Qt::LeftButton);
     ASSERT_TRUE(window->port().portOpen());
     send("MCP 0:4095 1:0\n");
-    ASSERT_TRUE(test::waitUntil([&] { return count() == QStringLiteral("1"); }, 5000))
-        << "the counter shows " << count().toStdString();
-    EXPECT_EQ(window->Text[0]->text(), QStringLiteral("04095"));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return window->Text[0]->text() == QStringLiteral("04095"); }, 5000))
+        << "box 0 shows " << window->Text[0]->text().toStdString();
+    EXPECT_EQ(count(), QStringLiteral("1"));
     EXPECT_EQ(window->Text[1]->text(), QStringLiteral("00"));
-    EXPECT_EQ(window->Text[2]->text(), QStringLiteral("0"));
-    EXPECT_EQ(window->Text[5]->text(), QStringLiteral("typed"));
+    for (int k = 2; k < kMaxChannels; ++k) {
+        EXPECT_EQ(window->Text[k]->text(), QStringLiteral("0")) << "box " << k;
+    }
     // Channel 0 in red at the top row, channel 1 in blue at 4095 twips.
     EXPECT_EQ(chartAt(0, 0), QColor(255, 0, 0));
     EXPECT_EQ(chartAt(0, 4095 / 15), QColor(0, 0, 255));
@@ -314,24 +322,39 @@ TEST(MainWindowMissingDevice, GivesOneMessageAndAGreyIndicator)
     closeMessageBoxes();
 }
 
-TEST(MainWindowMissingDevice, ExitAndTheCloseBoxEndTheProgramWhileTheMessageIsUp)
+TEST(MainWindowMissingDevice, ExitAndEveryCloseRequestEndTheProgramWhileTheMessageIsUp)
 {
-    MainWindow window(QStringLiteral("/dev/adconverter-no-such-device"));
-    bool unloaded = false;
-    QObject::connect(&window, &MainWindow::unloaded, [&] { unloaded = true; });
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.Command1, Qt::LeftButton);
-    ASSERT_TRUE(test::waitUntil([] { return visibleMessageBoxes() == 1; }, 1000));
-    // The window system closes only windows that no modal window blocks.
-    EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
-    // A click on EXIT as the window system delivers it.
-    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
-                      window.Command3->geometry().center());
-    EXPECT_TRUE(unloaded);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(visibleMessageBoxes(), 0);
-    closeMessageBoxes();
+    // EXIT, the main window's close box, and the message's own close box as the window
+    // manager asks for it: each ends the program.
+    enum class Way { Exit, CloseWindow, CloseMessage };
+    for (const Way way : {Way::Exit, Way::CloseWindow, Way::CloseMessage}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        MainWindow window(QStringLiteral("/dev/adconverter-no-such-device"));
+        bool unloaded = false;
+        QObject::connect(&window, &MainWindow::unloaded, [&] { unloaded = true; });
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QTest::mouseClick(window.Command1, Qt::LeftButton);
+        ASSERT_TRUE(test::waitUntil([] { return visibleMessageBoxes() == 1; }, 1000));
+        // The window system closes only windows that no modal window blocks.
+        EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+        switch (way) {
+        case Way::Exit: // a click on EXIT as the window system delivers it
+            QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
+                              window.Command3->geometry().center());
+            break;
+        case Way::CloseWindow:
+            window.windowHandle()->close();
+            break;
+        case Way::CloseMessage:
+            window.failureBox()->windowHandle()->close();
+            break;
+        }
+        EXPECT_TRUE(test::waitUntil([&] { return unloaded; }, 1000));
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(visibleMessageBoxes(), 0);
+        closeMessageBoxes();
+    }
 }
 
 } // namespace
