@@ -46,15 +46,16 @@ void HistoryStore::clear(Mode mode)
     m_mode = mode;
     m_channels = modeInfo(mode).channelCount;
     m_takenMicros = 0;
-    m_openBlock = nullptr;
     m_end = 0;
+    m_nextSlot = 0;
     m_countBase = 0;
-    m_micros.clear();
-    m_values.clear();
-    // Reserved once, used as records come: resident memory grows with the records and then
-    // stays as it is.
-    m_micros.reserve(static_cast<std::size_t>(m_capacity));
-    m_values.reserve(static_cast<std::size_t>(m_capacity) * kMaxChannels);
+    if (!m_micros) {
+        // Left unwritten: the pages become resident as records come, and stay so once full.
+        m_micros =
+            std::make_unique_for_overwrite<std::int64_t[]>(static_cast<std::size_t>(m_capacity));
+        m_values = std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(m_capacity) *
+                                                            kMaxChannels);
+    }
     for (Level &level : m_levels) {
         level.minMax.reserve(static_cast<std::size_t>(level.blocks) * kPair);
         level.minMax.clear();
@@ -78,19 +79,22 @@ void HistoryStore::append(std::int64_t micros, std::int64_t count, std::span<con
     if (m_end == 0) {
         m_countBase = count;
     }
-    const std::size_t channels = static_cast<std::size_t>(m_channels);
-    double row[kMaxChannels] = {};
-    std::copy_n(values.begin(), std::min(values.size(), channels), row);
-    if (m_end < m_capacity) {
-        m_micros.push_back(micros);
-        m_values.insert(m_values.end(), row, row + channels);
+    const auto channels = static_cast<std::size_t>(m_channels);
+    double *row = m_values.get() + m_nextSlot * channels;
+    if (channels == kMaxChannels && values.size() >= kMaxChannels) {
+        std::copy_n(values.data(), kMaxChannels, row);
     } else {
-        const std::size_t at = slot(m_end);
-        m_micros[at] = micros;
-        std::copy_n(row, channels, m_values.begin() + static_cast<std::ptrdiff_t>(at * channels));
+        const std::size_t given = std::min(values.size(), channels);
+        std::copy_n(values.data(), given, row);
+        std::fill(row + given, row + channels, 0.0);
     }
-    indexRecord(m_end, row);
+    m_micros[m_nextSlot] = micros;
+    m_nextSlot = m_nextSlot + 1 == static_cast<std::size_t>(m_capacity) ? 0 : m_nextSlot + 1;
     ++m_end;
+    // The index takes whole blocks: the lowest level's block once its last record is in.
+    if ((m_end & (kBlock - 1)) == 0) {
+        indexBlock(m_end / kBlock - 1);
+    }
 }
 
 float *HistoryStore::block(std::size_t level, std::int64_t number)
@@ -109,34 +113,62 @@ const float *HistoryStore::block(std::size_t level, std::int64_t number) const
     return l.minMax.data() + static_cast<std::size_t>(number % l.blocks) * kPair;
 }
 
-void HistoryStore::indexRecord(std::int64_t i, const double *values)
+template <std::size_t Channels> void HistoryStore::reduceBlock(std::size_t at, float *out) const
+{
+    // Channels known at compile time let the compiler keep each channel's min and max in
+    // registers across the block's rows; 0 stands for the mode's count.
+    const std::size_t channels = Channels != 0 ? Channels : static_cast<std::size_t>(m_channels);
+    const auto capacity = static_cast<std::size_t>(m_capacity);
+    float lo[kMaxChannels];
+    float hi[kMaxChannels];
+    const double *row = m_values.get() + at * channels;
+    for (std::size_t k = 0; k < channels; ++k) {
+        lo[k] = hi[k] = static_cast<float>(row[k]);
+    }
+    for (std::int64_t r = 1; r < kBlock; ++r) {
+        at = at + 1 == capacity ? 0 : at + 1;
+        row = m_values.get() + at * channels;
+        for (std::size_t k = 0; k < channels; ++k) {
+            const auto v = static_cast<float>(row[k]);
+            lo[k] = v < lo[k] ? v : lo[k];
+            hi[k] = v > hi[k] ? v : hi[k];
+        }
+    }
+    for (std::size_t k = 0; k < channels; ++k) {
+        out[2 * k] = lo[k];
+        out[2 * k + 1] = hi[k];
+    }
+}
+
+void HistoryStore::indexBlock(std::int64_t number)
 {
     const auto channels = static_cast<std::size_t>(m_channels);
-    // The lowest level's block is looked up once, when it opens.
-    const bool opens = i % kBlock == 0;
-    if (opens) {
-        m_openBlock = block(0, i / kBlock);
-    }
-    float *b = m_openBlock;
-    for (std::size_t k = 0; k < channels; ++k) {
-        const auto v = static_cast<float>(values[k]);
-        b[2 * k] = opens || v < b[2 * k] ? v : b[2 * k];
-        b[2 * k + 1] = opens || v > b[2 * k + 1] ? v : b[2 * k + 1];
+    // A capacity under one block leaves this block's first records written over; such a block
+    // is never read, as no whole block is kept.
+    const std::size_t at = slot(number * kBlock);
+    float *b = block(0, number);
+    if (channels == kMaxChannels) {
+        reduceBlock<kMaxChannels>(at, b);
+    } else if (channels == 2) {
+        reduceBlock<2>(at, b);
+    } else {
+        reduceBlock<0>(at, b);
     }
     // A block that is complete now goes into the block above it, and so on up.
+    const std::int64_t i = m_end - 1;
     for (std::size_t level = 0; level + 1 < m_levels.size(); ++level) {
         // Block sizes are powers of two.
         const std::int64_t size = m_levels[level].size;
         if (((i + 1) & (size - 1)) != 0) {
             break;
         }
-        const std::int64_t number = i / size;
-        const float *done = block(level, number);
-        float *up = block(level + 1, number / kFanOut);
-        const bool opensUp = number % kFanOut == 0;
+        const std::int64_t done = i / size;
+        const float *low = block(level, done);
+        float *up = block(level + 1, done / kFanOut);
+        const bool opensUp = done % kFanOut == 0;
         for (std::size_t k = 0; k < channels; ++k) {
-            up[2 * k] = opensUp ? done[2 * k] : std::min(up[2 * k], done[2 * k]);
-            up[2 * k + 1] = opensUp ? done[2 * k + 1] : std::max(up[2 * k + 1], done[2 * k + 1]);
+            up[2 * k] = opensUp ? low[2 * k] : std::min(up[2 * k], low[2 * k]);
+            up[2 * k + 1] = opensUp ? low[2 * k + 1] : std::max(up[2 * k + 1], low[2 * k + 1]);
         }
     }
 }
@@ -178,7 +210,7 @@ void HistoryStore::minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChan
             // Single records up to the next block boundary (or the range's end).
             const std::int64_t stop = std::min(to, (i / kBlock + 1) * kBlock);
             for (; i < stop; ++i) {
-                const double *row = &m_values[slot(i) * channels];
+                const double *row = m_values.get() + slot(i) * channels;
                 for (std::size_t k = 0; k < channels; ++k) {
                     perChannel[k].add(static_cast<float>(row[k]));
                 }

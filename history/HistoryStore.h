@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -18,8 +19,9 @@ namespace adc {
 ///
 /// A min/max index by levels (blocks of 32 records, then of 8 blocks each) reduces any range of
 /// records to its smallest and largest value per channel in O(32 + 8 x levels) steps, so that
-/// a plot of any length costs one such range per pixel column. The index holds floats (which
-/// keep the order of the doubles they come from); the values themselves stay doubles.
+/// a plot of any length costs one such range per pixel column. A block enters the index when its
+/// last record comes (the newest records are read one by one until then). The index holds floats
+/// (which keep the order of the doubles they come from); the values themselves stay doubles.
 class HistoryStore : public RecordObserver {
 public:
     /// Where the store reads the time, as the recorder does: the system's clocks unless a test
@@ -112,7 +114,8 @@ private:
     const float *block(std::size_t level, std::int64_t number) const;
     void clear(Mode mode);
     std::int64_t lowerBound(double micros, std::int64_t lo, std::int64_t hi) const;
-    void indexRecord(std::int64_t i, const double *values);
+    void indexBlock(std::int64_t number);
+    template <std::size_t Channels> void reduceBlock(std::size_t firstSlot, float *out) const;
 
     std::int64_t m_capacity;
     Clocks m_clocks;
@@ -124,8 +127,12 @@ private:
     std::int64_t m_takenMicros = 0;
     std::int64_t m_end = 0;
     std::int64_t m_countBase = 0;
-    std::vector<std::int64_t> m_micros;
-    std::vector<double> m_values;
+    /// Where the next record goes in m_micros and m_values (end() modulo the capacity).
+    std::size_t m_nextSlot = 0;
+    /// Allocated once and left unwritten until records come: resident memory grows with the
+    /// records and then stays as it is.
+    std::unique_ptr<std::int64_t[]> m_micros;
+    std::unique_ptr<double[]> m_values;
     /// Per level: the records of one block, the blocks kept, and per block the min and max of
     /// each of kMaxChannels channels.
     struct Level {
@@ -134,7 +141,6 @@ private:
         std::vector<float> minMax;
     };
     std::vector<Level> m_levels;
-    float *m_openBlock = nullptr; ///< the lowest level's block the newest record went into
 };
 
 } // namespace adc

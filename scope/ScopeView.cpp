@@ -69,7 +69,7 @@ ScopeView::ScopeView(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(480, 300);
     m_frame.setSingleShot(true);
-    m_frame.setInterval(kFrameMilliseconds);
+    m_frame.setInterval(kLiveRepaintMilliseconds);
     connect(&m_frame, &QTimer::timeout, this, &ScopeView::frameDue);
 }
 
@@ -107,7 +107,24 @@ void ScopeView::historyChanged()
 void ScopeView::frameDue()
 {
     if (m_live) {
-        update();
+        const QRect legend = m_legendBoxes[0];
+        if (m_history == nullptr || m_history->run() != m_marginsKey.run ||
+            m_history->mode() != m_marginsKey.mode || !legend.isValid()) {
+            update();
+        } else {
+            // New records move the plot and the time axis below it, the value axis when it is
+            // fitted, and the readout when it shows the record under the mouse or the markers.
+            const QRect plot = plotRect();
+            QRegion region(plot);
+            region += QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1);
+            if (m_valueScale == ValueScale::Fitted) {
+                region += QRect(0, plot.top(), plot.left(), plot.height());
+            }
+            if (m_mouse || m_markerA || m_markerB) {
+                region += QRect(0, legend.bottom() + 1, width(), plot.top() - legend.bottom() - 1);
+            }
+            update(region);
+        }
     }
     emit viewChanged();
 }
@@ -334,11 +351,9 @@ void ScopeView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const QRect plot = plotRect();
-    for (const QRect &margin : QRegion(rect()).subtracted(plot)) {
-        p.fillRect(margin, kBackground);
-    }
     const auto [from, to] = xRange();
     const auto [lo, hi] = valueRange();
+    drawMargins(p, plot, from, to, lo, hi);
     const auto [first, last] = recordsInView();
     if (last - first > plot.width()) {
         // Many records: the plot area is drawn off screen (grid, then the traces written into
@@ -350,13 +365,15 @@ void ScopeView::paintEvent(QPaintEvent *)
         {
             QPainter inPlot(&m_plotImage);
             inPlot.translate(-plot.topLeft());
-            drawGrid(p, inPlot, plot, from, to, lo, hi);
+            drawTimeAxis(p, inPlot, plot, from, to);
+            drawValueAxis(nullptr, &inPlot, plot, lo, hi);
             drawTraces(inPlot, plot, from, to, lo, hi);
         }
         p.drawImage(plot.topLeft(), m_plotImage);
     } else {
         p.fillRect(plot, kPlotBackground);
-        drawGrid(p, p, plot, from, to, lo, hi);
+        drawTimeAxis(p, p, plot, from, to);
+        drawValueAxis(nullptr, &p, plot, lo, hi);
         p.save();
         p.setClipRect(plot);
         drawTraces(p, plot, from, to, lo, hi);
@@ -364,7 +381,6 @@ void ScopeView::paintEvent(QPaintEvent *)
     }
     p.setPen(kGrid);
     p.drawRect(plot.adjusted(0, 0, -1, -1));
-    drawLegend(p);
     drawReadout(p, plot, from, to);
     if (m_history == nullptr || m_history->empty()) {
         p.setPen(kAxisText);
@@ -373,18 +389,59 @@ void ScopeView::paintEvent(QPaintEvent *)
     }
 }
 
-void ScopeView::drawGrid(QPainter &p, QPainter &inPlot, const QRect &plot, double from, double to,
-                         double lo, double hi)
+void ScopeView::drawMargins(QPainter &p, const QRect &plot, double from, double to, double lo,
+                            double hi)
+{
+    const qreal ratio = devicePixelRatioF();
+    MarginsKey key{size(),
+                   ratio,
+                   font().key(),
+                   m_history != nullptr,
+                   m_history != nullptr ? m_history->mode() : Mode::Int,
+                   m_history != nullptr ? m_history->run() : 0,
+                   m_live,
+                   m_hidden,
+                   lo,
+                   hi,
+                   m_xAxis,
+                   m_xAxis == XAxis::Seconds && clockAxis(from, to)};
+    if (key != m_marginsKey || m_margins.isNull()) {
+        m_marginsKey = key;
+        m_margins = QImage(size() * ratio, QImage::Format_RGB32);
+        m_margins.setDevicePixelRatio(ratio);
+        m_margins.fill(kBackground);
+        QPainter margins(&m_margins);
+        margins.setFont(font());
+        // The value axis's labels; its lines are drawn with the plot.
+        drawValueAxis(&margins, nullptr, plot, lo, hi);
+        margins.setPen(kAxisText);
+        const QFontMetrics metrics = margins.fontMetrics();
+        const QString xTitle = m_xAxis == XAxis::Records ? tr("record")
+                               : key.clock               ? tr("time since Start (h:mm:ss)")
+                                                         : tr("time since Start (s)");
+        margins.drawText(
+            QRect(plot.left(), height() - metrics.height() - 1, plot.width(), metrics.height()),
+            Qt::AlignRight, xTitle);
+        drawLegend(margins);
+    }
+    for (const QRect &margin : QRegion(rect()).subtracted(plot)) {
+        p.drawImage(margin, m_margins,
+                    QRectF(QPointF(margin.topLeft()) * ratio, QSizeF(margin.size()) * ratio));
+    }
+}
+
+void ScopeView::drawTimeAxis(QPainter &p, QPainter &inPlot, const QRect &plot, double from,
+                             double to)
 {
     const QFontMetrics metrics = p.fontMetrics();
-    // Time (or record) ticks about every 100 pixels; value ticks about every 50.
+    // Time (or record) ticks about every 100 pixels.
     const int xCount = std::max(2, plot.width() / 100);
     const double xStep = m_xAxis == XAxis::Records ? std::max(1.0, niceStep(to - from, xCount))
                          : clockAxis(from, to)     ? clockStep(to - from, xCount)
                                                    : niceStep(to - from, xCount);
-    p.setPen(kGrid);
     for (double x = std::ceil(from / xStep) * xStep; x <= to; x += xStep) {
         const int px = static_cast<int>(std::lround(pixelOfX(x, plot, from, to)));
+        // The two painters may be one.
         inPlot.setPen(kGrid);
         inPlot.drawLine(px, plot.top(), px, plot.bottom());
         p.setPen(kAxisText);
@@ -392,23 +449,32 @@ void ScopeView::drawGrid(QPainter &p, QPainter &inPlot, const QRect &plot, doubl
         p.drawText(px - metrics.horizontalAdvance(label) / 2, plot.bottom() + metrics.ascent() + 4,
                    label);
     }
+}
+
+void ScopeView::drawValueAxis(QPainter *labels, QPainter *lines, const QRect &plot, double lo,
+                              double hi)
+{
+    // Value ticks about every 50 pixels.
     const double yStep = niceStep(hi - lo, std::max(2, plot.height() / 50));
+    if (lines != nullptr) {
+        lines->setPen(kGrid);
+    }
+    if (labels != nullptr) {
+        labels->setPen(kAxisText);
+    }
     for (double v = std::ceil(lo / yStep) * yStep; v <= hi; v += yStep) {
         const int py =
             static_cast<int>(std::lround(plot.bottom() + 1 - (v - lo) / (hi - lo) * plot.height()));
-        inPlot.setPen(kGrid);
-        inPlot.drawLine(plot.left(), py, plot.right(), py);
-        p.setPen(kAxisText);
-        const QString label = QString::number(std::abs(v) < yStep * 1e-6 ? 0.0 : v, 'g', 7);
-        p.drawText(plot.left() - 6 - metrics.horizontalAdvance(label),
-                   py + metrics.ascent() / 2 - 1, label);
+        if (lines != nullptr) {
+            lines->drawLine(plot.left(), py, plot.right(), py);
+        }
+        if (labels != nullptr) {
+            const QFontMetrics metrics = labels->fontMetrics();
+            const QString label = QString::number(std::abs(v) < yStep * 1e-6 ? 0.0 : v, 'g', 7);
+            labels->drawText(plot.left() - 6 - metrics.horizontalAdvance(label),
+                             py + metrics.ascent() / 2 - 1, label);
+        }
     }
-    p.setPen(kAxisText);
-    const QString xTitle = m_xAxis == XAxis::Records ? tr("record")
-                           : clockAxis(from, to)     ? tr("time since Start (h:mm:ss)")
-                                                     : tr("time since Start (s)");
-    p.drawText(QRect(plot.left(), height() - metrics.height() - 1, plot.width(), metrics.height()),
-               Qt::AlignRight, xTitle);
 }
 
 void ScopeView::drawTraces(QPainter &inPlot, const QRect &plot, double from, double to, double lo,

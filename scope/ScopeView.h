@@ -23,7 +23,8 @@ namespace adc {
 /// stays still while records go on arriving. The wheel zooms in time around the mouse (with
 /// Ctrl, in value), dragging pans, a double click fits the whole run; a click sets marker A, a
 /// Shift+click marker B; a click on the legend hides or shows a channel. New records repaint it
-/// at most once per frame, and only when they move the view.
+/// at most ten times a second, and only when they move the view; the margins' text (legend,
+/// value axis, titles) is kept drawn until what it shows changes.
 class ScopeView : public QWidget {
     Q_OBJECT
 
@@ -36,8 +37,9 @@ public:
     /// The live window unless changed: 10 s, or 1000 records on the record axis.
     static constexpr double kDefaultWindowSeconds = 10.0;
     static constexpr double kDefaultWindowRecords = 1000.0;
-    /// Shortest time between two paints caused by new records.
-    static constexpr int kFrameMilliseconds = 16;
+    /// Shortest time between two paints caused by new records while live: the records of a
+    /// 9600-baud line come about every 45 ms, so each paint moves the traces by one or two.
+    static constexpr int kLiveRepaintMilliseconds = 100;
 
     explicit ScopeView(QWidget *parent = nullptr);
 
@@ -105,8 +107,9 @@ private:
     void frameDue();
     QString xText(double x, double step) const;
     QString valueText(double v) const;
-    void drawGrid(QPainter &p, QPainter &inPlot, const QRect &plot, double from, double to,
-                  double lo, double hi);
+    void drawMargins(QPainter &p, const QRect &plot, double from, double to, double lo, double hi);
+    void drawTimeAxis(QPainter &p, QPainter &inPlot, const QRect &plot, double from, double to);
+    void drawValueAxis(QPainter *labels, QPainter *lines, const QRect &plot, double lo, double hi);
     void drawTraces(QPainter &inPlot, const QRect &plot, double from, double to, double lo,
                     double hi);
     void drawLegend(QPainter &p);
@@ -132,6 +135,23 @@ private:
     std::vector<std::int64_t> m_bounds; ///< the records of each pixel column, reused per paint
     QImage m_plotImage;                 ///< the plot area: grid and traces, drawn per paint
     std::vector<QRgb> m_columns;        ///< the traces of the plot area, column by column
+    /// What the margins' image shows: it is drawn again only when one of these changes.
+    struct MarginsKey {
+        QSize size;
+        qreal pixelRatio = 0.0;
+        QString font;
+        bool history = false;
+        Mode mode = Mode::Int;
+        std::int64_t run = 0;
+        bool live = true;
+        std::array<bool, kMaxChannels> hidden{};
+        double low = 0.0, high = 0.0;
+        XAxis axis = XAxis::Seconds;
+        bool clock = false;
+        bool operator==(const MarginsKey &) const = default;
+    };
+    MarginsKey m_marginsKey;
+    QImage m_margins; ///< the whole widget but the plot and the time axis's tick labels
 };
 
 } // namespace adc

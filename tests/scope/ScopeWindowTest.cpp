@@ -82,9 +82,27 @@ TEST(ScopeWindow, PauseKeepsTheViewStillWhileRecordsGoOnAndResumeJumpsToTheLiveE
     EXPECT_DOUBLE_EQ(view.xRange().second, scope.history.micros(1999) / 1e6);
     EXPECT_DOUBLE_EQ(view.xRange().second - view.xRange().first, 10.0);
 
+    const QImage liveFrame = scope.plot();
+
     QTest::keyClick(&scope.window, Qt::Key_Space);
     ASSERT_FALSE(view.isLive());
+    // The axes and legend kept drawn from the live frames are what a scope opened now draws.
+    const auto drawnAfresh = [&] {
+        ScopeView fresh;
+        fresh.resize(view.size());
+        fresh.setHistory(&scope.history);
+        fresh.setLive(view.isLive());
+        for (int k = 0; k < kMaxChannels; ++k) {
+            fresh.setChannelShown(k, view.channelShown(k));
+        }
+        return fresh.grab().toImage();
+    };
     const QImage still = scope.plot();
+    EXPECT_NE(still, liveFrame); // the legend says PAUSED
+    EXPECT_EQ(drawnAfresh(), still);
+    view.setChannelShown(2, false);
+    EXPECT_EQ(drawnAfresh(), scope.plot());
+    view.setChannelShown(2, true);
     scope.feedRecords(500);
     ASSERT_TRUE(waitUntil([&] { return scope.window.status()->text().contains("500"); }))
         << scope.window.status()->text().toStdString();
