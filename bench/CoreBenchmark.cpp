@@ -3,6 +3,7 @@
 
 #include "AcquisitionRun.h"
 #include "CsvRecorder.h"
+#include "IdleDisplay.h"
 #include "QuietPort.h"
 
 #include <benchmark/benchmark.h>
@@ -13,18 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-class IdleDisplay : public adc::Display {
-public:
-    void showValueText(int, std::string_view text) override { benchmark::DoNotOptimize(text); }
-    void showCount(std::string_view text) override { benchmark::DoNotOptimize(text); }
-    void markRunning() override {}
-    void drawSegment(const adc::Segment &s) override
-    {
-        benchmark::DoNotOptimize(s.x1 + s.y1 + s.y2);
-    }
-    void runEnded(std::string_view) override {}
-};
 
 // About 1 MB of records as the board sends them; `noiseShare` of the lines are malformed.
 std::string boardStream(adc::Mode mode, double noiseShare, std::size_t *goodRecords)

@@ -13,6 +13,7 @@
 // does.
 
 #include "MainWindow.h"
+#include "support/ResidentMemory.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -34,18 +35,6 @@ double processorSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
 }
 
 double percentile(std::vector<double> values, double share)
@@ -159,7 +148,7 @@ private:
         const long long shown = m_window.TIMES_TEXT->text().toLongLong();
         const adc::AcquisitionRun *run = m_window.run();
         std::printf("sample t=%.3f count=%lld cpu=%.4f rss_kib=%ld running=%d\n", t, shown,
-                    processorSeconds(), residentKiB(), run && run->running());
+                    processorSeconds(), adc::test::residentKiB(), run && run->running());
         std::fflush(stdout);
         if (shown != m_lastCount) {
             m_lastCount = shown;

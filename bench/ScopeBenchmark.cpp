@@ -5,6 +5,7 @@
 #include "AcquisitionRun.h"
 #include "CsvRecorder.h"
 #include "HistoryStore.h"
+#include "IdleDisplay.h"
 #include "QuietPort.h"
 #include "RecordingLoader.h"
 #include "ScopeView.h"
@@ -22,15 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-class IdleDisplay : public adc::Display {
-public:
-    void showValueText(int, std::string_view text) override { benchmark::DoNotOptimize(text); }
-    void showCount(std::string_view text) override { benchmark::DoNotOptimize(text); }
-    void markRunning() override {}
-    void drawSegment(const adc::Segment &s) override { benchmark::DoNotOptimize(s.x1); }
-    void runEnded(std::string_view) override {}
-};
 
 // INT records at the 9600-baud pace (about 24 a second), slow waves with noise and a square wave.
 void fill(adc::HistoryStore &history, std::int64_t records)

@@ -1,4 +1,5 @@
 #include "HistoryStore.h"
+#include "support/ResidentMemory.h"
 
 #include <gtest/gtest.h>
 
@@ -77,18 +78,6 @@ TEST(HistoryStore, TheIndexGivesWhatEveryRecordGivesForAnyRangeAtEveryLevel)
     }
 }
 
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
-}
-
 TEST(HistoryStore, KeepsTheNewestUpToItsCapacityInFlatMemoryOfAtMost80BytesPerRecord)
 {
     EXPECT_LE(HistoryStore().bytesPerRecord(), 80.0);
@@ -107,9 +96,9 @@ TEST(HistoryStore, KeepsTheNewestUpToItsCapacityInFlatMemoryOfAtMost80BytesPerRe
         }
     };
     feed(kCapacity);
-    const long full = residentKiB();
+    const long full = adc::test::residentKiB();
     feed(3 * kCapacity + 17);
-    const long later = residentKiB();
+    const long later = adc::test::residentKiB();
     EXPECT_EQ(store.end(), 4 * kCapacity + 17);
     EXPECT_EQ(store.first(), 3 * kCapacity + 17);
     EXPECT_EQ(store.value(store.first(), 7), static_cast<double>(store.first()));

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <fstream>
+#include <string>
+
+namespace adc::test {
+
+/// This process's resident size in KiB, as /proc/self/status tells it; -1 when it cannot be read.
+inline long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+} // namespace adc::test
