@@ -13,7 +13,7 @@
 // does.
 
 #include "MainWindow.h"
-#include "support/ResidentMemory.h"
+#include "support/ProcessInfo.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -296,14 +296,7 @@ QMessageBox *MainWindow::recordingFailureBox() const
 void MainWindow::showRecordingFailure(const QString &message)
 {
     // One message for the one failure; the runs go on without recording.
-    auto *box =
-        new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    m_recordingFailureBox = box;
-    // Not modal, as the failure's message: every close request still ends the program.
-    box->setWindowModality(Qt::NonModal);
-    closeWithMessage(box);
-    box->show();
+    m_recordingFailureBox = openMessage(message);
 }
 
 void MainWindow::startRun(Mode mode)
@@ -387,14 +380,20 @@ void MainWindow::showFailure(const QString &message)
         }
         return;
     }
+    m_failureBox = openMessage(message);
+}
+
+QMessageBox *MainWindow::openMessage(const QString &message)
+{
     auto *box =
         new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    m_failureBox = box;
-    // Not modal: EXIT and the close box must still end the program while the message is up.
+    // Not modal: EXIT and the close box must still end the program while a message is up, and
+    // closing the message through the window system ends it too.
     box->setWindowModality(Qt::NonModal);
     closeWithMessage(box);
     box->show();
+    return box;
 }
 
 } // namespace adc

@@ -108,6 +108,8 @@ private:
     void shutDown();
     void showFailure(const QString &message);
     void showRecordingFailure(const QString &message);
+    /// Opens a warning box with `message`, not modal, deleted when closed.
+    QMessageBox *openMessage(const QString &message);
     void closeFailureBox();
 
     RunSession m_session;

@@ -1,6 +1,7 @@
 #include "DemoBoard.h"
 #include "CommandLine.h"
 #include "MainWindow.h"
+#include "ProcessInfo.h"
 #include "PseudoTerminal.h"
 #include "WindowTestHelpers.h"
 
@@ -28,16 +29,6 @@ bool processGone(qint64 pid)
     std::string pidText, name, state;
     stat >> pidText >> name >> state;
     return state == "Z";
-}
-
-// The first child process of `pid`.
-qint64 childOf(qint64 pid)
-{
-    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
-                           "/children");
-    qint64 child = 0;
-    children >> child;
-    return child;
 }
 
 TEST(DemoBoard, EitherStartButtonShowsTheSimulatedBoardsRecords)
@@ -83,7 +74,8 @@ TEST(DemoBoard, TheProgramLeavesNoSimulatorBehind)
         program.start(QStringLiteral(ADC_PROGRAM), {QStringLiteral("--demo")});
         ASSERT_TRUE(program.waitForStarted(5000));
         qint64 sim = 0;
-        ASSERT_TRUE(test::waitUntil([&] { return (sim = childOf(program.processId())) > 0; }));
+        ASSERT_TRUE(
+            test::waitUntil([&] { return (sim = test::childOf(program.processId())) > 0; }));
         ASSERT_TRUE(
             test::waitUntil([&] { return QFile::exists("/proc/" + QString::number(sim)); }));
         ::kill(static_cast<pid_t>(program.processId()), signal);

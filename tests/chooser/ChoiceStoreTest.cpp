@@ -1,5 +1,6 @@
 #include "ChoiceStore.h"
 #include "CommandLine.h"
+#include "ProcessInfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,16 +86,6 @@ int eventsOf(int descriptor)
     return events;
 }
 
-/// The first child process of `pid`, or 0.
-qint64 childOf(qint64 pid)
-{
-    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
-                           "/children");
-    qint64 child = 0;
-    children >> child;
-    return child;
-}
-
 /// Whether `condition` holds within `ms` milliseconds.
 template <typename Condition> bool within(int ms, Condition condition)
 {
@@ -146,7 +137,7 @@ TEST(ChoiceStore, TheProgramTouchesNoSettingsWithoutTheDialogOrTheMenu)
     plain.setProcessEnvironment(environment);
     plain.start(QStringLiteral(ADC_PROGRAM), {QStringLiteral("--demo"), QStringLiteral("--sweep")});
     ASSERT_TRUE(plain.waitForStarted());
-    EXPECT_TRUE(within(10000, [&] { return childOf(plain.processId()) != 0; }));
+    EXPECT_TRUE(within(10000, [&] { return test::childOf(plain.processId()) != 0; }));
     QTest::qWait(300);
     endByTerm(plain);
     EXPECT_EQ(eventsOf(watch), 0) << "the settings were looked at without --choose";

@@ -1,5 +1,5 @@
 #include "HistoryStore.h"
-#include "support/ResidentMemory.h"
+#include "support/ProcessInfo.h"
 
 #include <gtest/gtest.h>
 

@@ -18,4 +18,14 @@ inline long residentKiB()
     return -1;
 }
 
+/// The first child process of `pid`, or 0 when it has none.
+inline long long childOf(long long pid)
+{
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                           "/children");
+    long long child = 0;
+    children >> child;
+    return child;
+}
+
 } // namespace adc::test
