@@ -1,5 +1,6 @@
 #include "OptionTable.h"
 #include "DeviceName.h"
+#include "HistoryStore.h"
 #include "LineSettings.h"
 
 #include <QCommandLineOption>
@@ -70,7 +71,7 @@ constexpr Row kRows[] = {
         .excluding("port demo baud reconnect sweep record scope headless"),
     Row("history", "the records the scope keeps (--scope or --view), the oldest leaving first; "
                    "about 75 bytes each")
-        .value("N", "1000000")
+        .value("N", kDecimal<HistoryStore::kDefaultCapacity>.data())
         .excluding("headless"),
     Row("publish", "publish every accepted record as JSON to the MQTT broker at "
                    "mqtt://[USER@]HOST[:PORT]/TOPIC (mqtts:// for TLS) on TOPIC/records, and "

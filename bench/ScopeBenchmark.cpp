@@ -29,7 +29,7 @@ void fill(adc::HistoryStore &history, std::int64_t records)
 {
     std::mt19937 random(3);
     std::uniform_int_distribution<int> noise(-8, 8);
-    history.runStarted(adc::Mode::Int);
+    history.runStarted({adc::Mode::Int, 1, {}});
     std::array<double, adc::kMaxChannels> v{};
     for (std::int64_t i = 0; i < records; ++i) {
         for (std::size_t k = 0; k < v.size(); ++k) {
@@ -114,12 +114,14 @@ void readRecording(benchmark::State &state)
         fill(history, kRows);
         adc::CsvRecorder recorder;
         recorder.open(path.string(), false);
-        recorder.runStarted(adc::Mode::Int);
+        const adc::RunStart start{adc::Mode::Int, 1, adc::RunClock::system().now()};
+        recorder.runStarted(start);
         std::array<double, adc::kMaxChannels> v{};
         for (std::int64_t i = 0; i < kRows; ++i) {
             for (int k = 0; k < adc::kMaxChannels; ++k) {
                 v[static_cast<std::size_t>(k)] = history.value(i, k);
             }
+            recorder.charactersTaken({start.at, history.micros(i), 1});
             recorder.recordAccepted({adc::Mode::Int, i + 1, v});
         }
         recorder.close();

@@ -163,22 +163,21 @@ void MqttPublisher::stop()
     m_connected = false;
 }
 
-void MqttPublisher::runStarted(Mode mode)
+void MqttPublisher::runStarted(const RunStart &start)
 {
     handOn();
-    m_json.runStarted(RecordJson::MonotonicClock::now());
     {
         const std::lock_guard lock(m_mutex);
-        m_mode = RecordingFormat::modeName(mode).data();
+        m_mode = RecordingFormat::modeName(start.mode).data();
     }
     if (connected()) {
         publishStatus(true);
     }
 }
 
-void MqttPublisher::charactersTaken()
+void MqttPublisher::charactersTaken(const Stamp &stamp)
 {
-    m_json.setTime(RecordJson::WallClock::now(), RecordJson::MonotonicClock::now());
+    m_json.setStamp(stamp);
 }
 
 void MqttPublisher::recordAccepted(const AcceptedRecord &record)

@@ -72,8 +72,8 @@ public:
     /// Says "offline", disconnects and ends the network thread; waits kStopWait at most.
     void stop();
 
-    void runStarted(Mode mode) override;
-    void charactersTaken() override;
+    void runStarted(const RunStart &start) override;
+    void charactersTaken(const Stamp &stamp) override;
     void recordAccepted(const AcceptedRecord &record) override;
     void charactersDone() override;
 
