@@ -30,6 +30,7 @@ void RowFields::setStamp(std::chrono::system_clock::time_point wall, std::int64_
     m_runLength = static_cast<std::size_t>(out - m_text) - m_runAt;
     *out++ = ',';
     m_prefixLength = static_cast<std::size_t>(out - m_text);
+    m_rowPrefixLength = 0;
 }
 
 char *RowFields::writeCount(char *out, std::int64_t count)
@@ -37,18 +38,18 @@ char *RowFields::writeCount(char *out, std::int64_t count)
     return std::to_chars(out, out + 24, count).ptr;
 }
 
-char *RowFields::writeValue(char *out, double value)
-{
-    return RecordingFormat::writeValue(out, value);
-}
-
 char *RowFields::writeCsvRow(char *out, Mode mode, std::int64_t count,
-                             std::span<const double> values) const
+                             std::span<const double> values)
 {
-    out = std::copy_n(m_text, m_prefixLength, out);
-    const std::string_view name = RowFields::mode(mode);
-    out = std::copy(name.begin(), name.end(), out);
-    *out++ = ',';
+    if (m_rowPrefixLength == 0 || mode != m_rowMode) {
+        // The rows of one stamp share their mode too: "time,seconds,run,mode," is made once.
+        const std::string_view name = RowFields::mode(mode);
+        char *end = std::copy(name.begin(), name.end(), m_text + m_prefixLength);
+        *end++ = ',';
+        m_rowPrefixLength = static_cast<std::size_t>(end - m_text);
+        m_rowMode = mode;
+    }
+    out = std::copy_n(m_text, m_rowPrefixLength, out);
     out = writeCount(out, count);
     for (std::size_t k = 0; k < kMaxChannels; ++k) {
         *out++ = ',';

@@ -45,22 +45,27 @@ public:
     /// Writes the sample count and returns the end of the text.
     static char *writeCount(char *out, std::int64_t count);
     /// Writes a channel's value exactly and shortest (RecordingFormat::writeValue).
-    static char *writeValue(char *out, double value);
+    static char *writeValue(char *out, double value)
+    {
+        return RecordingFormat::writeValue(out, value);
+    }
 
     /// Writes the row of a record of `mode` with the sample count `count` and the mode's
     /// `values`, the channels the mode lacks left empty, line feed included; returns the end
     /// (at most kMaxCsvRow characters on).
-    char *writeCsvRow(char *out, Mode mode, std::int64_t count,
-                      std::span<const double> values) const;
+    char *writeCsvRow(char *out, Mode mode, std::int64_t count, std::span<const double> values);
 
 private:
-    /// "time,seconds,run," of the stamp.
+    /// "time,seconds,run," of the stamp, and the mode after it once a row has been written.
     char m_text[96] = {};
     std::size_t m_secondsAt = 0;
     std::size_t m_secondsLength = 0;
     std::size_t m_runAt = 0;
     std::size_t m_runLength = 0;
     std::size_t m_prefixLength = 0;
+    /// Length of "time,seconds,run,mode,", 0 until a row of m_rowMode is written.
+    std::size_t m_rowPrefixLength = 0;
+    Mode m_rowMode = Mode::Int;
     /// The wall-clock second whose "YYYY-MM-DDTHH:MM:SS." starts m_text.
     std::int64_t m_second = std::numeric_limits<std::int64_t>::min();
 };

@@ -70,7 +70,7 @@ constexpr Row kRows[] = {
         .value("FILE.csv")
         .excluding("port demo baud reconnect sweep record scope headless"),
     Row("history", "the records the scope keeps (--scope or --view), the oldest leaving first; "
-                   "about 75 bytes each")
+                   "about 78 bytes each")
         .value("N", kDecimal<HistoryStore::kDefaultCapacity>.data())
         .excluding("headless"),
     Row("publish", "publish every accepted record as JSON to the MQTT broker at "
