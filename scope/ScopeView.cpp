@@ -29,7 +29,7 @@ const QColor kMarker(0xff, 0xff, 0xff);
 /// The largest value a mode's board sends: the fixed value axis runs from 0 to it.
 double fullScale(Mode mode)
 {
-    return mode == Mode::Int ? 1023.0 : 4095.0;
+    return modeInfo(mode).fullScale;
 }
 
 /// A step of 1, 2 or 5 times a power of ten that divides `span` into about `count` parts.
