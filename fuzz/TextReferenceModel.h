@@ -187,61 +187,76 @@ public:
             return {LineVerdict::dropped(DropReason::TooLong), {}, m_names};
         }
         const std::vector<std::string> fields = referenceFields(line.text, ", \t");
-        std::vector<std::string> names = m_names; // the channels, should the line be taken
-        std::map<std::string, double> given;      // name: its last number in the line
-        int pairs = 0;
-        int other = 0;
-        int refused = 0;
-        int numbers = 0;
+        Line read;
+        read.names = m_names;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             const std::size_t split = fields[i].find_first_of(":=");
             if (split == 0 || split == std::string::npos) {
-                ++other;
+                ++read.other;
                 continue;
             }
-            ++pairs;
-            const std::string name = fields[i].substr(0, split);
+            ++read.pairs;
             std::string value = fields[i].substr(split + 1);
+            const std::string name = fields[i].substr(0, split);
             if (value.empty() && i + 1 < fields.size() &&
                 fields[i + 1].find_first_of(":=") == std::string::npos) {
                 value = fields[++i];
             }
-            const auto number = referenceNumber(value);
+            read.pair(name, referenceNumber(value));
+        }
+        return conclude(read, line.whole);
+    }
+
+private:
+    /// What one line holds.
+    struct Line {
+        std::vector<std::string> names;      ///< the channels, should the line be taken
+        std::map<std::string, double> given; ///< name: its last number in the line
+        int pairs = 0;
+        int other = 0;
+        int refused = 0;
+        int numbers = 0;
+
+        void pair(const std::string &name, std::optional<double> number)
+        {
             if (!number) {
                 ++other;
-                continue;
+                return;
             }
             if (std::find(names.begin(), names.end(), name) == names.end()) {
                 if (names.size() == kMaxTextChannels) {
                     ++refused;
-                    continue;
+                    return;
                 }
                 names.push_back(name);
             }
             given[name] = *number;
             ++numbers;
         }
-        if (numbers == 0) {
-            const DropReason why = refused > 0 ? DropReason::OtherCount
-                                   : pairs > 0 ? DropReason::NotANumber
-                                               : DropReason::TooFewFields;
+    };
+
+    ReferenceReading conclude(const Line &read, bool whole)
+    {
+        if (read.numbers == 0) {
+            const DropReason why = read.refused > 0 ? DropReason::OtherCount
+                                   : read.pairs > 0 ? DropReason::NotANumber
+                                                    : DropReason::TooFewFields;
             return {LineVerdict::dropped(why), {}, m_names};
         }
-        if (!line.whole) {
+        if (!whole) {
             return {LineVerdict::skipped(), {}, m_names};
         }
-        m_names = names;
-        fieldsPassedOver += other;
-        namesRefused += refused;
+        m_names = read.names;
+        fieldsPassedOver += read.other;
+        namesRefused += read.refused;
         std::vector<double> values;
         for (const std::string &name : m_names) {
-            const auto it = given.find(name);
-            values.push_back(it == given.end() ? std::nan("") : it->second);
+            const auto it = read.given.find(name);
+            values.push_back(it == read.given.end() ? std::nan("") : it->second);
         }
         return {LineVerdict::taken(), values, m_names};
     }
 
-private:
     std::vector<std::string> m_names;
 };
 
