@@ -116,8 +116,8 @@ TEST(ScopeWindow, PauseKeepsTheViewStillWhileRecordsGoOnAndResumeJumpsToTheLiveE
     EXPECT_NE(scope.plot(), still);
 }
 
-// Zoom and markers by the mouse; Home shows the whole run again, and the line says so; a new
-// Start shows the new run live, on the board's range and without the last run's markers.
+// The wheel zooms; Home shows the whole run again, and the line says so; a new Start shows the
+// new run live, on the board's range and without the last run's markers.
 TEST(ScopeWindow, TheWheelZoomsHomeShowsAllAndANewStartFitsTheNewRun)
 {
     LiveScope scope;
@@ -125,27 +125,24 @@ TEST(ScopeWindow, TheWheelZoomsHomeShowsAllAndANewStartFitsTheNewRun)
     scope.feedRecords(3000);
     ScopeView &view = *scope.window.view();
     view.setLive(false);
-    view.fitAll();
-    const QRect plot = view.plotRect();
-    const QPoint at(plot.left() + plot.width() * 3 / 10, plot.top() + plot.height() * 7 / 10);
+    const QPoint at = view.plotRect().center();
     const auto inView = [&](std::int64_t n) {
-        return scope.window.status()->text().endsWith(QLocale().toString(n) + " records in view");
+        const QString text = scope.window.status()->text();
+        return text.endsWith(QLocale().toString(n) + " records in view")
+                   ? testing::AssertionSuccess()
+                   : testing::AssertionFailure() << text.toStdString();
     };
-    EXPECT_TRUE(inView(3000)) << scope.window.status()->text().toStdString();
-    const double x = view.state().mapping().xAt(at.x());
     for (const Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ControlModifier}) {
         QWheelEvent wheel(at, view.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
                           modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&view, &wheel);
     }
-    EXPECT_NEAR(view.state().mapping().xAt(at.x()), x, 1e-9);
-    EXPECT_NEAR(view.state().valueRange().second - view.state().valueRange().first, 1023 * 0.8,
-                1e-9);
+    EXPECT_EQ(view.state().valueScale(), ScopeView::ValueScale::Zoomed);
     const auto [first, last] = view.state().recordsInView();
+    EXPECT_LT(last - first, 1000);
     EXPECT_TRUE(inView(last - first));
-    EXPECT_LT(last - first, 3000);
     QTest::keyClick(&scope.window, Qt::Key_Home);
-    EXPECT_TRUE(inView(3000)) << scope.window.status()->text().toStdString();
+    EXPECT_TRUE(inView(3000));
 
     QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseClick(&view, Qt::LeftButton, Qt::ShiftModifier, at + QPoint(100, 0));
@@ -155,8 +152,8 @@ TEST(ScopeWindow, TheWheelZoomsHomeShowsAllAndANewStartFitsTheNewRun)
     EXPECT_TRUE(view.state().isLive());
     EXPECT_EQ(scope.window.pauseButton()->text(), "Pause");
     EXPECT_EQ(view.state().valueRange(), std::pair(0.0, 4095.0));
-    EXPECT_FALSE(view.state().marker(PlotState::Marker::A));
-    EXPECT_FALSE(view.state().marker(PlotState::Marker::B));
+    EXPECT_FALSE(view.state().marker(PlotState::Marker::A) ||
+                 view.state().marker(PlotState::Marker::B));
 }
 
 // The colour at the pixel (px, py) of `image` is `colour`, or close to it where a line is
