@@ -1,4 +1,5 @@
 #include "MqttConnection.h"
+#include "MqttText.h"
 
 #include <mosquitto.h>
 
@@ -114,7 +115,8 @@ bool MqttConnection::Shared::configure()
     }
     if (mosquitto_tls_set(client, settings.caFile.c_str(), nullptr, nullptr, nullptr, nullptr) !=
         MOSQ_ERR_SUCCESS) {
-        fail("Cannot read the certificate authorities in " + settings.caFile + ".");
+        fail("Cannot read the certificate authorities in " + MqttText::shown(settings.caFile) +
+             ".");
         return false;
     }
     return true;
@@ -192,7 +194,8 @@ void MqttConnection::Shared::tlsFailed(const std::string &reason)
     const std::string hint =
         settings.caFile.empty()
             ? "A broker whose certificate the system does not trust needs --publish-ca FILE."
-            : "Does an authority in " + settings.caFile + " sign the broker's certificate?";
+            : "Does an authority in " + MqttText::shown(settings.caFile) +
+                  " sign the broker's certificate?";
     fail("The TLS connection to the MQTT broker at " + settings.target.text() + " failed (" +
          reason + "). Records are not published; the run goes on. " + hint);
 }

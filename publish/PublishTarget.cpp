@@ -95,6 +95,9 @@ std::string readHost(PublishTarget &target, std::string_view authority)
     if (target.host.empty()) {
         return "names no host";
     }
+    if (MqttText::hasControl(target.host) || !MqttText::isValid(target.host)) {
+        return "has a host name that is not UTF-8 text";
+    }
     return readPort(target, port);
 }
 

@@ -41,7 +41,7 @@ TEST(PublishTarget, UrlsGiveBrokerUserAndTopicAndWrongOnesSayWhy)
         std::string url;
         const char *why;
         /// The URL as the message quotes it; empty: as it is.
-        std::string shown;
+        std::string shown = {};
     };
     const std::string longTopic(MqttText::kLongest - PublishTarget::kRecordsLevel.size(), 't');
     EXPECT_TRUE(PublishTarget::parse("mqtt://host/" + longTopic, error)) << error;
@@ -62,6 +62,7 @@ TEST(PublishTarget, UrlsGiveBrokerUserAndTopicAndWrongOnesSayWhy)
              Wrong{"mqtt://host:18x3/lab", "port"},
              Wrong{"mqtt://[::1/lab", "]"},
              Wrong{"mqtt://host/$SYS/lab", "starts with $"},
+             Wrong{"mqtt://ho\rst/lab", "host name", "mqtt://ho\\x0dst/lab"},
              Wrong{"mqtt://host/lab\n\x1b[2J", "control character", "mqtt://host/lab\\x0a\\x1b[2J"},
              Wrong{"mqtt://host/lab/\xff", "not UTF-8", "mqtt://host/lab/\\xff"},
              Wrong{"mqtt://host/t" + longTopic, "longer than 65527 bytes",
