@@ -1,3 +1,5 @@
+#include "Publishing.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -481,6 +483,15 @@ TEST(PublishBroker, ANameServerThatNeverAnswersHoldsUpNeitherTheEndNorTheSummary
                 << text.data();
         }
     }
+    // The tooltip's line quotes the URL as given too.
+    std::string why;
+    QString error;
+    const auto publishing = adc::Publishing::create(
+        {*adc::PublishTarget::parse(url.toStdString(), why), {}, {}, "/dev/ttyS0"}, error);
+    ASSERT_TRUE(publishing) << error.toStdString();
+    EXPECT_TRUE(publishing->stateText().startsWith(
+        "publishing to mqtt://broker.unanswered.test:1883/lab/%1x: not connected"))
+        << publishing->stateText().toStdString();
 }
 
 } // namespace
