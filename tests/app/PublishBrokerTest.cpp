@@ -248,7 +248,11 @@ TEST(PublishBroker, ASubscriberReceivesTheRecordsOfTheRecordingInOrderWithEqualV
             EXPECT_EQ(record[QStringLiteral("ch%1").arg(k)].toDouble(), row[5 + k].toDouble());
         }
     }
-    const QList<QByteArray> status = subscriber.payloads("lab/b1/status");
+    QList<QByteArray> status = subscriber.payloads("lab/b1/status");
+    // A connection made before the run's Start says "online" without a mode first.
+    if (status.size() == 3 && QJsonDocument::fromJson(status[0]).object()["mode"].isNull()) {
+        status.removeFirst();
+    }
     ASSERT_EQ(status.size(), 2);
     const QJsonObject online = QJsonDocument::fromJson(status[0]).object();
     EXPECT_EQ(online["state"].toString(), QStringLiteral("online"));
