@@ -11,6 +11,9 @@ namespace adc {
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
+/// Far more than any row of a recording: a longer line (a file of NULs, a device) ends the
+/// reading rather than fill the memory.
+constexpr std::size_t kLongestLine = 1 << 16;
 
 /// Splits `line` at its commas into `fields`; false when the field count is not a row's.
 bool splitPlain(std::string_view line, std::vector<std::string_view> &fields)
@@ -76,7 +79,9 @@ RecordingReader::RecordingReader(std::istream &in) : m_in(in), m_buffer(kBlock)
 {
     std::string_view header;
     if (!nextLine(header)) {
-        fail("the file is empty, not a recording");
+        if (m_error.empty()) {
+            fail("the file is empty, not a recording");
+        }
     } else if (header != RecordingFormat::kHeader) {
         fail("not the header of a recording (" + std::string(RecordingFormat::kHeader) + ")");
     }
@@ -110,6 +115,11 @@ bool RecordingReader::nextLine(std::string_view &line)
         m_longLine.append(from, m_end - m_begin);
         m_bytesRead += m_end - m_begin;
         m_begin = m_end = 0;
+        if (m_longLine.size() > kLongestLine) {
+            ++m_lineNumber;
+            return fail("longer than " + std::to_string(kLongestLine) +
+                        " bytes, not a row of a recording");
+        }
         if (!m_in.read(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size())) &&
             m_in.gcount() == 0) {
             if (m_longLine.empty()) {

@@ -169,8 +169,9 @@ bool CommandLine::readPublishing(const QCommandLineParser &parser)
         return true;
     }
     std::string error;
-    m_publishTarget =
-        PublishTarget::parse(parser.value(QStringLiteral("publish")).toStdString(), error);
+    // The URL's bytes as given: a topic that is not UTF-8 is refused, not changed.
+    m_publishTarget = PublishTarget::parse(
+        DeviceName::toBytes(parser.value(QStringLiteral("publish"))).toStdString(), error);
     if (!m_publishTarget) {
         return refuse(QString::fromStdString(error));
     }
@@ -188,6 +189,17 @@ bool CommandLine::readPublishing(const QCommandLineParser &parser)
         }
     }
     return true;
+}
+
+std::optional<PublishSettings> CommandLine::publishSettings() const
+{
+    if (!m_publishTarget) {
+        return std::nullopt;
+    }
+    return PublishSettings{*m_publishTarget,
+                           DeviceName::toBytes(m_publishCaFile).toStdString(),
+                           DeviceName::toBytes(m_publishPasswordFile).toStdString(),
+                           {}};
 }
 
 QString CommandLine::usage()

@@ -3,7 +3,7 @@
 #include "DeviceName.h"
 #include "LineSettings.h"
 #include "ModeTable.h"
-#include "PublishTarget.h"
+#include "PublishSettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -86,6 +86,9 @@ public:
     /// The file whose first line is the broker's password (--publish-password-file); empty:
     /// the environment variable ADC_PUBLISH_PASSWORD, if set.
     QString publishPasswordFile() const { return m_publishPasswordFile; }
+    /// --publish and its options, the file names as their bytes (the device left empty); none:
+    /// not published.
+    std::optional<PublishSettings> publishSettings() const;
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.

@@ -83,11 +83,13 @@ int HeadlessLogger::exec()
 
 bool HeadlessLogger::startPublishing(const QString &device)
 {
-    if (!m_commandLine.publishTarget()) {
+    std::optional<PublishSettings> settings = m_commandLine.publishSettings();
+    if (!settings) {
         return true;
     }
+    settings->device = device.toStdString();
     QString error;
-    m_publishing = Publishing::create(m_commandLine, device, error);
+    m_publishing = Publishing::create(*settings, error);
     if (!m_publishing || !m_publishing->start(error)) {
         std::fprintf(stderr, "adconverter: %s\n", qPrintable(error));
         return false;
@@ -242,11 +244,7 @@ QString HeadlessLogger::summary() const
         text += QStringLiteral(", %1 rows written to %2").arg(m_session.rowsWritten()).arg(where);
     }
     if (m_publishing) {
-        const MqttPublisher &publisher = m_publishing->publisher();
-        text += QStringLiteral("; %1 records published to %2, %3 not published")
-                    .arg(publisher.published())
-                    .arg(m_publishing->target())
-                    .arg(publisher.dropped());
+        text += m_publishing->summaryText();
     }
     return text + QLatin1Char('.');
 }

@@ -82,8 +82,9 @@ constexpr Row kRows[] = {
                       "than the system's")
         .value("FILE")
         .needing("publish"),
-    Row("publish-password-file", "the broker's password is the first line of FILE (otherwise "
-                                 "the environment variable ADC_PUBLISH_PASSWORD, if set)")
+    Row("publish-password-file", "the broker's password is the first line of FILE, a file or a "
+                                 "pipe (- for standard input; otherwise the environment "
+                                 "variable ADC_PUBLISH_PASSWORD, if set)")
         .value("FILE")
         .needing("publish"),
     Row("list-ports", "list the serial ports of this computer and exit").takenBy(FrontEnd::Neither),

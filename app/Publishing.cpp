@@ -1,10 +1,11 @@
 #include "Publishing.h"
-
-#include <QFile>
+#include "BrokerPassword.h"
+#include "CertificateFile.h"
 
 namespace adc {
 
-Publishing::Publishing(MqttPublisher::Settings settings) : m_publisher(std::move(settings))
+Publishing::Publishing(const PublishSettings &settings, std::optional<std::string> password)
+    : m_publisher(settings, std::move(password))
 {
     // Called on the network thread: the news is taken on this object's.
     m_publisher.setNotify(
@@ -16,33 +17,18 @@ Publishing::~Publishing()
     m_publisher.stop();
 }
 
-std::unique_ptr<Publishing> Publishing::create(const CommandLine &commandLine,
-                                               const QString &device, QString &error)
+std::unique_ptr<Publishing> Publishing::create(const PublishSettings &settings, QString &error)
 {
-    MqttPublisher::Settings settings;
-    settings.target = *commandLine.publishTarget();
-    settings.caFile = commandLine.publishCaFile().toStdString();
-    settings.device = device.toStdString();
-    const QString passwordFile = commandLine.publishPasswordFile();
-    if (!passwordFile.isEmpty()) {
-        QFile file(passwordFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            error = QStringLiteral("Cannot read the password file %1: %2.")
-                        .arg(passwordFile, file.errorString());
-            return nullptr;
-        }
-        // The first line, without its line end.
-        QByteArray line = file.readLine();
-        while (line.endsWith('\n') || line.endsWith('\r')) {
-            line.chop(1);
-        }
-        settings.password = line.toStdString();
-        settings.hasPassword = true;
-    } else if (qEnvironmentVariableIsSet(kPasswordVariable) && !settings.target.user.empty()) {
-        settings.password = qgetenv(kPasswordVariable).toStdString();
-        settings.hasPassword = true;
+    std::string why;
+    std::optional<std::string> password = BrokerPassword::find(settings, why);
+    if (why.empty() && !settings.caFile.empty()) {
+        why = CertificateFile::problem(settings.caFile);
     }
-    return std::unique_ptr<Publishing>(new Publishing(std::move(settings)));
+    if (!why.empty()) {
+        error = QString::fromStdString(why);
+        return nullptr;
+    }
+    return std::unique_ptr<Publishing>(new Publishing(settings, std::move(password)));
 }
 
 bool Publishing::start(QString &error)
@@ -61,7 +47,7 @@ void Publishing::stop()
 
 QString Publishing::target() const
 {
-    return QString::fromStdString(m_publisher.settings().target.text());
+    return QString::fromStdString(m_publisher.target().text());
 }
 
 QString Publishing::stateText() const
@@ -74,10 +60,11 @@ QString Publishing::stateText() const
     } else {
         state = QStringLiteral("not connected, trying again");
     }
-    return QStringLiteral("publishing to %1: %2; %3 records published, %4 dropped")
-        .arg(target(), state)
-        .arg(m_publisher.published())
-        .arg(m_publisher.dropped());
+    // The URL is the user's text: put beside the figures, never through arg().
+    return QStringLiteral("publishing to ") + target() + QStringLiteral(": ") + state +
+           QStringLiteral("; %1 records published, %2 dropped")
+               .arg(m_publisher.published())
+               .arg(m_publisher.dropped());
 }
 
 QString Publishing::countsText() const
@@ -91,6 +78,12 @@ QString Publishing::countsText() const
         text += QStringLiteral(" (broker not connected)");
     }
     return text;
+}
+
+QString Publishing::summaryText() const
+{
+    return QStringLiteral("; %1 records published to ").arg(m_publisher.published()) + target() +
+           QStringLiteral(", %1 not published").arg(m_publisher.dropped());
 }
 
 void Publishing::takeNews()

@@ -1,29 +1,28 @@
 #pragma once
 
-#include "CommandLine.h"
 #include "MqttPublisher.h"
+#include "PublishSettings.h"
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace adc {
 
-/// `--publish`: the publisher of the command line, its password read, and its news brought from
-/// the network thread to this one: failed() once when publishing has stopped for good, and
+/// `--publish`: the publisher of the user's settings, its inputs checked, and its news brought
+/// from the network thread to this one: failed() once when publishing has stopped for good, and
 /// texts for the tooltip, the status line and the summary.
 class Publishing : public QObject {
     Q_OBJECT
 
 public:
-    /// Where the password comes from when no --publish-password-file is given.
-    static constexpr const char *kPasswordVariable = "ADC_PUBLISH_PASSWORD";
-
-    /// The publisher for `commandLine`'s --publish, its records coming from `device`; none when
-    /// the password file cannot be read, with `error` saying why.
-    static std::unique_ptr<Publishing> create(const CommandLine &commandLine, const QString &device,
-                                              QString &error);
+    /// The publisher for `settings`, its password read (BrokerPassword) and its CA file checked
+    /// (CertificateFile); none, with `error` saying why in one line, when an input is refused.
+    /// Nothing is connected to and no file is made: start() does that.
+    static std::unique_ptr<Publishing> create(const PublishSettings &settings, QString &error);
     /// Stops the publisher.
     ~Publishing() override;
 
@@ -38,15 +37,17 @@ public:
     QString target() const;
     /// One line for the tooltip: where, whether connected, records published and dropped.
     QString stateText() const;
-    /// For the headless status line: "; N published, M not".
+    /// For the headless status line: "; N published, M not published".
     QString countsText() const;
+    /// For the headless summary: "; N records published to URL, M not published".
+    QString summaryText() const;
 
 signals:
     /// Publishing has stopped for good (a refused password or certificate); the run goes on.
     void failed(const QString &message);
 
 private:
-    explicit Publishing(MqttPublisher::Settings settings);
+    Publishing(const PublishSettings &settings, std::optional<std::string> password);
     void takeNews();
 
     MqttPublisher m_publisher;

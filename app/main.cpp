@@ -216,9 +216,10 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
     LiveScope scope(window, commandLine.historyRecords());
     QObject::connect(&menu, &adc::WindowMenu::scopeWanted, &window, [&scope] { scope.open(); });
     std::unique_ptr<adc::Publishing> publishing;
-    if (commandLine.publishTarget()) {
+    if (std::optional<adc::PublishSettings> settings = commandLine.publishSettings()) {
+        settings->device = port1Device.toStdString();
         QString error;
-        publishing = adc::Publishing::create(commandLine, port1Device, error);
+        publishing = adc::Publishing::create(*settings, error);
         if (!publishing || !publishing->start(error)) {
             std::fprintf(stderr, "adconverter: %s\n", qPrintable(error));
             return 2;

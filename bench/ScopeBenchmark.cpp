@@ -6,6 +6,7 @@
 #include "CsvRecorder.h"
 #include "HistoryStore.h"
 #include "IdleDisplay.h"
+#include "InterruptibleFile.h"
 #include "QuietPort.h"
 #include "RecordingLoader.h"
 #include "ScopeView.h"
@@ -103,7 +104,8 @@ void floodWithHistory(benchmark::State &state)
     flood(state, true);
 }
 
-// --view: a recording of 1,000,000 INT rows written by the recorder, read back.
+// --view: a recording of 1,000,000 INT rows written by the recorder, read back as the scope
+// reads it.
 void readRecording(benchmark::State &state)
 {
     const auto path = std::filesystem::temp_directory_path() /
@@ -128,7 +130,8 @@ void readRecording(benchmark::State &state)
     }
     std::int64_t rows = 0;
     for (auto _ : state) {
-        std::ifstream in(path, std::ios::binary);
+        adc::InterruptibleFile file(path.string(), {});
+        std::istream in(&file);
         adc::RecordingLoader loader(adc::HistoryStore::kDefaultCapacity);
         loader.load(in);
         rows += loader.rows();

@@ -7,27 +7,47 @@
 
 namespace adc {
 
+RecordingLoader::Run &RecordingLoader::runOf(const RecordingRow &row, std::int64_t micros)
+{
+    const auto takes = [&](std::size_t index) {
+        const Run &run = m_runs[index];
+        return run.number == row.run && run.mode == row.mode &&
+               run.history->micros(run.history->end() - 1) <= micros;
+    };
+    if (m_current < m_runs.size() && takes(m_current)) {
+        return m_runs[m_current];
+    }
+    const auto key = std::pair(row.run, row.mode);
+    const auto latest = m_latest.find(key);
+    if (latest != m_latest.end() && takes(latest->second)) {
+        m_current = latest->second;
+        return m_runs[m_current];
+    }
+    Run run{row.run, row.mode, 0, std::make_unique<HistoryStore>(m_capacity)};
+    const auto started =
+        RecordingFormat::readTime(row.time).value_or(std::chrono::system_clock::time_point{}) -
+        std::chrono::microseconds(micros);
+    run.history->startRun(
+        row.mode, row.run,
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(started));
+    m_runs.push_back(std::move(run));
+    m_current = m_latest[key] = m_runs.size() - 1;
+    return m_runs.back();
+}
+
 bool RecordingLoader::load(std::istream &in, const Progress &progress)
 {
     RecordingReader reader(in);
     RecordingRow row;
     constexpr std::int64_t kRowsPerProgress = 65536;
     while (reader.next(row)) {
-        if (m_runs.empty() || m_runs.back().number != row.run || m_runs.back().mode != row.mode) {
-            Run run{row.run, row.mode, 0, std::make_unique<HistoryStore>(m_capacity)};
-            const auto started = RecordingFormat::readTime(row.time).value_or(
-                                     std::chrono::system_clock::time_point{}) -
-                                 std::chrono::microseconds(std::llround(row.seconds * 1e6));
-            run.history->startRun(
-                row.mode, row.run,
-                std::chrono::time_point_cast<std::chrono::system_clock::duration>(started));
-            m_runs.push_back(std::move(run));
-        }
-        Run &run = m_runs.back();
+        const std::int64_t micros = std::llround(row.seconds * 1e6);
+        Run &run = runOf(row, micros);
         run.history->append(
-            std::llround(row.seconds * 1e6), row.count,
+            micros, row.count,
             std::span<const double>(row.values.data(),
-                                    static_cast<std::size_t>(modeInfo(row.mode).channelCount)));
+                                    static_cast<std::size_t>(modeInfo(row.mode).channelCount)),
+            RecordingFormat::readTime(row.time));
         ++run.rows;
         if (++m_rows % kRowsPerProgress == 0 && progress && !progress(reader.bytesRead())) {
             return false;

@@ -11,6 +11,9 @@ namespace adc {
 struct PublishTarget {
     static constexpr int kPlainPort = 1883;
     static constexpr int kTlsPort = 8883;
+    /// Records go to `TOPIC/records`, the logger's state to `TOPIC/status`.
+    static constexpr std::string_view kRecordsLevel = "/records";
+    static constexpr std::string_view kStatusLevel = "/status";
 
     bool tls = false;
     /// Empty: no user name is sent.
@@ -21,12 +24,16 @@ struct PublishTarget {
     /// The topic records go under, e.g. "lab/bench1" ("lab/bench1/records").
     std::string topic;
 
-    /// Reads `url`; none, with `error` saying what is wrong, when it is not such a URL. A
-    /// password in the URL is refused: it would show in the list of processes.
+    /// Reads `url`; none, with `error` saying what is wrong, when it is not such a URL or names a
+    /// topic or a user that no broker takes (control characters, not UTF-8, a leading `$`, too
+    /// long). A password in the URL is refused, and not repeated: it would show in the list of
+    /// processes.
     static std::optional<PublishTarget> parse(std::string_view url, std::string &error);
 
     /// The URL again, without the user: "mqtt://HOST:PORT/TOPIC".
     std::string text() const;
+    std::string recordsTopic() const { return topic + std::string(kRecordsLevel); }
+    std::string statusTopic() const { return topic + std::string(kStatusLevel); }
 };
 
 } // namespace adc

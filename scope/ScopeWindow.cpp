@@ -1,6 +1,7 @@
 #include "ScopeWindow.h"
 
 #include "HistoryExport.h"
+#include "InterruptibleFile.h"
 #include "RecordingFormat.h"
 
 #include <QFile>
@@ -12,9 +13,8 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 
 namespace adc {
@@ -23,6 +23,38 @@ namespace {
 
 /// Rows written per turn of the event loop by an export.
 constexpr std::int64_t kExportBlock = 50'000;
+/// The progress bar's steps while a recording is read.
+constexpr int kProgressSteps = 1000;
+
+/// The name the system knows the file `path` by.
+std::string systemName(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+/// Reads the recording `path` into `loader`, telling the progress; the result is what is wrong
+/// with the file, empty when nothing is. Cancelling the promise ends it at once.
+void readRecording(QPromise<QString> &promise, RecordingLoader *loader, const QString &path)
+{
+    InterruptibleFile file(systemName(path), [&promise] { return promise.isCanceled(); });
+    if (!file.error().empty()) {
+        promise.addResult(
+            ScopeWindow::tr("Cannot open %1: %2.").arg(path, QString::fromLocal8Bit(file.error())));
+        return;
+    }
+    const std::uint64_t size = file.size().value_or(0);
+    promise.setProgressRange(0, size > 0 ? kProgressSteps : 0);
+    std::istream in(&file);
+    loader->load(in, [&promise, size](std::uint64_t bytes) {
+        if (size > 0) {
+            promise.setProgressValue(static_cast<int>(static_cast<double>(bytes) /
+                                                      static_cast<double>(size) * kProgressSteps));
+        }
+        return !promise.isCanceled();
+    });
+    const std::string &error = loader->error().empty() ? file.error() : loader->error();
+    promise.addResult(QString::fromLocal8Bit(error));
+}
 
 } // namespace
 
@@ -51,7 +83,6 @@ ScopeWindow::ScopeWindow(QWidget *parent)
     }
     m_runs->setVisible(false);
     m_progress->setVisible(false);
-    m_progress->setRange(0, 1000);
 
     auto *bar = new QHBoxLayout;
     bar->addWidget(m_pause);
@@ -66,8 +97,14 @@ ScopeWindow::ScopeWindow(QWidget *parent)
     layout->addLayout(bar);
     layout->addWidget(m_view, 1);
     resize(960, 600);
+    connectControls();
+    updateStatus();
+}
 
-    connect(m_pause, &QPushButton::clicked, this, [this] { m_view->setLive(!m_view->isLive()); });
+void ScopeWindow::connectControls()
+{
+    const auto togglePause = [this] { m_view->setLive(!m_view->state().isLive()); };
+    connect(m_pause, &QPushButton::clicked, this, togglePause);
     connect(m_fit, &QPushButton::clicked, m_view, &ScopeView::fitAll);
     connect(m_axis, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_view->setXAxis(index == 0 ? ScopeView::XAxis::Seconds : ScopeView::XAxis::Records);
@@ -77,32 +114,41 @@ ScopeWindow::ScopeWindow(QWidget *parent)
                                          : ScopeView::ValueScale::Fitted);
     });
     connect(m_runs, &QComboBox::activated, this, &ScopeWindow::chooseRun);
+    connect(&m_reading, &QFutureWatcher<QString>::progressRangeChanged, this,
+            [this](int minimum, int maximum) {
+                // No size to go by (a pipe, a device): the line of text says it is reading, with
+                // no bar that would move for nothing.
+                m_progress->setVisible(maximum > minimum);
+                m_progress->setRange(minimum, maximum);
+            });
+    connect(&m_reading, &QFutureWatcher<QString>::progressValueChanged, m_progress,
+            &QProgressBar::setValue);
+    connect(&m_reading, &QFutureWatcher<QString>::finished, this, [this] {
+        finishLoading(m_reading.future().resultCount() > 0 ? m_reading.result() : QString());
+    });
     connect(m_view, &ScopeView::liveChanged, this, [this](bool live) {
         m_pause->setText(live ? tr("Pause") : tr("Resume"));
         updateStatus();
     });
     connect(m_view, &ScopeView::viewChanged, this, [this] {
-        m_scale->setCurrentIndex(static_cast<int>(m_view->valueScale()));
+        m_scale->setCurrentIndex(static_cast<int>(m_view->state().valueScale()));
         updateStatus();
     });
-
     const auto shortcut = [this](const QKeySequence &keys, auto slot) {
         connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
     };
-    shortcut(QKeySequence(Qt::Key_Space), [this] { m_view->setLive(!m_view->isLive()); });
+    shortcut(QKeySequence(Qt::Key_Space), togglePause);
     shortcut(QKeySequence(Qt::Key_Home), [this] { m_view->fitAll(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { askPicture(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_E), [this] { askExport(); });
-    updateStatus();
 }
 
 ScopeWindow::~ScopeWindow()
 {
-    if (m_thread != nullptr) {
-        m_cancel = true;
-        m_thread->wait();
-        delete m_thread;
-    }
+    // A reading still going ends at its next look at the cancel.
+    m_reading.disconnect(this);
+    m_reading.cancel();
+    m_reading.waitForFinished();
 }
 
 void ScopeWindow::showLive(const HistoryStore *history)
@@ -113,57 +159,44 @@ void ScopeWindow::showLive(const HistoryStore *history)
 
 void ScopeWindow::open(const QString &path, std::int64_t capacity)
 {
+    m_reading.cancel();
+    m_reading.waitForFinished();
     m_path = path;
     setWindowTitle(tr("%1 - AD Converter scope").arg(QFileInfo(path).fileName()));
     m_loader = std::make_unique<RecordingLoader>(capacity);
+    m_progress->setRange(0, kProgressSteps);
     m_progress->setValue(0);
     m_progress->setVisible(true);
     m_status->setText(tr("Reading %1 ...").arg(path));
-    const double size = std::max<double>(1.0, static_cast<double>(QFileInfo(path).size()));
-    RecordingLoader *loader = m_loader.get();
-    m_thread = QThread::create([this, loader, path, size] {
-        std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
-        QString error;
-        if (!in) {
-            error =
-                tr("Cannot open %1: %2.").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-        } else {
-            loader->load(in, [this, size](std::uint64_t bytes) {
-                const int permille = static_cast<int>(static_cast<double>(bytes) / size * 1000.0);
-                QMetaObject::invokeMethod(m_progress, "setValue", Qt::QueuedConnection,
-                                          Q_ARG(int, permille));
-                return !m_cancel.load();
-            });
-            error = QString::fromStdString(loader->error());
-        }
-        QMetaObject::invokeMethod(
-            this, [this, error] { finishLoading(error); }, Qt::QueuedConnection);
-    });
-    m_thread->start();
+    // A recording has no Start to click.
+    m_view->setEmptyText(QString());
+    m_reading.setFuture(QtConcurrent::run(&readRecording, m_loader.get(), path));
 }
 
 void ScopeWindow::finishLoading(const QString &error)
 {
-    m_thread->wait();
-    delete m_thread;
-    m_thread = nullptr;
     m_progress->setVisible(false);
     m_runs->clear();
     QLocale locale;
     for (const RecordingLoader::Run &run : m_loader->runs()) {
         m_runs->addItem(tr("Run %1, %2, %3 records")
-                            .arg(run.number)
-                            .arg(QString::fromLatin1(RecordingFormat::modeName(run.mode)))
-                            .arg(locale.toString(run.rows)));
+                            .arg(QString::number(run.number),
+                                 QString::fromLatin1(RecordingFormat::modeName(run.mode)),
+                                 locale.toString(run.rows)));
     }
     m_runs->setVisible(m_runs->count() > 1);
     if (m_runs->count() > 0) {
         chooseRun(0);
+    } else {
+        m_view->setEmptyText(tr("No records to show."));
     }
+    const QString name = QFileInfo(m_path).fileName();
     if (!error.isEmpty()) {
-        m_status->setText(QFileInfo(m_path).fileName() + QStringLiteral(", ") + error);
+        m_status->setText(name + QStringLiteral(", ") + error);
         m_status->setStyleSheet(QStringLiteral("color: #c00000"));
         m_status->setToolTip(m_status->text());
+    } else if (m_runs->count() == 0) {
+        m_status->setText(name + tr(": no records, only the header"));
     }
     emit loaded(error);
 }
@@ -184,22 +217,23 @@ void ScopeWindow::chooseRun(int index)
 
 void ScopeWindow::updateStatus()
 {
-    if (m_thread != nullptr || !m_status->styleSheet().isEmpty()) {
+    if (m_reading.isRunning() || !m_status->styleSheet().isEmpty()) {
         return;
     }
-    const HistoryStore *history = m_view->history();
+    const PlotState &state = m_view->state();
+    const HistoryStore *history = state.history();
     QLocale locale;
-    const auto [first, last] = m_view->recordsInView();
+    const auto [first, last] = state.recordsInView();
     const QString inView = tr("%1 records in view").arg(locale.toString(last - first));
     if (history == nullptr) {
         m_status->clear();
     } else if (m_loader) {
         m_status->setText(inView);
-    } else if (m_view->isLive()) {
+    } else if (state.isLive()) {
         m_status->setText(tr("Live, %1 records since Start").arg(locale.toString(history->end())));
     } else {
         m_status->setText(tr("Paused, %1 records since; %2")
-                              .arg(locale.toString(m_view->recordsSincePause()), inView));
+                              .arg(locale.toString(state.recordsSincePause()), inView));
     }
 }
 
@@ -210,16 +244,16 @@ bool ScopeWindow::savePicture(const QString &path)
 
 void ScopeWindow::exportRecords(const QString &path)
 {
-    const HistoryStore *history = m_view->history();
+    const HistoryStore *history = m_view->state().history();
     m_export = std::make_unique<Export>();
     m_export->path = path;
-    m_export->out.open(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
+    m_export->out.open(systemName(path), std::ios::binary | std::ios::trunc);
     if (history == nullptr || !m_export->out) {
         m_export.reset();
         emit exported(tr("Cannot write %1.").arg(path));
         return;
     }
-    std::tie(m_export->next, m_export->end) = m_view->recordsInView();
+    std::tie(m_export->next, m_export->end) = m_view->state().recordsInView();
     writeHistoryCsv(m_export->out, *history, 0, 0);
     QTimer::singleShot(0, this, &ScopeWindow::exportBlock);
 }
@@ -231,8 +265,8 @@ void ScopeWindow::exportBlock()
     }
     Export &e = *m_export;
     const std::int64_t to = std::min(e.end, e.next + kExportBlock);
-    bool ok = m_view->history() != nullptr &&
-              writeHistoryCsv(e.out, *m_view->history(), e.next, to, false);
+    const HistoryStore *history = m_view->state().history();
+    bool ok = history != nullptr && writeHistoryCsv(e.out, *history, e.next, to, false);
     e.next = to;
     if (ok && e.next < e.end) {
         QTimer::singleShot(0, this, &ScopeWindow::exportBlock);

@@ -5,13 +5,12 @@
 #include "ScopeView.h"
 
 #include <QComboBox>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -23,8 +22,8 @@ namespace adc {
 /// Space or the Pause button pauses and resumes the view (acquisition goes on; the window says
 /// how many records came since), Home fits the whole run, Ctrl+S saves the plot as PNG and
 /// Ctrl+E writes the records in view as CSV with the recording's columns. It shows either a
-/// live history (showLive()) or a recording read off the window's thread (open()), whose runs
-/// the user picks from a list.
+/// live history (showLive()) or a recording read in the background (open()), whose runs the
+/// user picks from a list.
 class ScopeWindow : public QWidget {
     Q_OBJECT
 
@@ -34,8 +33,9 @@ public:
 
     /// Shows `history`, which the run feeds (not owned).
     void showLive(const HistoryStore *history);
-    /// Reads the recording `path` into histories of `capacity` records each, off the window's
-    /// thread, with a progress bar; then shows its first run.
+    /// Reads the recording `path` into histories of `capacity` records each in the background,
+    /// with a progress bar; then shows its first run. Closing the window ends the reading at
+    /// once, whatever the file (a FIFO nobody writes, a device that never ends).
     void open(const QString &path, std::int64_t capacity);
 
     ScopeView *view() const { return m_view; }
@@ -57,6 +57,7 @@ signals:
     void exported(const QString &error);
 
 private:
+    void connectControls();
     void updateStatus();
     void chooseRun(int index);
     void finishLoading(const QString &error);
@@ -74,8 +75,8 @@ private:
     QLabel *m_status;
     QString m_path;
     std::unique_ptr<RecordingLoader> m_loader;
-    std::atomic<bool> m_cancel{false};
-    QThread *m_thread = nullptr;
+    /// The recording being read; its result is what is wrong with it (empty when nothing).
+    QFutureWatcher<QString> m_reading;
     /// An export under way.
     struct Export;
     std::unique_ptr<Export> m_export;

@@ -8,9 +8,10 @@ seconds=${FUZZ_SECONDS:-60}
 "$here/scripts/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DADC_WITH_FUZZ=ON -DADC_WITH_QT=OFF \
   -DADC_WITH_TESTS=OFF -DADC_WITH_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target fuzz_framer fuzz_parser fuzz_run
+targets=(framer parser run csv keyvalue)
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
 failed=0
-for target in framer parser run; do
+for target in "${targets[@]}"; do
   work=$(mktemp -d)
   echo "== fuzz_$target for ${seconds}s"
   status=0
@@ -25,5 +26,5 @@ for target in framer parser run; do
   fi
   rm -rf "$work" "$work.log"
 done
-echo "fuzzing: $((3 - failed)) passed, $failed failed"
+echo "fuzzing: $((${#targets[@]} - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]

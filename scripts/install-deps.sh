@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   xvfb xauth fonts-liberation python3 libx11-dev libxcb1-dev libxdamage-dev libxtst-dev
   dpkg-dev file librsvg2-bin help2man man-db desktop-file-utils lintian procps
-  libmosquitto-dev mosquitto mosquitto-clients openssl
+  libmosquitto-dev libssl-dev mosquitto mosquitto-clients openssl
 )
 
 # One question to dpkg for all of them: the second start should not wait for this.

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace adc;
@@ -75,23 +76,23 @@ TEST(ScopeWindow, PauseKeepsTheViewStillWhileRecordsGoOnAndResumeJumpsToTheLiveE
     scope.start(Mode::Int);
     scope.feedRecords(2000);
     ScopeView &view = *scope.window.view();
-    ASSERT_TRUE(waitUntil([&] { return view.recordsInView().second == 2000; }));
+    ASSERT_TRUE(waitUntil([&] { return view.state().recordsInView().second == 2000; }));
     // Live: the newest record at the right edge of a 10 s window.
-    EXPECT_DOUBLE_EQ(view.xRange().second, scope.history.micros(1999) / 1e6);
-    EXPECT_DOUBLE_EQ(view.xRange().second - view.xRange().first, 10.0);
+    EXPECT_DOUBLE_EQ(view.state().xRange().second, scope.history.micros(1999) / 1e6);
+    EXPECT_DOUBLE_EQ(view.state().xRange().second - view.state().xRange().first, 10.0);
 
     const QImage liveFrame = scope.plot();
 
     QTest::keyClick(&scope.window, Qt::Key_Space);
-    ASSERT_FALSE(view.isLive());
+    ASSERT_FALSE(view.state().isLive());
     // The axes and legend kept drawn from the live frames are what a scope opened now draws.
     const auto drawnAfresh = [&] {
         ScopeView fresh;
         fresh.resize(view.size());
         fresh.setHistory(&scope.history);
-        fresh.setLive(view.isLive());
+        fresh.setLive(view.state().isLive());
         for (int k = 0; k < kMaxChannels; ++k) {
-            fresh.setChannelShown(k, view.channelShown(k));
+            fresh.setChannelShown(k, view.state().channelShown(k));
         }
         return fresh.grab().toImage();
     };
@@ -108,43 +109,97 @@ TEST(ScopeWindow, PauseKeepsTheViewStillWhileRecordsGoOnAndResumeJumpsToTheLiveE
     EXPECT_EQ(scope.window.pauseButton()->text(), "Resume");
 
     QTest::keyClick(&scope.window, Qt::Key_Space);
-    EXPECT_TRUE(view.isLive());
-    EXPECT_DOUBLE_EQ(view.xRange().second, scope.history.micros(2499) / 1e6);
+    EXPECT_TRUE(view.state().isLive());
+    EXPECT_DOUBLE_EQ(view.state().xRange().second, scope.history.micros(2499) / 1e6);
     EXPECT_NE(scope.plot(), still);
 }
 
-TEST(ScopeWindow, TheWheelZoomsAroundThePointUnderTheMouse)
+// The wheel zooms; Home shows the whole run again, and the line says so; a new Start shows the
+// new run live, on the board's range and without the last run's markers.
+TEST(ScopeWindow, TheWheelZoomsHomeShowsAllAndANewStartFitsTheNewRun)
 {
     LiveScope scope;
     scope.start(Mode::Int);
     scope.feedRecords(3000);
     ScopeView &view = *scope.window.view();
     view.setLive(false);
-    view.fitAll();
-    const QRect plot = view.plotRect();
-    const QPointF at(plot.left() + plot.width() * 0.3, plot.top() + plot.height() * 0.7);
-    const auto valueAt = [&] {
-        const auto [lo, hi] = view.valueRange();
-        return lo + (plot.bottom() + 1 - at.y()) / plot.height() * (hi - lo);
+    const QPoint at = view.plotRect().center();
+    const auto inView = [&](std::int64_t n) {
+        const QString text = scope.window.status()->text();
+        return text.endsWith(QLocale().toString(n) + " records in view")
+                   ? testing::AssertionSuccess()
+                   : testing::AssertionFailure() << text.toStdString();
     };
     for (const Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ControlModifier}) {
-        const double x = view.xAt(at.x());
-        const double v = valueAt();
-        const auto [from, to] = view.xRange();
-        const auto [lo, hi] = view.valueRange();
-        for (const int notches : {2, -1}) {
-            QWheelEvent wheel(at, view.mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
-                              Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
-            QApplication::sendEvent(&view, &wheel);
+        QWheelEvent wheel(at, view.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &wheel);
+    }
+    EXPECT_EQ(view.state().valueScale(), ScopeView::ValueScale::Zoomed);
+    const auto [first, last] = view.state().recordsInView();
+    EXPECT_LT(last - first, 1000);
+    EXPECT_TRUE(inView(last - first));
+    QTest::keyClick(&scope.window, Qt::Key_Home);
+    EXPECT_TRUE(inView(3000));
+
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseClick(&view, Qt::LeftButton, Qt::ShiftModifier, at + QPoint(100, 0));
+    ASSERT_TRUE(view.state().marker(PlotState::Marker::B));
+    scope.start(Mode::Mcp3201);
+    scope.feedRecords(50);
+    EXPECT_TRUE(view.state().isLive());
+    EXPECT_EQ(scope.window.pauseButton()->text(), "Pause");
+    EXPECT_EQ(view.state().valueRange(), std::pair(0.0, 4095.0));
+    EXPECT_FALSE(view.state().marker(PlotState::Marker::A) ||
+                 view.state().marker(PlotState::Marker::B));
+}
+
+// The colour at the pixel (px, py) of `image` is `colour`, or close to it where a line is
+// smoothed.
+bool shows(const QImage &image, double px, double py, QColor colour)
+{
+    const QColor c = image.pixelColor(static_cast<int>(px), static_cast<int>(py));
+    return std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+               std::abs(c.blue() - colour.blue()) <
+           90;
+}
+
+// Spikes in the first and the last record (ch6 at the top, ch7 at the bottom) show at Fit all,
+// with few records and with more than pixel columns; live, the newest record's spike reaches
+// the top; a lone record is a dot.
+TEST(ScopeWindow, EveryRecordInViewIsDrawnTheFirstTheLastAndALoneOne)
+{
+    const QColor top = PlotPainter::channelColour(Mode::Int, 6);
+    const QColor bottom = PlotPainter::channelColour(Mode::Int, 7);
+    for (const std::int64_t records : {1, 300, 10'000}) {
+        HistoryStore history;
+        history.startRun(Mode::Int, 1, {});
+        std::array<double, kMaxChannels> row{};
+        for (std::int64_t i = 0; i < records; ++i) {
+            row.fill(500.0 + static_cast<double>(i % 7));
+            row[6] = i == 0 ? 1023.0 : row[6];
+            row[7] = i == records - 1 && records > 1 ? 0.0 : row[7];
+            history.append(2'059'597 + i * 45'000, i + 1, row);
         }
-        // Two notches in, one out: one notch closer, the same point under the mouse.
-        EXPECT_NEAR(view.xAt(at.x()), x, 1e-9 * (to - from));
-        EXPECT_NEAR(valueAt(), v, 1e-9 * (hi - lo));
-        const bool inTime = modifiers == Qt::NoModifier;
-        EXPECT_NEAR(view.xRange().second - view.xRange().first, (to - from) * (inTime ? 0.8 : 1.0),
-                    1e-9);
-        EXPECT_NEAR(view.valueRange().second - view.valueRange().first,
-                    (hi - lo) * (inTime ? 1.0 : 0.8), 1e-9);
+        ScopeView view;
+        view.resize(900, 500);
+        view.setHistory(&history);
+        const QRect plot = view.plotRect();
+        // Live: the newest record at the right edge.
+        if (records == 300) {
+            EXPECT_TRUE(shows(view.grab().toImage(), plot.right(), plot.bottom(), bottom));
+        }
+        view.setLive(false);
+        view.fitAll();
+        const QImage image = view.grab().toImage();
+        if (records == 1) {
+            const PlotState::Mapping m = view.state().mapping();
+            EXPECT_TRUE(
+                shows(image, m.pixelOfX(view.state().xOf(0)), m.pixelOfValue(500.0), bottom));
+            continue;
+        }
+        EXPECT_TRUE(shows(image, plot.left(), plot.top(), top)) << records;
+        EXPECT_TRUE(shows(image, plot.right(), plot.bottom(), bottom)) << records;
     }
 }
 
@@ -156,7 +211,7 @@ std::string readAll(const std::filesystem::path &path)
     return text.str();
 }
 
-TEST(ScopeWindow, ARecordingViewedShowsWhatTheLiveScopeShowedAndABadOneNamesItsLine)
+TEST(ScopeWindow, ARecordingViewedShowsWhatTheLiveScopeShowed)
 {
     const auto dir =
         std::filesystem::temp_directory_path() / ("adc-scope-" + std::to_string(::getpid()));
@@ -188,7 +243,7 @@ TEST(ScopeWindow, ARecordingViewedShowsWhatTheLiveScopeShowedAndABadOneNamesItsL
     viewed.runChoice()->setCurrentIndex(1);
     emit viewed.runChoice()->activated(1);
 
-    const HistoryStore &shown = *viewed.view()->history();
+    const HistoryStore &shown = *viewed.view()->state().history();
     ASSERT_EQ(shown.end(), live.history.end());
     for (std::int64_t i = 0; i < shown.end(); i += 7) {
         ASSERT_EQ(shown.micros(i), live.history.micros(i));
@@ -211,17 +266,51 @@ TEST(ScopeWindow, ARecordingViewedShowsWhatTheLiveScopeShowedAndABadOneNamesItsL
               1002); // the header and both ends of the 10 s
     EXPECT_TRUE(recording.ends_with(view.substr(RecordingFormat::kHeaderLine.size())));
 
+    std::filesystem::remove_all(dir);
+}
+
+// What the viewer cannot show is told, and closing the window ends the reading at once,
+// whatever the file.
+TEST(ScopeWindow, FilesTheViewerCannotShowAreToldAndClosingEndsTheReadingAtOnce)
+{
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("adc-view-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto opened = [](const std::filesystem::path &path) {
+        auto window = std::make_unique<ScopeWindow>();
+        window->open(QString::fromStdString(path.string()), 100);
+        return window;
+    };
+    const auto outcome = [](ScopeWindow &window) {
+        QSignalSpy loaded(&window, &ScopeWindow::loaded);
+        EXPECT_TRUE(loaded.wait(5000));
+        return window.status()->text().toStdString();
+    };
+    const auto contains = [](const std::string &text, const std::string &part) {
+        return text.find(part) != std::string::npos ? testing::AssertionSuccess()
+                                                    : testing::AssertionFailure() << text;
+    };
     // A bad row: the rows before it are shown, and the window names its line.
     std::ofstream(dir / "bad.csv") << RecordingFormat::kHeaderLine
                                    << "2026-12-07T00:00:00.010Z,0.010000,1,INT,1,1,2,3,4,5,6,7,8\n"
                                    << "2026-12-07T00:00:00.020Z,0.020000,1,INT,2,1,2,3,4,5,6,7,x\n";
-    ScopeWindow bad;
-    QSignalSpy badLoaded(&bad, &ScopeWindow::loaded);
-    bad.open(QString::fromStdString((dir / "bad.csv").string()), 100);
-    ASSERT_TRUE(badLoaded.wait(5000));
-    EXPECT_TRUE(bad.status()->text().contains("line 3: ch7 'x' is not a value"))
-        << bad.status()->text().toStdString();
-    EXPECT_EQ(bad.view()->history()->end(), 1);
+    auto bad = opened(dir / "bad.csv");
+    EXPECT_TRUE(contains(outcome(*bad), "line 3: ch7 'x' is not a value"));
+    EXPECT_EQ(bad->view()->state().history()->end(), 1);
+    std::ofstream(dir / "header.csv") << RecordingFormat::kHeaderLine;
+    EXPECT_EQ(outcome(*opened(dir / "header.csv")), "header.csv: no records, only the header");
+    EXPECT_TRUE(contains(outcome(*opened(dir)), "it is a directory"));
+    EXPECT_TRUE(contains(outcome(*opened("/dev/zero")), "line 1: longer than"));
+
+    // A FIFO nobody writes to: the window waits for a writer, and goes at once when closed.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    auto fifo = opened(dir / "fifo");
+    QTest::qWait(300);
+    EXPECT_TRUE(fifo->status()->text().startsWith("Reading"));
+    QElapsedTimer closing;
+    closing.start();
+    fifo.reset();
+    EXPECT_LT(closing.elapsed(), 1000);
     std::filesystem::remove_all(dir);
 }
 

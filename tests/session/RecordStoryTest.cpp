@@ -84,7 +84,7 @@ TEST_F(RecordStory, EachRecordReadsTheSameInTheRecordingTheScopesExportAndThePub
     test::Subscriber subscriber(broker.port, QStringLiteral("lab/story/records"));
     std::string error;
     const std::string url = broker.url(QStringLiteral("lab/story")).toStdString();
-    MqttPublisher publisher({*PublishTarget::parse(url, error), {}, false, {}, "pty"});
+    MqttPublisher publisher({*PublishTarget::parse(url, error), {}, {}, "pty"}, std::nullopt);
     ASSERT_TRUE(publisher.start()) << publisher.failure();
     ASSERT_TRUE(QTest::qWaitFor([&] { return publisher.connected(); }, 10000));
     session.addObserver(&publisher);
