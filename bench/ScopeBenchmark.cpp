@@ -37,7 +37,7 @@ void fill(adc::HistoryStore &history, std::int64_t records)
             v[k] =
                 std::clamp(512.0 + 400.0 * std::sin(static_cast<double>(i) / (300.0 + 97.0 * k)) +
                                noise(random),
-                           0.0, 1023.0);
+                           0.0, double(adc::modeInfo(adc::Mode::Int).fullScale));
         }
         v[3] = (i / 500) % 2 == 0 ? 100.0 : 900.0;
         history.append(i * 41'667, i + 1, v);
@@ -69,8 +69,8 @@ void flood(benchmark::State &state, bool withHistory)
     std::string stream;
     std::mt19937 random(7);
     while (stream.size() < 1'000'000) {
-        stream += "PIC";
-        for (int k = 0; k < 8; ++k) {
+        stream += adc::modeInfo(adc::Mode::Int).tag;
+        for (int k = 0; k < adc::kMaxChannels; ++k) {
             stream += ' ' + std::to_string(k) + ':' + std::to_string(random() % 1024);
         }
         stream += "\r\n";
