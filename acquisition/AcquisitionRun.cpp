@@ -10,7 +10,7 @@ AcquisitionRun::AcquisitionRun(Mode mode, SerialControl &port, Display &display)
 {
     // The other mode's tag up to this mode's sync character ("MC" of "MCP" for INT): what the
     // framer passed over when it framed the tail of the other mode's record.
-    const std::string_view otherTag = modeInfo(mode == Mode::Int ? Mode::Mcp3201 : Mode::Int).tag;
+    const std::string_view otherTag = modeInfo(otherMode(mode)).tag;
     if (const std::size_t at = otherTag.find(m_mode.sync); at != std::string_view::npos) {
         m_otherTagHead = otherTag.substr(0, at);
     }
@@ -25,10 +25,11 @@ bool AcquisitionRun::openPort()
            m_port.setRtsEnable(true) && m_port.setInBufferCount(0);
 }
 
-bool AcquisitionRun::start()
+bool AcquisitionRun::start(std::int64_t number)
 {
+    m_start = {m_mode.mode, number, m_clock->now()};
     if (m_observer != nullptr) {
-        m_observer->runStarted(m_mode.mode);
+        m_observer->runStarted(m_start);
     }
     // The other mode's values would look live in the boxes this mode does not write.
     for (int channel = m_mode.channelCount; channel < kMaxChannels; ++channel) {
@@ -42,9 +43,8 @@ bool AcquisitionRun::start()
     m_running = true;
     m_suspended = false;
     m_count = 0;
-    m_plotPosition = 0;
     m_framer.reset();
-    m_line.reset();
+    m_line.reset(m_start.at.monotonic);
     return true;
 }
 
@@ -64,10 +64,13 @@ bool AcquisitionRun::service(std::size_t budget)
 
 void AcquisitionRun::process(std::string_view characters)
 {
+    const ClockReading now = m_clock->now();
     m_line.arrived(characters);
     const std::size_t overlong = m_framer.overlongDropped();
     if (m_observer != nullptr) {
-        m_observer->charactersTaken();
+        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+            now.monotonic - m_start.at.monotonic);
+        m_observer->charactersTaken({now, micros.count(), m_start.run});
     }
     while (m_running && m_framer.feed(characters)) {
         std::string &record = m_framer.record();
@@ -80,6 +83,7 @@ void AcquisitionRun::process(std::string_view characters)
     }
     m_line.dropped(LineMonitor::Drop::TooLong,
                    static_cast<std::int64_t>(m_framer.overlongDropped() - overlong));
+    m_line.blockDone(now.monotonic);
     if (m_observer != nullptr) {
         m_observer->charactersDone();
     }
@@ -105,15 +109,13 @@ void AcquisitionRun::accept(std::string &record)
         // The first record draws level segments.
         m_previous = m_current;
     }
-    const std::int64_t x = m_plotPosition;
     for (int k = 0; k < channels; ++k) {
-        m_display.drawSegment({x, m_previous[k], x + kSegmentStep, m_current[k],
-                               m_colours[static_cast<std::size_t>(k)]});
+        m_display.drawStep(
+            {m_count - 1, m_previous[k], m_current[k], m_colours[static_cast<std::size_t>(k)]});
     }
     for (int k = 0; k < channels; ++k) {
         m_previous[k] = m_current[k];
     }
-    m_plotPosition = x + kSegmentStep;
     if (m_observer != nullptr) {
         m_observer->recordAccepted(
             {m_mode.mode, m_count, std::span(m_values.data(), static_cast<std::size_t>(channels))});

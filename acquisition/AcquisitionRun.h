@@ -7,6 +7,7 @@
 #include "RecordFramer.h"
 #include "RecordObserver.h"
 #include "RecordParser.h"
+#include "RunClock.h"
 #include "SerialControl.h"
 
 #include <array>
@@ -18,15 +19,16 @@
 namespace adc {
 
 /// What a start button does: opens the board's port, marks the window as running and then turns
-/// every record that arrives into value texts, the sample count and one segment per channel.
+/// every record that arrives into value texts, the sample count and one step per channel.
+///
+/// The run reads its clock once at Start and once per block of characters: the observers get
+/// the Start and each block's stamp, and the line monitor the block's time.
 ///
 /// The run never waits: service() works on what has arrived, at most a bounded amount per call,
 /// and returns so that the window's event loop goes on. The caller calls it again when the port
 /// says characters are waiting, or at once when service() says more is left.
 class AcquisitionRun {
 public:
-    /// Horizontal step of the chart per record, in twips.
-    static constexpr std::int64_t kSegmentStep = 25;
     /// Characters worked on per service() call at most, so that a flood cannot freeze the window.
     static constexpr std::size_t kDefaultBudget = 64 * 1024;
 
@@ -37,9 +39,17 @@ public:
     /// The line the run gives the port.
     const LineSettings &lineSettings() const { return m_settings; }
 
-    /// Runs the start sequence on the port and marks the window as running. Returns false when
-    /// the port refuses a step; the port is then closed and the display told why.
-    bool start();
+    /// Where the run reads the time (the system's clocks unless set); `clock` must outlive it.
+    void setClock(const RunClock &clock) { m_clock = &clock; }
+
+    /// Tells the observer that run number `number` begins, runs the start sequence on the port
+    /// and marks the window as running. Returns false when the port refuses a step; the port is
+    /// then closed and the display told why.
+    bool start(std::int64_t number = 1);
+    /// The run's mode, number and Start, as the observer was told them.
+    const RunStart &runStart() const { return m_start; }
+    /// Gives the run the number `number` from the next block of characters on.
+    void renumber(std::int64_t number) { m_start.run = number; }
 
     /// Reads and works on up to `budget` waiting characters. Returns true when characters are
     /// still waiting, so that the caller should come back soon.
@@ -71,14 +81,13 @@ public:
     Mode mode() const { return m_mode.mode; }
     /// Records accepted so far.
     std::int64_t count() const { return m_count; }
-    /// Where the next segments begin, in twips.
-    std::int64_t plotPosition() const { return m_plotPosition; }
     /// Lines dropped since Start: a wrong tag, too few fields or too long (the other mode's
     /// records are not among them; line() counts them apart).
     std::int64_t droppedRecords() const;
-    /// What the line looks like: rate, drops by reason and the likely cause of a quiet line.
-    LineMonitor &line() { return m_line; }
+    /// What the line looks like: drops by reason and the other mode's records.
     const LineMonitor &line() const { return m_line; }
+    /// The line's rate and the likely cause of a quiet line, now.
+    LineMonitor::State lineNow() const { return m_line.stateAt(m_clock->now().monotonic); }
 
 private:
     bool openPort();
@@ -96,8 +105,9 @@ private:
     OrdinateTable m_previous{};
     RecordParser::Values m_values{};
     RecordObserver *m_observer = nullptr;
+    const RunClock *m_clock = &RunClock::system();
+    RunStart m_start;
     std::int64_t m_count = 0;
-    std::int64_t m_plotPosition = 0;
     LineSettings m_settings;
     bool m_running = false;
     bool m_suspended = false;

@@ -18,16 +18,24 @@ namespace adc {
 namespace {
 
 // Longest row: the fixed columns and eight doubles in their longest shortest form.
-constexpr std::size_t kMaxRowLength = 512;
-
-char *put(char *out, std::string_view text)
-{
-    return std::copy(text.begin(), text.end(), out);
-}
+constexpr std::size_t kMaxRowLength = RowFields::kMaxCsvRow;
 
 std::string reasonOf(int error)
 {
     return std::generic_category().message(error);
+}
+
+std::string notRegular(const std::string &path)
+{
+    return "The file " + path +
+           " is not a regular file; a recording is written to a file of its own, or to - "
+           "(standard output).";
+}
+
+std::string alreadyThere(const std::string &path)
+{
+    return "The file " + path +
+           " already exists; choose another name, or give --append to add rows after its own.";
 }
 
 /// The run of a row ("time,seconds,run,..."), or 0 when the line holds no whole run field.
@@ -52,10 +60,6 @@ std::int64_t runOfRow(std::string_view line)
 
 } // namespace
 
-CsvRecorder::CsvRecorder() : CsvRecorder(Clocks{}) {}
-
-CsvRecorder::CsvRecorder(Clocks clocks) : m_clocks(clocks) {}
-
 CsvRecorder::~CsvRecorder()
 {
     close();
@@ -74,7 +78,7 @@ bool CsvRecorder::open(const std::string &path, bool append)
     m_errorText.clear();
     m_noticeText.clear();
     m_rowsWritten = m_pendingRows = 0;
-    m_run = 0;
+    m_lastRunInFile = 0;
     m_openedSize = 0;
     m_created = false;
     m_buffer.clear();
@@ -88,32 +92,39 @@ bool CsvRecorder::open(const std::string &path, bool append)
     // Rows leave in blocks of their own making; the stream adds no buffer of its own.
     std::setvbuf(m_file, nullptr, _IONBF, 0);
     m_safeBytes = m_openedSize;
-    m_firstPending = m_clocks.monotonic();
     if (m_openedSize == 0) {
         m_buffer.append(kHeader);
     }
     return true;
 }
 
-bool CsvRecorder::openFile(const std::string &path, bool append)
+bool CsvRecorder::mayOpen(const std::string &path, bool append, bool &existed)
 {
-    const std::string notRegular =
-        "The file " + path +
-        " is not a regular file; a recording is written to a file of its own, or to - "
-        "(standard output).";
-    const std::string exists = "The file " + path +
-                               " already exists; choose another name, or give --append to add "
-                               "rows after its own.";
     // Looked at before it is opened: opening a FIFO would wait for a reader, and a device is
     // never opened on the way to refusing it.
     struct stat before {};
-    const bool existed = ::stat(path.c_str(), &before) == 0;
+    existed = ::stat(path.c_str(), &before) == 0;
+    if (existed && S_ISDIR(before.st_mode)) {
+        m_errorText = "The file " + path +
+                      " is a directory; a recording is written to a file of its own, or to - "
+                      "(standard output).";
+        return false;
+    }
     if (existed && !S_ISREG(before.st_mode)) {
-        m_errorText = notRegular;
+        m_errorText = notRegular(path);
         return false;
     }
     if (existed && !append) {
-        m_errorText = exists;
+        m_errorText = alreadyThere(path);
+        return false;
+    }
+    return true;
+}
+
+bool CsvRecorder::openFile(const std::string &path, bool append)
+{
+    bool existed = false;
+    if (!mayOpen(path, append, existed)) {
         return false;
     }
     // O_EXCL: a new file is created here or not at all, so an existing one is never touched.
@@ -124,7 +135,7 @@ bool CsvRecorder::openFile(const std::string &path, bool append)
     if (fd < 0) {
         const int error = errno;
         m_errorText = error == EEXIST
-                          ? exists
+                          ? alreadyThere(path)
                           : "Cannot create the file " + path + ": " + reasonOf(error) + ".";
         return false;
     }
@@ -132,7 +143,7 @@ bool CsvRecorder::openFile(const std::string &path, bool append)
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         // Something else was put at the path since it was looked at.
         ::close(fd);
-        m_errorText = notRegular;
+        m_errorText = notRegular(path);
         return false;
     }
     m_created = !existed;
@@ -177,20 +188,24 @@ bool CsvRecorder::continueRecording(int fd, std::uintmax_t size)
                        " ended in a partial row; it is left as it was, and the new rows start "
                        "on a line of their own.";
     }
-    std::string_view rest(tail);
-    if (tailStart > 0) {
+    findLastRun(tail, tailStart > 0);
+    return true;
+}
+
+void CsvRecorder::findLastRun(std::string_view rest, bool cutAtStart)
+{
+    if (cutAtStart) {
         // The first line in the tail may be the end of one that began before it.
         rest.remove_prefix(std::min(rest.size(), rest.find('\n') + 1));
     }
-    while (!rest.empty() && m_run == 0) {
+    while (!rest.empty() && m_lastRunInFile == 0) {
         if (rest.back() == '\n') {
             rest.remove_suffix(1);
         }
         const std::size_t from = rest.rfind('\n') + 1; // 0 when there is none
-        m_run = runOfRow(rest.substr(from));
+        m_lastRunInFile = runOfRow(rest.substr(from));
         rest = rest.substr(0, from);
     }
-    return true;
 }
 
 void CsvRecorder::discard()
@@ -215,53 +230,13 @@ void CsvRecorder::discard()
     }
 }
 
-void CsvRecorder::runStarted(Mode)
-{
-    ++m_run;
-    m_runStart = m_clocks.monotonic();
-    m_takenAt = m_runStart;
-    m_takenAtWall = m_clocks.wall();
-    m_prefixLength = 0;
-}
+void CsvRecorder::runStarted(const RunStart &) {}
 
-void CsvRecorder::charactersTaken()
+void CsvRecorder::charactersTaken(const Stamp &stamp)
 {
-    m_takenAt = m_clocks.monotonic();
-    m_takenAtWall = m_clocks.wall();
-    m_prefixLength = 0;
-}
-
-void CsvRecorder::appendTime(WallClock::time_point wall, char *&out)
-{
-    using namespace std::chrono;
-    const std::int64_t ms = floor<milliseconds>(wall.time_since_epoch()).count();
-    const std::int64_t second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-    if (second != m_cachedSecond) {
-        // The date and time of day change once a second; only the milliseconds change per row.
-        std::array<char, RecordingFormat::kTimeLength> text;
-        RecordingFormat::writeTime(text.data(), sys_seconds{seconds(second)});
-        std::copy_n(text.data(), sizeof m_secondText, m_secondText);
-        m_cachedSecond = second;
-    }
-    out = put(out, std::string_view(m_secondText, sizeof m_secondText));
-    out = RecordingFormat::writeDigits(out, static_cast<unsigned>(ms - second * 1000), 3);
-    *out++ = 'Z';
-}
-
-std::size_t CsvRecorder::formatPrefix(Mode mode)
-{
-    char *out = m_prefix;
-    appendTime(m_takenAtWall, out);
-    *out++ = ',';
-    out = RecordingFormat::writeSeconds(
-        out, std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart));
-    *out++ = ',';
-    out = std::to_chars(out, out + 24, m_run).ptr;
-    *out++ = ',';
-    out = put(out, RecordingFormat::modeName(mode));
-    *out++ = ',';
-    m_prefixMode = mode;
-    return static_cast<std::size_t>(out - m_prefix);
+    // The rows of one block of characters share their time, seconds and run.
+    m_fields.setStamp(stamp);
+    m_takenAt = stamp.at.monotonic;
 }
 
 void CsvRecorder::recordAccepted(const AcceptedRecord &record)
@@ -269,24 +244,12 @@ void CsvRecorder::recordAccepted(const AcceptedRecord &record)
     if (m_file == nullptr) {
         return;
     }
-    if (m_buffer.empty()) {
+    if (m_pendingRows == 0) {
         m_firstPending = m_takenAt;
     }
-    // The rows of one block of characters share their time, run and mode.
-    if (m_prefixLength == 0 || record.mode != m_prefixMode) {
-        m_prefixLength = formatPrefix(record.mode);
-    }
     std::array<char, kMaxRowLength> row;
-    char *out = std::copy_n(m_prefix, m_prefixLength, row.data());
-    out = std::to_chars(out, out + 24, record.count).ptr;
-    for (std::size_t k = 0; k < kMaxChannels; ++k) {
-        *out++ = ',';
-        if (k < record.values.size()) {
-            out = RecordingFormat::writeValue(out, record.values[k]);
-        }
-    }
-    *out++ = '\n';
-    m_buffer.append(row.data(), static_cast<std::size_t>(out - row.data()));
+    const char *end = m_fields.writeCsvRow(row.data(), record.mode, record.count, record.values);
+    m_buffer.append(row.data(), static_cast<std::size_t>(end - row.data()));
     ++m_pendingRows;
     if (m_buffer.size() >= kBlockSize || m_takenAt - m_firstPending >= kFlushInterval) {
         flush();
@@ -295,7 +258,8 @@ void CsvRecorder::recordAccepted(const AcceptedRecord &record)
 
 void CsvRecorder::flushIfDue(MonotonicClock::time_point now)
 {
-    if (m_file != nullptr && !m_buffer.empty() && now - m_firstPending >= kFlushInterval) {
+    if (m_file != nullptr && !m_buffer.empty() &&
+        (m_pendingRows == 0 || now - m_firstPending >= kFlushInterval)) {
         flush();
     }
 }
@@ -334,6 +298,18 @@ void CsvRecorder::close()
         const int error = errno != 0 ? errno : EIO;
         m_failed = true;
         m_errorText = "Recording to " + fileName() + " has stopped: " + reasonOf(error) + ".";
+    }
+}
+
+void CsvRecorder::finish()
+{
+    const bool empty = m_file != nullptr && m_created && rowsRecorded() == 0;
+    close();
+    m_noticeText.clear();
+    std::error_code ignored;
+    if (empty && !m_failed && std::filesystem::remove(m_path, ignored)) {
+        m_noticeText =
+            "No rows were recorded, so the file " + m_path + ", made for them, has been removed.";
     }
 }
 

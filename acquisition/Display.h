@@ -7,15 +7,15 @@
 
 namespace adc {
 
-/// One straight segment of the strip chart, in twips from the plot area's top-left corner,
-/// and its colour.
-struct Segment {
-    std::int64_t x1;
-    std::int32_t y1;
-    std::int64_t x2;
-    std::int32_t y2;
+/// One record's piece of a channel's trace: from the ordinate of the record before (the
+/// record's own for the first of a run) to the record's own, in twips from the plot area's top,
+/// and its colour. Where a record stands across the plot is the display's to say.
+struct Step {
+    std::int64_t record; ///< the record's number since Start, from 0
+    std::int32_t from;
+    std::int32_t to;
     Colour colour;
-    bool operator==(const Segment &) const = default;
+    bool operator==(const Step &) const = default;
 };
 
 /// What the window shows of an acquisition run. The run calls these in the order its records
@@ -36,8 +36,8 @@ public:
     /// The run has lost its port and waits for the device to come back: the indicator turns
     /// grey, without a message. A display that shows no indicator may leave this alone.
     virtual void markWaiting() {}
-    /// Draws one straight segment in the plot area, in twips from its top-left corner.
-    virtual void drawSegment(const Segment &segment) = 0;
+    /// Draws one record's step of a channel's trace.
+    virtual void drawStep(const Step &step) = 0;
     /// The run has ended because of the serial port; `message` says why, for the user.
     virtual void runEnded(std::string_view message) = 0;
 };

@@ -9,8 +9,7 @@ namespace adc {
 static_assert(LineMonitor::kQuietTime <= LineMonitor::kRateWindow,
               "the samples kept must reach back over the quiet time");
 
-LineMonitor::LineMonitor(Mode mode)
-    : m_mode(mode), m_otherTag(modeInfo(mode == Mode::Int ? Mode::Mcp3201 : Mode::Int).tag)
+LineMonitor::LineMonitor(Mode mode) : m_mode(mode), m_otherTag(modeInfo(otherMode(mode)).tag)
 {
     // The other tag is searched for by a character that this mode's own tag (and so its
     // records' start) lacks: "M" of MCP for INT, "I" of PIC for MCP3201.
@@ -23,9 +22,10 @@ LineMonitor::LineMonitor(Mode mode)
     }
 }
 
-void LineMonitor::reset()
+void LineMonitor::reset(Clock::time_point start)
 {
     *this = LineMonitor(m_mode);
+    m_samples.push_back({start, m_now});
 }
 
 void LineMonitor::arrived(std::string_view characters)
@@ -33,8 +33,8 @@ void LineMonitor::arrived(std::string_view characters)
     m_now.bytes += static_cast<std::int64_t>(characters.size());
     countOtherTags(characters);
     // Line ends matter only for the hint: while records are taken they need no look.
-    if (m_now.accepted == m_atUpdate.accepted &&
-        m_now.lineEndSightings == m_atUpdate.lineEndSightings &&
+    if (m_now.accepted == m_atNote.accepted &&
+        m_now.lineEndSightings == m_atNote.lineEndSightings &&
         std::memchr(characters.data(), '\n', characters.size()) != nullptr) {
         ++m_now.lineEndSightings;
     }
@@ -84,20 +84,41 @@ void LineMonitor::countOtherTags(std::string_view characters)
     }
 }
 
-void LineMonitor::update(Clock::time_point now)
+void LineMonitor::blockDone(Clock::time_point when)
 {
-    m_samples.push_back({now, m_now});
-    // Keep one sample at or beyond the rate window, and all that are younger.
-    while (m_samples.size() > 1 && m_samples[1].time <= now - kRateWindow) {
+    const std::size_t n = m_samples.size();
+    if (n >= 2 && m_samples[n - 1].time - m_samples[n - 2].time < kNoteInterval) {
+        // The newest note moves on to this block.
+        m_samples.back() = {when, m_now};
+    } else {
+        m_samples.push_back({when, m_now});
+        m_atNote = m_now;
+    }
+    // Keep one note at or beyond the rate window, and all that are younger.
+    while (m_samples.size() > 1 && m_samples[1].time <= when - kRateWindow) {
         m_samples.pop_front();
     }
-    const Sample &oldest = m_samples.front();
-    const std::chrono::duration<double> span = now - oldest.time;
-    m_rate = span.count() > 0.0
-                 ? static_cast<double>(m_now.accepted - oldest.counts.accepted) / span.count()
-                 : 0.0;
-    m_hint = findHint(now);
-    m_atUpdate = m_now;
+}
+
+LineMonitor::State LineMonitor::stateAt(Clock::time_point now) const
+{
+    if (m_samples.empty()) {
+        return {};
+    }
+    // The newest note at or beyond the rate window, or the oldest kept.
+    const Sample *oldest = &m_samples.front();
+    for (const Sample &sample : m_samples) {
+        if (sample.time > now - kRateWindow) {
+            break;
+        }
+        oldest = &sample;
+    }
+    const std::chrono::duration<double> span = now - oldest->time;
+    const double rate =
+        span.count() > 0.0
+            ? static_cast<double>(m_now.accepted - oldest->counts.accepted) / span.count()
+            : 0.0;
+    return {rate, findHint(now)};
 }
 
 LineMonitor::Hint LineMonitor::findHint(Clock::time_point now) const
@@ -139,9 +160,9 @@ std::string LineMonitor::otherModeText() const
            (otherModeRecords() == 1 ? " record" : " records") + ", not this mode";
 }
 
-std::string_view LineMonitor::hintText() const
+std::string_view LineMonitor::hintText(Hint hint) const
 {
-    switch (m_hint) {
+    switch (hint) {
     case Hint::None:
         break;
     case Hint::OtherMode:
@@ -157,12 +178,12 @@ std::string_view LineMonitor::hintText() const
     return {};
 }
 
-std::string LineMonitor::summary(std::string_view separator) const
+std::string LineMonitor::summary(std::string_view separator, const State &state) const
 {
     std::array<char, 32> rate;
-    const auto end =
-        std::to_chars(rate.data(), rate.data() + rate.size(), m_rate, std::chars_format::fixed, 1)
-            .ptr;
+    const auto end = std::to_chars(rate.data(), rate.data() + rate.size(), state.recordsPerSecond,
+                                   std::chars_format::fixed, 1)
+                         .ptr;
     std::string text(rate.data(), end);
     text += " records per second";
     text += separator;
@@ -173,9 +194,9 @@ std::string LineMonitor::summary(std::string_view separator) const
         text += separator;
         text += other;
     }
-    if (m_hint != Hint::None) {
+    if (state.hint != Hint::None) {
         text += separator;
-        text += hintText();
+        text += hintText(state.hint);
     }
     return text;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <charconv>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace adc {
 
@@ -21,6 +24,20 @@ struct LineSettings {
     static constexpr bool validBaud(std::int64_t baud)
     {
         return baud >= kMinBaud && baud <= kMaxBaud;
+    }
+
+    /// The speed `text` gives, by the one rule of every place a speed is typed (the command
+    /// lines, the start dialog, the menu): a whole number and nothing else (no sign, blanks or
+    /// fraction) from kMinBaud to kMaxBaud. None for anything else.
+    static std::optional<std::int32_t> readBaud(std::string_view text)
+    {
+        std::int64_t baud = 0;
+        const char *end = text.data() + text.size();
+        const auto [stop, error] = std::from_chars(text.data(), end, baud);
+        if (error != std::errc() || stop != end || text.starts_with('-') || !validBaud(baud)) {
+            return std::nullopt;
+        }
+        return static_cast<std::int32_t>(baud);
     }
 
     /// The line as people write it, e.g. "9600,N,8,1".

@@ -7,8 +7,18 @@ namespace adc {
 
 namespace {
 
-constexpr ModeInfo kInt{Mode::Int, 'P', "PIC", 8, {7, 8, 9, 10, 11, 12, 13, 14}};
-constexpr ModeInfo kMcp{Mode::Mcp3201, 'M', "MCP", 2, {12, 9, 0, 0, 0, 0, 0, 0}};
+constexpr std::array<ModeInfo, 2> kModes{{
+    {Mode::Int, 'P', "PIC", 8, 1023, "int", "INT A/D", "INT", {7, 8, 9, 10, 11, 12, 13, 14}},
+    {Mode::Mcp3201,
+     'M',
+     "MCP",
+     2,
+     4095,
+     "mcp",
+     "MCP3201 A/D",
+     "MCP3201",
+     {12, 9, 0, 0, 0, 0, 0, 0}},
+}};
 
 constexpr Colour rgb(unsigned r, unsigned g, unsigned b)
 {
@@ -22,11 +32,44 @@ constexpr std::array<Colour, 16> kPalette{
     rgb(128, 128, 128), rgb(0, 0, 255),   rgb(0, 255, 0),   rgb(0, 255, 255),
     rgb(255, 0, 0),     rgb(255, 0, 255), rgb(255, 255, 0), rgb(255, 255, 255),
 };
+
+static_assert(kModes[0].mode == Mode::Int && kModes[1].mode == Mode::Mcp3201,
+              "a mode's row stands at the mode's number");
+
 } // namespace
+
+std::span<const ModeInfo> modeTable()
+{
+    return kModes;
+}
 
 const ModeInfo &modeInfo(Mode mode)
 {
-    return mode == Mode::Int ? kInt : kMcp;
+    return kModes[static_cast<std::size_t>(mode)];
+}
+
+Mode otherMode(Mode mode)
+{
+    return mode == Mode::Int ? Mode::Mcp3201 : Mode::Int;
+}
+
+std::optional<Mode> modeForOption(std::string_view name)
+{
+    for (const ModeInfo &info : kModes) {
+        if (info.optionName == name) {
+            return info.mode;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string optionNames(std::string_view separator)
+{
+    std::string names;
+    for (const ModeInfo &info : kModes) {
+        names += (names.empty() ? "" : std::string(separator)) + std::string(info.optionName);
+    }
+    return names;
 }
 
 Colour paletteColour(int number)

@@ -4,11 +4,13 @@
 
 namespace adc {
 
-void RecordFanOut::add(RecordObserver *observer)
+bool RecordFanOut::add(RecordObserver *observer)
 {
-    if (observer != nullptr && std::ranges::find(m_observers, observer) == m_observers.end()) {
-        m_observers.push_back(observer);
+    if (observer == nullptr || std::ranges::find(m_observers, observer) != m_observers.end()) {
+        return false;
     }
+    m_observers.push_back(observer);
+    return true;
 }
 
 void RecordFanOut::remove(RecordObserver *observer)
@@ -38,14 +40,14 @@ template <typename Call> void RecordFanOut::tell(Call call)
     }
 }
 
-void RecordFanOut::runStarted(Mode mode)
+void RecordFanOut::runStarted(const RunStart &start)
 {
-    tell([mode](RecordObserver &o) { o.runStarted(mode); });
+    tell([&start](RecordObserver &o) { o.runStarted(start); });
 }
 
-void RecordFanOut::charactersTaken()
+void RecordFanOut::charactersTaken(const Stamp &stamp)
 {
-    tell([](RecordObserver &o) { o.charactersTaken(); });
+    tell([&stamp](RecordObserver &o) { o.charactersTaken(stamp); });
 }
 
 void RecordFanOut::recordAccepted(const AcceptedRecord &record)

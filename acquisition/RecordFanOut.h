@@ -10,13 +10,13 @@ namespace adc {
 /// added. An observer may be removed while it is being told (it is then not told again).
 class RecordFanOut : public RecordObserver {
 public:
-    /// Adds `observer` (not owned) unless it is there already.
-    void add(RecordObserver *observer);
+    /// Adds `observer` (not owned) unless it is there already; whether it was added.
+    bool add(RecordObserver *observer);
     /// Removes `observer`, if it is there.
     void remove(RecordObserver *observer);
 
-    void runStarted(Mode mode) override;
-    void charactersTaken() override;
+    void runStarted(const RunStart &start) override;
+    void charactersTaken(const Stamp &stamp) override;
     void recordAccepted(const AcceptedRecord &record) override;
     void charactersDone() override;
 

@@ -1,11 +1,29 @@
 #pragma once
 
 #include "ModeTable.h"
+#include "RunClock.h"
 
 #include <cstdint>
 #include <span>
 
 namespace adc {
+
+/// A run as it begins: its mode, its number (from 1, as the recording counts runs, those
+/// already in a file appended to included) and the clocks at its Start.
+struct RunStart {
+    Mode mode = Mode::Int;
+    std::int64_t run = 0;
+    ClockReading at;
+};
+
+/// When a block of characters was taken from the port: the clocks then, the time since the
+/// run's Start in microseconds, and the run's number as of this block. Every record the block
+/// completes carries this stamp, in every output.
+struct Stamp {
+    ClockReading at;
+    std::int64_t micros = 0;
+    std::int64_t run = 0;
+};
 
 /// One record the run has accepted, as the window shows it.
 struct AcceptedRecord {
@@ -18,16 +36,16 @@ struct AcceptedRecord {
 };
 
 /// A second reader of the run besides the window: told of every Start and, in order, of every
-/// record the run accepts. Dropped lines never reach it.
+/// record the run accepts. Dropped lines never reach it. It keeps no clock and no run count of
+/// its own: the run's Start and each block's stamp say when.
 class RecordObserver {
 public:
     virtual ~RecordObserver() = default;
 
-    /// A Start button was clicked: a run in `mode` begins (its port is opened next).
-    virtual void runStarted(Mode mode) = 0;
-    /// Characters have been taken from the port; the records they complete follow. An observer
-    /// that needs the time reads its clock here, once per block rather than once per record.
-    virtual void charactersTaken() {}
+    /// A run begins (its port is opened next), or the observer joins a run going.
+    virtual void runStarted(const RunStart &start) = 0;
+    /// Characters have been taken from the port at `stamp`; the records they complete follow.
+    virtual void charactersTaken(const Stamp & /*stamp*/) {}
     /// The run has accepted `record`; called after the display has been given it.
     virtual void recordAccepted(const AcceptedRecord &record) = 0;
     /// Every record the characters taken last complete has been told: an observer that gathers

@@ -24,11 +24,8 @@ bool isExponentLetter(char c)
     return c == 'E' || c == 'e' || c == 'D' || c == 'd';
 }
 
-// Copies the number that starts `text` into `out` as "digits[.digits][e[sign]digits]", leaving
-// out skipped characters, and returns the decimal exponent of its first non-zero digit (0 when
-// every digit is zero).
-long long cleanNumber(std::string_view text, std::string &out)
-{
+// What cleanNumber() has taken of a number so far.
+struct NumberScan {
     enum class Stage { Integer, Fraction, ExponentSign, ExponentDigits };
     Stage stage = Stage::Integer;
     long long significantIntDigits = 0;
@@ -39,35 +36,39 @@ long long cleanNumber(std::string_view text, std::string &out)
     bool negativeExponent = false;
     bool exponentDigits = false;
 
-    for (char c : text) {
-        if (isSkipped(c)) {
-            continue;
-        }
-        const bool digit = isDigit(c);
-        if (stage == Stage::Integer || stage == Stage::Fraction) {
-            if (digit) {
-                if (stage == Stage::Integer && (nonZero || c != '0')) {
-                    ++significantIntDigits;
-                } else if (stage == Stage::Fraction && !nonZero && c == '0') {
-                    ++fractionZeros;
-                }
-                nonZero = nonZero || c != '0';
-                out.push_back(c);
-            } else if (stage == Stage::Integer && c == '.') {
-                stage = Stage::Fraction;
-                out.push_back('.');
-            } else if (isExponentLetter(c)) {
-                exponentMark = out.size();
-                out.push_back('e');
-                stage = Stage::ExponentSign;
-            } else {
-                break;
+    // Takes `c`, a digit, point or exponent letter before the exponent, into `out`; false at
+    // the number's end.
+    bool takeMantissa(char c, std::string &out)
+    {
+        if (isDigit(c)) {
+            if (stage == Stage::Integer && (nonZero || c != '0')) {
+                ++significantIntDigits;
+            } else if (stage == Stage::Fraction && !nonZero && c == '0') {
+                ++fractionZeros;
             }
-        } else if (stage == Stage::ExponentSign && (c == '+' || c == '-')) {
+            nonZero = nonZero || c != '0';
+            out.push_back(c);
+        } else if (stage == Stage::Integer && c == '.') {
+            stage = Stage::Fraction;
+            out.push_back('.');
+        } else if (isExponentLetter(c)) {
+            exponentMark = out.size();
+            out.push_back('e');
+            stage = Stage::ExponentSign;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // Takes `c`, a sign or digit of the exponent, into `out`; false at the number's end.
+    bool takeExponent(char c, std::string &out)
+    {
+        if (stage == Stage::ExponentSign && (c == '+' || c == '-')) {
             negativeExponent = c == '-';
             out.push_back(c);
             stage = Stage::ExponentDigits;
-        } else if (digit) {
+        } else if (isDigit(c)) {
             stage = Stage::ExponentDigits;
             exponentDigits = true;
             out.push_back(c);
@@ -75,19 +76,39 @@ long long cleanNumber(std::string_view text, std::string &out)
                 exponent = exponent * 10 + (c - '0');
             }
         } else {
+            return false;
+        }
+        return true;
+    }
+};
+
+// Copies the number that starts `text` into `out` as "digits[.digits][e[sign]digits]", leaving
+// out skipped characters, and returns the decimal exponent of its first non-zero digit (0 when
+// every digit is zero).
+long long cleanNumber(std::string_view text, std::string &out)
+{
+    NumberScan n;
+    for (char c : text) {
+        if (isSkipped(c)) {
+            continue;
+        }
+        const bool mantissa =
+            n.stage == NumberScan::Stage::Integer || n.stage == NumberScan::Stage::Fraction;
+        if (!(mantissa ? n.takeMantissa(c, out) : n.takeExponent(c, out))) {
             break;
         }
     }
     // An exponent letter without exponent digits is not part of the number.
-    if (exponentMark != std::string::npos && !exponentDigits) {
-        out.resize(exponentMark);
-        exponent = 0;
+    if (n.exponentMark != std::string::npos && !n.exponentDigits) {
+        out.resize(n.exponentMark);
+        n.exponent = 0;
     }
-    if (!nonZero) {
+    if (!n.nonZero) {
         return 0;
     }
-    const long long scale = negativeExponent ? -exponent : exponent;
-    return (significantIntDigits > 0 ? significantIntDigits - 1 : -(fractionZeros + 1)) + scale;
+    const long long scale = n.negativeExponent ? -n.exponent : n.exponent;
+    return (n.significantIntDigits > 0 ? n.significantIntDigits - 1 : -(n.fractionZeros + 1)) +
+           scale;
 }
 
 } // namespace

@@ -24,16 +24,15 @@ bool readDigits(std::string_view text, std::size_t at, std::size_t width, unsign
 
 std::string_view RecordingFormat::modeName(Mode mode)
 {
-    return mode == Mode::Int ? "INT" : "MCP3201";
+    return modeInfo(mode).recordingName;
 }
 
 std::optional<Mode> RecordingFormat::modeNamed(std::string_view name)
 {
-    if (name == "INT") {
-        return Mode::Int;
-    }
-    if (name == "MCP3201") {
-        return Mode::Mcp3201;
+    for (const ModeInfo &info : modeTable()) {
+        if (info.recordingName == name) {
+            return info.mode;
+        }
     }
     return std::nullopt;
 }

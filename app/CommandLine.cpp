@@ -1,10 +1,9 @@
 #include "CommandLine.h"
+#include "HistoryStore.h"
 #include "OptionTable.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-
-#include <charconv>
 
 namespace adc {
 
@@ -74,19 +73,16 @@ bool CommandLine::readPort(const QCommandLineParser &parser)
 
 bool CommandLine::readBaud(const QString &value)
 {
-    // A whole number and nothing else (no plus sign, blanks or fraction; a minus sign gives a
-    // speed below the least); whether the device takes the speed is the port's to say.
-    const QByteArray digits = value.toLatin1();
-    std::int64_t rate = 0;
-    const auto [end, error] = std::from_chars(digits.cbegin(), digits.cend(), rate);
-    if (error != std::errc() || end != digits.cend() || !LineSettings::validBaud(rate)) {
+    // Whether the device takes the speed is the port's to say.
+    const std::optional<std::int32_t> baud = LineSettings::readBaud(value.toStdString());
+    if (!baud) {
         return refuse(QStringLiteral("The option --baud needs the line speed as a whole number "
                                      "from %1 to %2, such as 9600 or 115200, not '%3'.")
                           .arg(kMinBaud)
                           .arg(kMaxBaud)
                           .arg(value));
     }
-    m_line.baud = static_cast<std::int32_t>(rate);
+    m_line.baud = *baud;
     return true;
 }
 
@@ -107,10 +103,13 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
         return true;
     }
     const QString mode = parser.value(QStringLiteral("mode"));
-    if (mode != QLatin1String("int") && mode != QLatin1String("mcp")) {
-        return refuse(QStringLiteral("--mode takes int or mcp, not '%1'.").arg(mode));
+    const std::optional<Mode> named = modeForOption(mode.toStdString());
+    if (!named) {
+        return refuse(QStringLiteral("--mode takes ") +
+                      QString::fromStdString(optionNames(" or ")) + QStringLiteral(", not '") +
+                      mode + QStringLiteral("'."));
     }
-    m_mode = mode == QLatin1String("int") ? Mode::Int : Mode::Mcp3201;
+    m_mode = *named;
     bool ok = true;
     if (parser.isSet(QStringLiteral("count"))) {
         const QString count = parser.value(QStringLiteral("count"));
@@ -153,6 +152,13 @@ bool CommandLine::readScope(const QCommandLineParser &parser)
                                      "not '%2'.")
                           .arg(kMaxHistoryRecords)
                           .arg(history));
+    }
+    const std::int64_t fits = HistoryStore::largestCapacity(HistoryStore::physicalMemory());
+    if (m_historyRecords > fits) {
+        return refuse(QStringLiteral("--history %1 does not fit in this computer's memory; the "
+                                     "most it holds is %2.")
+                          .arg(m_historyRecords)
+                          .arg(fits));
     }
     return true;
 }

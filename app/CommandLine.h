@@ -33,7 +33,7 @@ public:
     /// The longest --duration taken, in seconds.
     static constexpr double kMaxDurationSeconds = 1e9;
 
-    /// The most records --history takes (about 75 GB).
+    /// The most records --history takes (about 78 GB).
     static constexpr qint64 kMaxHistoryRecords = 1'000'000'000;
 
     /// Reads `arguments`; the first one is the program's own name.

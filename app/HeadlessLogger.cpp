@@ -176,7 +176,7 @@ void HeadlessLogger::showStatus()
 
 QString HeadlessLogger::lineState()
 {
-    AcquisitionRun &run = *m_session.run();
+    const AcquisitionRun &run = *m_session.run();
     const QString device = DeviceName::shown(m_session.device());
     if (run.suspended()) {
         const QString reason = m_session.waitReason();
@@ -189,8 +189,7 @@ QString HeadlessLogger::lineState()
                            : QStringLiteral("; reconnected %1 times").arg(times);
     }
     // The same hint as the window's tooltip, when nothing has been taken for a few seconds.
-    run.line().update(LineMonitor::Clock::now());
-    const std::string_view hint = run.line().hintText();
+    const std::string_view hint = run.line().hintText(run.lineNow().hint);
     if (!hint.empty()) {
         state += QStringLiteral("; ") +
                  QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size()));
@@ -259,7 +258,7 @@ void HeadlessLogger::finish(int status)
     m_statusTimer.stop();
     m_session.stop();
     if (m_started) {
-        m_session.stopRecording();
+        m_session.finishRecording();
     } else {
         // A start that fails leaves no recording behind.
         m_session.discardRecording();
@@ -281,6 +280,9 @@ void HeadlessLogger::finish(int status)
     }
     if (m_started) {
         std::fprintf(stderr, "%s\n", qPrintable(summary()));
+    }
+    if (const QString notice = m_session.recordingNotice(); m_started && !notice.isEmpty()) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(notice));
     }
     m_status = status;
     QCoreApplication::exit(status);

@@ -46,7 +46,7 @@ public:
 
 private:
     // RecordObserver: the --count limit.
-    void runStarted(Mode) override {}
+    void runStarted(const RunStart &) override {}
     void recordAccepted(const AcceptedRecord &record) override;
 
     /// Starts --publish, if given, for `device`; false when its settings are refused.

@@ -1,5 +1,6 @@
 #include "OptionTable.h"
 #include "DeviceName.h"
+#include "HistoryStore.h"
 #include "LineSettings.h"
 
 #include <QCommandLineOption>
@@ -69,8 +70,8 @@ constexpr Row kRows[] = {
         .value("FILE.csv")
         .excluding("port demo baud reconnect sweep record scope headless"),
     Row("history", "the records the scope keeps (--scope or --view), the oldest leaving first; "
-                   "about 75 bytes each")
-        .value("N", "1000000")
+                   "about 78 bytes each")
+        .value("N", kDecimal<HistoryStore::kDefaultCapacity>.data())
         .excluding("headless"),
     Row("publish", "publish every accepted record as JSON to the MQTT broker at "
                    "mqtt://[USER@]HOST[:PORT]/TOPIC (mqtts:// for TLS) on TOPIC/records, and "

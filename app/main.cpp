@@ -242,7 +242,11 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine,
         scope.open();
     }
     menu.startChosenRun();
-    return app.exec();
+    const int status = app.exec();
+    if (const QString notice = window.session().recordingNotice(); !notice.isEmpty()) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(notice));
+    }
+    return status;
 }
 
 /// `--view FILE.csv`: the scope alone on a recording; no port, no main window.

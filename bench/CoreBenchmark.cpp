@@ -19,7 +19,7 @@ namespace {
 std::string boardStream(adc::Mode mode, double noiseShare, std::size_t *goodRecords)
 {
     std::mt19937 random(7);
-    std::uniform_int_distribution<int> value(0, mode == adc::Mode::Int ? 1023 : 4095);
+    std::uniform_int_distribution<int> value(0, adc::modeInfo(mode).fullScale);
     std::uniform_real_distribution<double> chance(0.0, 1.0);
     const adc::ModeInfo &info = adc::modeInfo(mode);
     std::string stream;

@@ -323,6 +323,8 @@ void measureLatency(DamageWatch &watch, int master, const Options &o, std::mt199
                 (runQueueWaitMs(getpid()) - ownWait) / records);
 }
 
+void printFrames(const std::vector<Report> &reports, double seconds, double records);
+
 void measureFlood(DamageWatch &watch, int master, const Options &o, std::mt19937_64 &random)
 {
     // One block of whole records, written again and again as the port makes room.
@@ -354,6 +356,12 @@ void measureFlood(DamageWatch &watch, int master, const Options &o, std::mt19937
         }
     }
     fcntl(master, F_SETFL, flags);
+    printFrames(reports, (nowMs() - start) / 1000, bytes / recordBytes);
+}
+
+// The frames among the damage `reports` of a flood of `records` over `seconds`.
+void printFrames(const std::vector<Report> &reports, double seconds, double records)
+{
     // Frames are told apart by the server's clock: this process may read a burst late.
     int frames = 0;
     double lastFrame = -1e9;
@@ -372,10 +380,9 @@ void measureFlood(DamageWatch &watch, int master, const Options &o, std::mt19937
         }
         lastReport = t;
     }
-    const double seconds = (nowMs() - start) / 1000;
     std::printf("flood seconds=%.2f records=%.0f damage_events=%zu frames=%d frames_per_s=%.1f "
                 "min_frame_gap_ms=%.0f short_gaps=%d\n",
-                seconds, bytes / recordBytes, reports.size(), frames, frames / seconds,
+                seconds, records, reports.size(), frames, frames / seconds,
                 frames > 1 ? minGap : 0.0, under16);
 }
 
@@ -397,30 +404,21 @@ pid_t startProgram(const std::vector<char *> &command, const char *port)
     return pid;
 }
 
-int run(const Options &o)
+// Waits for the window and clicks its Start button, nothing more.
+int clickOnly(Display *dpy, int eventBase, bool mcp)
 {
-    Display *dpy = XOpenDisplay(nullptr);
-    int eventBase = 0;
-    int errorBase = 0;
-    int major = 0;
-    int minor = 0;
-    if (dpy == nullptr || !XDamageQueryExtension(dpy, &eventBase, &errorBase) ||
-        !XTestQueryExtension(dpy, &eventBase, &errorBase, &major, &minor)) {
-        std::fprintf(stderr, "adc-damage-probe: needs an X display with DAMAGE and XTEST\n");
-        return 1;
+    const Window w = awaitWindow(dpy, 60000);
+    if (w != 0) {
+        DamageWatch(dpy, w, eventBase).settle(300);
+        click(dpy, w, mcp);
+        XSync(dpy, False);
     }
-    XDamageQueryExtension(dpy, &eventBase, &errorBase);
-    if (o.clickOnly) {
-        const Window w = awaitWindow(dpy, 60000);
-        if (w != 0) {
-            DamageWatch(dpy, w, eventBase).settle(300);
-            click(dpy, w, o.mcp);
-            XSync(dpy, False);
-        }
-        XCloseDisplay(dpy);
-        return w != 0 ? 0 : 1;
-    }
+    return w != 0 ? 0 : 1;
+}
 
+// Starts the program on a pseudo-terminal, clicks Start and measures it.
+int probe(Display *dpy, int eventBase, const Options &o)
+{
     int master = -1;
     int slave = -1;
     termios raw{};
@@ -451,6 +449,23 @@ int run(const Options &o)
     waitpid(program, nullptr, 0);
     close(master);
     close(slave);
+    return status;
+}
+
+int run(const Options &o)
+{
+    Display *dpy = XOpenDisplay(nullptr);
+    int eventBase = 0;
+    int errorBase = 0;
+    int major = 0;
+    int minor = 0;
+    if (dpy == nullptr || !XDamageQueryExtension(dpy, &eventBase, &errorBase) ||
+        !XTestQueryExtension(dpy, &eventBase, &errorBase, &major, &minor)) {
+        std::fprintf(stderr, "adc-damage-probe: needs an X display with DAMAGE and XTEST\n");
+        return 1;
+    }
+    XDamageQueryExtension(dpy, &eventBase, &errorBase);
+    const int status = o.clickOnly ? clickOnly(dpy, eventBase, o.mcp) : probe(dpy, eventBase, o);
     XCloseDisplay(dpy);
     return status;
 }

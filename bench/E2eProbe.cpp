@@ -67,7 +67,7 @@ Options parseOptions(const QStringList &args)
         if (name == "--port") {
             o.port = value;
         } else if (name == "--mode") {
-            o.mode = value == "mcp" ? adc::Mode::Mcp3201 : adc::Mode::Int;
+            o.mode = adc::modeForOption(value.toStdString()).value_or(adc::Mode::Int);
         } else if (name == "--seconds") {
             o.seconds = value.toDouble();
         } else if (name == "--until-count") {

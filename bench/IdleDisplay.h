@@ -11,9 +11,9 @@ public:
     void showValueText(int, std::string_view text) override { benchmark::DoNotOptimize(text); }
     void showCount(std::string_view text) override { benchmark::DoNotOptimize(text); }
     void markRunning() override {}
-    void drawSegment(const adc::Segment &s) override
+    void drawStep(const adc::Step &s) override
     {
-        benchmark::DoNotOptimize(s.x1 + s.y1 + s.y2);
+        benchmark::DoNotOptimize(s.record + s.from + s.to);
     }
     void runEnded(std::string_view) override {}
 };

@@ -30,14 +30,14 @@ void fill(adc::HistoryStore &history, std::int64_t records)
 {
     std::mt19937 random(3);
     std::uniform_int_distribution<int> noise(-8, 8);
-    history.runStarted(adc::Mode::Int);
+    history.runStarted({adc::Mode::Int, 1, {}});
     std::array<double, adc::kMaxChannels> v{};
     for (std::int64_t i = 0; i < records; ++i) {
         for (std::size_t k = 0; k < v.size(); ++k) {
             v[k] =
                 std::clamp(512.0 + 400.0 * std::sin(static_cast<double>(i) / (300.0 + 97.0 * k)) +
                                noise(random),
-                           0.0, 1023.0);
+                           0.0, double(adc::modeInfo(adc::Mode::Int).fullScale));
         }
         v[3] = (i / 500) % 2 == 0 ? 100.0 : 900.0;
         history.append(i * 41'667, i + 1, v);
@@ -69,8 +69,8 @@ void flood(benchmark::State &state, bool withHistory)
     std::string stream;
     std::mt19937 random(7);
     while (stream.size() < 1'000'000) {
-        stream += "PIC";
-        for (int k = 0; k < 8; ++k) {
+        stream += adc::modeInfo(adc::Mode::Int).tag;
+        for (int k = 0; k < adc::kMaxChannels; ++k) {
             stream += ' ' + std::to_string(k) + ':' + std::to_string(random() % 1024);
         }
         stream += "\r\n";
@@ -116,12 +116,14 @@ void readRecording(benchmark::State &state)
         fill(history, kRows);
         adc::CsvRecorder recorder;
         recorder.open(path.string(), false);
-        recorder.runStarted(adc::Mode::Int);
+        const adc::RunStart start{adc::Mode::Int, 1, adc::RunClock::system().now()};
+        recorder.runStarted(start);
         std::array<double, adc::kMaxChannels> v{};
         for (std::int64_t i = 0; i < kRows; ++i) {
             for (int k = 0; k < adc::kMaxChannels; ++k) {
                 v[static_cast<std::size_t>(k)] = history.value(i, k);
             }
+            recorder.charactersTaken({start.at, history.micros(i), 1});
             recorder.recordAccepted({adc::Mode::Int, i + 1, v});
         }
         recorder.close();

@@ -1,4 +1,6 @@
 #include "ChoiceStore.h"
+#include "LineSettings.h"
+#include "ModeTable.h"
 
 #include <QSettings>
 
@@ -20,7 +22,7 @@ QString modeName(const std::optional<Mode> &mode)
     if (!mode) {
         return QStringLiteral("none");
     }
-    return *mode == Mode::Int ? QStringLiteral("int") : QStringLiteral("mcp");
+    return QString::fromLatin1(modeInfo(*mode).optionName);
 }
 
 } // namespace
@@ -39,16 +41,12 @@ StartChoices ChoiceStore::load(const QSettings &settings, const StartChoices &de
         choices.device = device;
     }
     choices.simulated = settings.value(kSimulated, defaults.simulated).toBool();
-    bool ok = false;
-    const int baud = settings.value(kBaud).toInt(&ok);
-    if (ok && baud > 0) {
-        choices.baud = baud;
+    if (const auto baud = LineSettings::readBaud(settings.value(kBaud).toString().toStdString())) {
+        choices.baud = *baud;
     }
     const QString mode = settings.value(kMode).toString();
-    if (mode == QLatin1String("int")) {
-        choices.mode = Mode::Int;
-    } else if (mode == QLatin1String("mcp")) {
-        choices.mode = Mode::Mcp3201;
+    if (const std::optional<Mode> named = modeForOption(mode.toStdString())) {
+        choices.mode = named;
     } else if (mode == QLatin1String("none")) {
         choices.mode.reset();
     }

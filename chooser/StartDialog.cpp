@@ -201,7 +201,7 @@ StartChoices StartDialog::choices() const
     if (!chosen.simulated) {
         chosen.device = m_current;
     }
-    chosen.baud = speed->currentText().toInt();
+    chosen.baud = LineSettings::readBaud(speed->currentText().toStdString()).value_or(kDefaultBaud);
     if (mode->currentIndex() == 1) {
         chosen.mode = Mode::Int;
     } else if (mode->currentIndex() == 2) {
@@ -225,7 +225,7 @@ void StartDialog::warn(const QString &text)
 
 void StartDialog::accept()
 {
-    if (!LineSettings::validBaud(speed->currentText().toLongLong())) {
+    if (!LineSettings::readBaud(speed->currentText().toStdString())) {
         warn(tr("The speed is a whole number of baud from %1 to %2, such as 9600 or 115200.")
                  .arg(kMinBaud)
                  .arg(kMaxBaud));

@@ -8,6 +8,24 @@
 #include <cstdlib>
 #include <string>
 
+namespace {
+
+// `size` bytes as the framer hands a record on: no line feed, no NUL, a closing blank.
+std::string framed(const std::uint8_t *data, std::size_t size)
+{
+    std::string record;
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = static_cast<char>(data[i]);
+        if (c != '\n' && c != '\0') {
+            record.push_back(c);
+        }
+    }
+    record.push_back(' ');
+    return record;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     if (size < 1) {
@@ -15,15 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const adc::Mode mode = (data[0] & 1) ? adc::Mode::Int : adc::Mode::Mcp3201;
     const adc::ModeInfo &info = adc::modeInfo(mode);
-    // A record as the framer hands it on: no line feed, no NUL, a closing blank.
-    std::string record;
-    for (std::size_t i = 1; i < size; ++i) {
-        const char c = static_cast<char>(data[i]);
-        if (c != '\n' && c != '\0') {
-            record.push_back(c);
-        }
-    }
-    record.push_back(' ');
+    std::string record = framed(data + 1, size - 1);
     if (record.size() > adc::RecordFramer::kMaxRecordLength) {
         return 0;
     }

@@ -9,8 +9,8 @@ namespace adc {
 
 /// Writes records [from, to) of `history` to `out` as a recording: the header (unless
 /// `header` is false, for the blocks after the first) and one row per record with the
-/// recording's columns. `time` is the run's Start plus the record's time. Returns whether every
-/// row was written.
+/// recording's columns, each record as the recording wrote it (see RowFields). Returns whether
+/// every row was written.
 bool writeHistoryCsv(std::ostream &out, const HistoryStore &history, std::int64_t from,
                      std::int64_t to, bool header = true);
 

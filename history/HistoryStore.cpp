@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <unistd.h>
+
 namespace adc {
 
 namespace {
@@ -11,8 +13,7 @@ constexpr std::size_t kPair = 2 * kMaxChannels;
 
 } // namespace
 
-HistoryStore::HistoryStore(std::int64_t capacity, Clocks clocks)
-    : m_capacity(std::max<std::int64_t>(capacity, 1)), m_clocks(clocks)
+HistoryStore::HistoryStore(std::int64_t capacity) : m_capacity(std::max<std::int64_t>(capacity, 1))
 {
     // Levels up to the one whose blocks span the whole capacity; each keeps one block more than
     // the capacity spans, so that no block still wholly kept is written over.
@@ -25,19 +26,33 @@ HistoryStore::HistoryStore(std::int64_t capacity, Clocks clocks)
     clear(Mode::Int);
 }
 
-void HistoryStore::runStarted(Mode mode)
+std::int64_t HistoryStore::largestCapacity(std::uint64_t memoryBytes)
 {
-    clear(mode);
-    ++m_run;
-    m_start = m_clocks.monotonic();
-    m_startWall = m_clocks.wall();
+    // The bytes per record of a large store: its index's share no longer shrinks.
+    const double perRecord = HistoryStore(kDefaultCapacity).bytesPerRecord();
+    return static_cast<std::int64_t>(static_cast<double>(memoryBytes) / perRecord);
+}
+
+std::uint64_t HistoryStore::physicalMemory()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0
+               ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
+               : 0;
+}
+
+void HistoryStore::runStarted(const RunStart &start)
+{
+    startRun(start.mode, start.run, start.at.wall);
+    m_stamp = {start.at, 0, start.run};
 }
 
 void HistoryStore::startRun(Mode mode, std::int64_t run,
                             std::chrono::system_clock::time_point start)
 {
     clear(mode);
-    m_run = run;
+    m_runs.assign(1, {0, run});
     m_startWall = start;
 }
 
@@ -45,55 +60,105 @@ void HistoryStore::clear(Mode mode)
 {
     m_mode = mode;
     m_channels = modeInfo(mode).channelCount;
-    m_takenMicros = 0;
     m_end = 0;
     m_nextSlot = 0;
     m_countBase = 0;
-    if (!m_micros) {
-        // Left unwritten: the pages become resident as records come, and stay so once full.
-        m_micros =
-            std::make_unique_for_overwrite<std::int64_t[]>(static_cast<std::size_t>(m_capacity));
-        m_values = std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(m_capacity) *
-                                                            kMaxChannels);
-    }
+    m_farWalls.clear();
     for (Level &level : m_levels) {
-        level.minMax.reserve(static_cast<std::size_t>(level.blocks) * kPair);
         level.minMax.clear();
     }
 }
 
-void HistoryStore::charactersTaken()
+void HistoryStore::charactersTaken(const Stamp &stamp)
 {
-    m_takenMicros =
-        std::chrono::duration_cast<std::chrono::microseconds>(m_clocks.monotonic() - m_start)
-            .count();
+    m_stamp = stamp;
+    if (stamp.run != run()) {
+        m_runs.emplace_back(m_end, stamp.run);
+    }
 }
 
 void HistoryStore::recordAccepted(const AcceptedRecord &record)
 {
-    append(m_takenMicros, record.count, record.values);
+    append(m_stamp.micros, record.count, record.values, m_stamp.at.wall);
 }
 
-void HistoryStore::append(std::int64_t micros, std::int64_t count, std::span<const double> values)
+std::int64_t HistoryStore::run(std::int64_t i) const
 {
+    auto at = m_runs.rbegin();
+    while (at + 1 != m_runs.rend() && at->first > i) {
+        ++at;
+    }
+    return at->second;
+}
+
+std::chrono::sys_time<std::chrono::milliseconds> HistoryStore::wallTime(std::int64_t i) const
+{
+    using namespace std::chrono;
+    const std::size_t s = slot(i);
+    std::int64_t delta = chunk(s).wallDelta[s & kChunkMask];
+    if (delta == kFarWall) {
+        delta = std::ranges::lower_bound(m_farWalls, i, {}, [](const auto &far) {
+                    return far.first;
+                })->second;
+    }
+    return floor<milliseconds>(m_startWall) + milliseconds(microsAt(s) / 1000 + delta);
+}
+
+void HistoryStore::append(std::int64_t micros, std::int64_t count, std::span<const double> values,
+                          std::optional<std::chrono::system_clock::time_point> wall)
+{
+    using namespace std::chrono;
     if (m_end == 0) {
         m_countBase = count;
     }
+    // The wall clock kept as its difference from Start plus the record's time: a few
+    // milliseconds at most, unless the clock was set during the run.
+    const std::int64_t delta =
+        wall ? (floor<milliseconds>(*wall) - floor<milliseconds>(m_startWall)).count() -
+                   micros / 1000
+             : 0;
+    while (!m_farWalls.empty() && m_farWalls.front().first < m_end - m_capacity + 1) {
+        m_farWalls.pop_front();
+    }
+    store(m_nextSlot, micros, delta, values);
+    m_nextSlot = m_nextSlot + 1 == static_cast<std::size_t>(m_capacity) ? 0 : m_nextSlot + 1;
+    ++m_end;
+    // The index takes whole blocks: the lowest level's block once its last record is in.
+    if ((m_end & (kBlock - 1)) == 0) {
+        indexBlock(m_end / kBlock - 1);
+    }
+}
+
+void HistoryStore::store(std::size_t at, std::int64_t micros, std::int64_t wallDelta,
+                         std::span<const double> values)
+{
+    const std::size_t number = at >> kChunkShift;
+    if (number == m_chunks.size()) {
+        // Left unwritten: the pages become resident as records come, and stay so once full.
+        const auto size =
+            std::min<std::size_t>(kChunkMask + 1, static_cast<std::size_t>(m_capacity) - at);
+        m_chunks.push_back({std::make_unique_for_overwrite<std::int64_t[]>(size),
+                            std::make_unique_for_overwrite<std::int32_t[]>(size),
+                            std::make_unique_for_overwrite<double[]>(size * kMaxChannels)});
+    }
+    Chunk &c = m_chunks[number];
+    const std::size_t offset = at & kChunkMask;
+    c.micros[offset] = micros;
+    if (wallDelta > std::numeric_limits<std::int32_t>::min() &&
+        wallDelta <= std::numeric_limits<std::int32_t>::max()) {
+        c.wallDelta[offset] = static_cast<std::int32_t>(wallDelta);
+    } else {
+        c.wallDelta[offset] = kFarWall;
+        m_farWalls.emplace_back(m_end, wallDelta);
+    }
     const auto channels = static_cast<std::size_t>(m_channels);
-    double *row = m_values.get() + m_nextSlot * channels;
+    double *row = c.values.get() + offset * channels;
     if (channels == kMaxChannels && values.size() >= kMaxChannels) {
         std::copy_n(values.data(), kMaxChannels, row);
     } else {
         const std::size_t given = std::min(values.size(), channels);
         std::copy_n(values.data(), given, row);
         std::fill(row + given, row + channels, 0.0);
-    }
-    m_micros[m_nextSlot] = micros;
-    m_nextSlot = m_nextSlot + 1 == static_cast<std::size_t>(m_capacity) ? 0 : m_nextSlot + 1;
-    ++m_end;
-    // The index takes whole blocks: the lowest level's block once its last record is in.
-    if ((m_end & (kBlock - 1)) == 0) {
-        indexBlock(m_end / kBlock - 1);
     }
 }
 
@@ -121,13 +186,13 @@ template <std::size_t Channels> void HistoryStore::reduceBlock(std::size_t at, f
     const auto capacity = static_cast<std::size_t>(m_capacity);
     float lo[kMaxChannels];
     float hi[kMaxChannels];
-    const double *row = m_values.get() + at * channels;
+    const double *row = this->row(at);
     for (std::size_t k = 0; k < channels; ++k) {
         lo[k] = hi[k] = static_cast<float>(row[k]);
     }
     for (std::int64_t r = 1; r < kBlock; ++r) {
         at = at + 1 == capacity ? 0 : at + 1;
-        row = m_values.get() + at * channels;
+        row = this->row(at);
         for (std::size_t k = 0; k < channels; ++k) {
             const auto v = static_cast<float>(row[k]);
             lo[k] = v < lo[k] ? v : lo[k];
@@ -182,7 +247,7 @@ std::int64_t HistoryStore::lowerBound(double micros, std::int64_t lo, std::int64
 {
     while (lo < hi) {
         const std::int64_t mid = lo + (hi - lo) / 2;
-        if (static_cast<double>(m_micros[slot(mid)]) < micros) {
+        if (static_cast<double>(microsAt(slot(mid))) < micros) {
             lo = mid + 1;
         } else {
             hi = mid;
@@ -210,7 +275,7 @@ void HistoryStore::minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChan
             // Single records up to the next block boundary (or the range's end).
             const std::int64_t stop = std::min(to, (i / kBlock + 1) * kBlock);
             for (; i < stop; ++i) {
-                const double *row = m_values.get() + slot(i) * channels;
+                const double *row = this->row(slot(i));
                 for (std::size_t k = 0; k < channels; ++k) {
                     perChannel[k].add(static_cast<float>(row[k]));
                 }
@@ -243,7 +308,7 @@ void HistoryStore::columnBounds(XAxis axis, double from, double to, int columns,
             const std::int64_t previous = c == 0 ? first() : bounds[c - 1];
             std::int64_t step = 1;
             std::int64_t hi = previous;
-            while (hi < m_end && static_cast<double>(m_micros[slot(hi)]) < x * 1e6) {
+            while (hi < m_end && static_cast<double>(microsAt(slot(hi))) < x * 1e6) {
                 hi = previous + step;
                 step *= 2;
             }
@@ -261,8 +326,8 @@ void HistoryStore::columnBounds(XAxis axis, double from, double to, int columns,
 double HistoryStore::bytesPerRecord() const
 {
     // What the store holds once full: the times, the values of eight channels, every level.
-    double bytes =
-        static_cast<double>(m_capacity) * (sizeof(std::int64_t) + kMaxChannels * sizeof(double));
+    double bytes = static_cast<double>(m_capacity) *
+                   (sizeof(std::int64_t) + sizeof(std::int32_t) + kMaxChannels * sizeof(double));
     for (const Level &level : m_levels) {
         bytes += static_cast<double>(level.blocks) * kPair * sizeof(float);
     }

@@ -1,21 +1,24 @@
 #pragma once
 
-#include "CsvRecorder.h"
 #include "RecordObserver.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace adc {
 
 /// The records of the run since its Start, for looking back at: every accepted record with
-/// its values exactly as the recording holds them and its time since Start, up to a capacity
-/// (the oldest leave first, memory stays flat).
+/// its values exactly as the recording holds them, its stamp's time since Start, wall-clock time
+/// and run number, up to a capacity (the oldest leave first). Memory grows in chunks as records
+/// come and stays flat once the capacity is reached.
 ///
 /// A min/max index by levels (blocks of 32 records, then of 8 blocks each) reduces any range of
 /// records to its smallest and largest value per channel in O(32 + 8 x levels) steps, so that
@@ -24,10 +27,6 @@ namespace adc {
 /// (which keep the order of the doubles they come from); the values themselves stay doubles.
 class HistoryStore : public RecordObserver {
 public:
-    /// Where the store reads the time, as the recorder does: the system's clocks unless a test
-    /// sets its own.
-    using Clocks = CsvRecorder::Clocks;
-
     /// The records kept unless told otherwise.
     static constexpr std::int64_t kDefaultCapacity = 1'000'000;
     /// Records per block of the lowest index level, and blocks per block of the next.
@@ -53,23 +52,32 @@ public:
         bool operator==(const MinMax &) const = default;
     };
 
-    explicit HistoryStore(std::int64_t capacity = kDefaultCapacity, Clocks clocks = {});
+    explicit HistoryStore(std::int64_t capacity = kDefaultCapacity);
 
-    /// A Start: the store empties and counts the run (the recorder numbers runs the same way).
-    void runStarted(Mode mode) override;
-    void charactersTaken() override;
+    /// The largest capacity whose store fits in `memoryBytes` once full.
+    static std::int64_t largestCapacity(std::uint64_t memoryBytes);
+    /// This machine's memory, in bytes.
+    static std::uint64_t physicalMemory();
+
+    /// A Start (or the run going, for a store that joins it): the store empties for the run.
+    void runStarted(const RunStart &start) override;
+    void charactersTaken(const Stamp &stamp) override;
     void recordAccepted(const AcceptedRecord &record) override;
 
     /// Empties the store for run number `run` in `mode`, started at `start` (a recording read
     /// back).
     void startRun(Mode mode, std::int64_t run, std::chrono::system_clock::time_point start);
-    /// Adds a record taken `micros` after Start whose sample count is `count` (a recording read
-    /// back); the values are the mode's channels.
-    void append(std::int64_t micros, std::int64_t count, std::span<const double> values);
+    /// Adds a record taken `micros` after Start, at the wall-clock time `wall` (none: Start plus
+    /// `micros`), whose sample count is `count`; the values are the mode's channels.
+    void append(std::int64_t micros, std::int64_t count, std::span<const double> values,
+                std::optional<std::chrono::system_clock::time_point> wall = std::nullopt);
 
     std::int64_t capacity() const { return m_capacity; }
-    /// The run's number, counted from 1 as the recording counts them.
-    std::int64_t run() const { return m_run; }
+    /// The run's number as of its newest record, counted from 1 as the recording counts them.
+    std::int64_t run() const { return m_runs.back().second; }
+    /// The run's number as record `i` was taken (a recording opened during the run may have
+    /// given the run a new number).
+    std::int64_t run(std::int64_t i) const;
     /// The wall-clock time of the run's Start.
     std::chrono::system_clock::time_point startTime() const { return m_startWall; }
     Mode mode() const { return m_mode; }
@@ -81,12 +89,13 @@ public:
     bool empty() const { return m_end == first(); }
 
     /// The time of record `i` (first() <= i < end()) since Start, in microseconds as recorded.
-    std::int64_t micros(std::int64_t i) const { return m_micros[slot(i)]; }
+    std::int64_t micros(std::int64_t i) const { return microsAt(slot(i)); }
+    /// The wall-clock time of record `i`, to the millisecond as recorded.
+    std::chrono::sys_time<std::chrono::milliseconds> wallTime(std::int64_t i) const;
     /// The value of `channel` in record `i`, exactly as recorded.
     double value(std::int64_t i, int channel) const
     {
-        return m_values[slot(i) * static_cast<std::size_t>(m_channels) +
-                        static_cast<std::size_t>(channel)];
+        return row(slot(i))[static_cast<std::size_t>(channel)];
     }
     /// The sample count of record `i`, as the counter showed it.
     std::int64_t count(std::int64_t i) const { return m_countBase + i; }
@@ -109,7 +118,30 @@ public:
     double bytesPerRecord() const;
 
 private:
+    /// Records per chunk of memory, a power of two and a multiple of kBlock.
+    static constexpr int kChunkShift = 16;
+    static constexpr std::size_t kChunkMask = (std::size_t{1} << kChunkShift) - 1;
+    /// A wall-clock difference too far for 32 bits; the difference is in m_farWalls.
+    static constexpr std::int32_t kFarWall = std::numeric_limits<std::int32_t>::min();
+
+    /// The records of one chunk of slots.
+    struct Chunk {
+        std::unique_ptr<std::int64_t[]> micros;
+        /// Milliseconds from the run's Start plus the record's micros to its wall-clock time.
+        std::unique_ptr<std::int32_t[]> wallDelta;
+        std::unique_ptr<double[]> values;
+    };
+
     std::size_t slot(std::int64_t i) const { return static_cast<std::size_t>(i % m_capacity); }
+    const Chunk &chunk(std::size_t slot) const { return m_chunks[slot >> kChunkShift]; }
+    std::int64_t microsAt(std::size_t slot) const { return chunk(slot).micros[slot & kChunkMask]; }
+    const double *row(std::size_t slot) const
+    {
+        return chunk(slot).values.get() +
+               (slot & kChunkMask) * static_cast<std::size_t>(m_channels);
+    }
+    void store(std::size_t slot, std::int64_t micros, std::int64_t wallDelta,
+               std::span<const double> values);
     float *block(std::size_t level, std::int64_t number);
     const float *block(std::size_t level, std::int64_t number) const;
     void clear(Mode mode);
@@ -118,21 +150,22 @@ private:
     template <std::size_t Channels> void reduceBlock(std::size_t firstSlot, float *out) const;
 
     std::int64_t m_capacity;
-    Clocks m_clocks;
     Mode m_mode = Mode::Int;
     int m_channels = kMaxChannels;
-    CsvRecorder::MonotonicClock::time_point m_start{};
     std::chrono::system_clock::time_point m_startWall{};
-    std::int64_t m_run = 0;
-    std::int64_t m_takenMicros = 0;
+    /// The stamp of the records being told.
+    Stamp m_stamp;
+    /// From which record on the run had which number, oldest first.
+    std::vector<std::pair<std::int64_t, std::int64_t>> m_runs{{0, 0}};
     std::int64_t m_end = 0;
     std::int64_t m_countBase = 0;
-    /// Where the next record goes in m_micros and m_values (end() modulo the capacity).
+    /// Where the next record goes (end() modulo the capacity).
     std::size_t m_nextSlot = 0;
-    /// Allocated once and left unwritten until records come: resident memory grows with the
-    /// records and then stays as it is.
-    std::unique_ptr<std::int64_t[]> m_micros;
-    std::unique_ptr<double[]> m_values;
+    /// Allocated as the slots are first reached and left unwritten until records come:
+    /// resident memory grows with the records and then stays as it is.
+    std::vector<Chunk> m_chunks;
+    /// The records whose wall-clock difference is kFarWall, by record, and the difference.
+    std::deque<std::pair<std::int64_t, std::int64_t>> m_farWalls;
     /// Per level: the records of one block, the blocks kept, and per block the min and max of
     /// each of kMaxChannels channels.
     struct Level {

@@ -46,7 +46,8 @@ bool RecordingLoader::load(std::istream &in, const Progress &progress)
         run.history->append(
             micros, row.count,
             std::span<const double>(row.values.data(),
-                                    static_cast<std::size_t>(modeInfo(row.mode).channelCount)));
+                                    static_cast<std::size_t>(modeInfo(row.mode).channelCount)),
+            RecordingFormat::readTime(row.time));
         ++run.rows;
         if (++m_rows % kRowsPerProgress == 0 && progress && !progress(reader.bytesRead())) {
             return false;

@@ -17,7 +17,7 @@ double minimumSpan(PlotState::XAxis axis)
 
 double PlotState::fullScale(Mode mode)
 {
-    return mode == Mode::Int ? 1023.0 : 4095.0;
+    return modeInfo(mode).fullScale;
 }
 
 PlotState::Mapping::Mapping(const Area &area, std::pair<double, double> x,

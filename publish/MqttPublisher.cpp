@@ -33,16 +33,15 @@ std::int64_t MqttPublisher::dropped() const
     return m_dropped.load(std::memory_order_relaxed) + m_connection.lostRecords();
 }
 
-void MqttPublisher::runStarted(Mode mode)
+void MqttPublisher::runStarted(const RunStart &start)
 {
     handOn();
-    m_json.runStarted(RecordJson::MonotonicClock::now());
-    m_connection.setStatus(StatusJson::online(m_device, RecordingFormat::modeName(mode)));
+    m_connection.setStatus(StatusJson::online(m_device, RecordingFormat::modeName(start.mode)));
 }
 
-void MqttPublisher::charactersTaken()
+void MqttPublisher::charactersTaken(const Stamp &stamp)
 {
-    m_json.setTime(RecordJson::WallClock::now(), RecordJson::MonotonicClock::now());
+    m_json.setStamp(stamp);
 }
 
 void MqttPublisher::recordAccepted(const AcceptedRecord &record)

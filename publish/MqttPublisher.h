@@ -43,8 +43,8 @@ public:
     /// MqttConnection::kStopWait at most.
     void stop();
 
-    void runStarted(Mode mode) override;
-    void charactersTaken() override;
+    void runStarted(const RunStart &start) override;
+    void charactersTaken(const Stamp &stamp) override;
     void recordAccepted(const AcceptedRecord &record) override;
     void charactersDone() override;
 

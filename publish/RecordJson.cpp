@@ -15,19 +15,6 @@ char *put(char *out, std::string_view text)
 
 } // namespace
 
-void RecordJson::runStarted(MonotonicClock::time_point start)
-{
-    ++m_run;
-    m_runStart = start;
-    m_takenAt = start;
-}
-
-void RecordJson::setTime(WallClock::time_point wall, MonotonicClock::time_point monotonic)
-{
-    m_takenAtWall = wall;
-    m_takenAt = monotonic;
-}
-
 void RecordJson::add(const AcceptedRecord &record)
 {
     if (m_closed) {
@@ -40,23 +27,21 @@ void RecordJson::add(const AcceptedRecord &record)
         *out++ = ',';
     }
     out = put(out, "{\"time\":\"");
-    out = RecordingFormat::writeTime(out, m_takenAtWall);
+    out = put(out, m_fields.time());
     out = put(out, "\",\"seconds\":");
-    // Seconds with six decimals, as the recording has them.
-    out = RecordingFormat::writeSeconds(
-        out, std::chrono::duration_cast<std::chrono::microseconds>(m_takenAt - m_runStart));
+    out = put(out, m_fields.seconds());
     out = put(out, ",\"run\":");
-    out = std::to_chars(out, out + 24, m_run).ptr;
+    out = put(out, m_fields.run());
     out = put(out, ",\"mode\":\"");
-    out = put(out, RecordingFormat::modeName(record.mode));
+    out = put(out, RowFields::mode(record.mode));
     out = put(out, "\",\"count\":");
-    out = std::to_chars(out, out + 24, record.count).ptr;
+    out = RowFields::writeCount(out, record.count);
     for (std::size_t k = 0; k < record.values.size() && k < kMaxChannels; ++k) {
         out = put(out, ",\"ch");
         *out++ = static_cast<char>('0' + k);
         out = put(out, "\":");
         const double value = record.values[k];
-        out = std::isfinite(value) ? RecordingFormat::writeValue(out, value) : put(out, "null");
+        out = std::isfinite(value) ? RowFields::writeValue(out, value) : put(out, "null");
     }
     *out++ = '}';
     m_buffer.append(text.data(), static_cast<std::size_t>(out - text.data()));

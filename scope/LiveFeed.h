@@ -16,12 +16,12 @@ public:
     {
     }
 
-    void runStarted(Mode mode) override
+    void runStarted(const RunStart &start) override
     {
-        m_history.runStarted(mode);
+        m_history.runStarted(start);
         m_changed();
     }
-    void charactersTaken() override { m_history.charactersTaken(); }
+    void charactersTaken(const Stamp &stamp) override { m_history.charactersTaken(stamp); }
     void recordAccepted(const AcceptedRecord &record) override
     {
         m_history.recordAccepted(record);

@@ -5,6 +5,8 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+
 namespace adc {
 
 namespace {
@@ -15,7 +17,7 @@ public:
     void showValueText(int, std::string_view) override {}
     void showCount(std::string_view) override {}
     void markRunning() override {}
-    void drawSegment(const Segment &) override {}
+    void drawStep(const Step &) override {}
     void runEnded(std::string_view) override {}
 };
 
@@ -56,14 +58,30 @@ bool RunSession::start(Mode mode)
     m_run = std::make_unique<AcquisitionRun>(mode, m_port,
                                              m_display != nullptr ? *m_display : g_noDisplay);
     m_run->setLineSettings(m_lineSettings);
+    m_run->setClock(*m_clock);
     m_run->setObserver(&m_observers);
-    if (!m_run->start()) {
+    m_lastRun = nextRunNumber();
+    if (!m_run->start(m_lastRun)) {
         emit ended(QString::fromStdString(m_port.errorText()));
         return false;
     }
     noteIdentity();
     emit started(mode);
     return true;
+}
+
+std::int64_t RunSession::nextRunNumber() const
+{
+    const std::int64_t inFile =
+        m_recorder && m_recorder->recording() ? m_recorder->lastRunInFile() : 0;
+    return std::max(m_lastRun, inFile) + 1;
+}
+
+void RunSession::addObserver(RecordObserver *observer)
+{
+    if (m_observers.add(observer) && m_run && m_run->running()) {
+        observer->runStarted(m_run->runStart());
+    }
 }
 
 void RunSession::stop()
@@ -182,10 +200,12 @@ void RunSession::startRecording(std::unique_ptr<CsvRecorder> recorder)
     m_recorder = std::move(recorder);
     m_recordingError.clear();
     m_recordingFailureTold = false;
-    addObserver(m_recorder.get());
-    if (m_run && m_run->running()) {
-        m_recorder->runStarted(m_run->mode());
+    if (m_run && m_run->running() && m_recorder->lastRunInFile() >= m_run->runStart().run) {
+        // The file holds this run's number already: the run goes on under the next free one.
+        m_lastRun = m_recorder->lastRunInFile() + 1;
+        m_run->renumber(m_lastRun);
     }
+    addObserver(m_recorder.get());
     m_flushTimer.start();
 }
 
@@ -196,6 +216,20 @@ void RunSession::stopRecording()
         removeObserver(m_recorder.get());
         m_recorder->close();
     }
+}
+
+void RunSession::finishRecording()
+{
+    m_flushTimer.stop();
+    if (m_recorder) {
+        removeObserver(m_recorder.get());
+        m_recorder->finish();
+    }
+}
+
+QString RunSession::recordingNotice() const
+{
+    return m_recorder ? QString::fromStdString(m_recorder->noticeText()) : QString();
 }
 
 void RunSession::discardRecording()
@@ -212,7 +246,7 @@ void RunSession::checkRecording()
     if (!m_recorder || m_recordingFailureTold) {
         return;
     }
-    m_recorder->flushIfDue(CsvRecorder::MonotonicClock::now());
+    m_recorder->flushIfDue(m_clock->now().monotonic);
     if (m_recorder->failed()) {
         m_recordingFailureTold = true;
         m_flushTimer.stop();

@@ -6,6 +6,7 @@
 #include "LineSettings.h"
 #include "QtSerialControl.h"
 #include "RecordFanOut.h"
+#include "RunClock.h"
 
 #include <QObject>
 #include <QString>
@@ -20,6 +21,12 @@ namespace adc {
 /// One run of the board at a time, for every front end: owns the port, the acquisition run and
 /// its bounded service turns, the reconnection after a loss (--reconnect), the recording with
 /// its flush timer, and tells a display and any number of record observers what arrives.
+///
+/// The session numbers the runs from 1, going on after the last run of a recording appended to,
+/// and every observer gets the run's number, Start and each block's stamp from the run alone.
+/// A recording opened during a run gets the run going with its Start: its seconds count from
+/// that Start, and when the file already holds a run of the run's number or later, the run takes
+/// the number after the file's last from the next block on, for every observer.
 ///
 /// The run works on at most serviceBudget() characters per turn of the event loop and queues
 /// the next turn while more wait. While a lost device is waited for, its path is looked at four
@@ -51,8 +58,11 @@ public:
     void setServiceBudget(std::size_t characters) { m_serviceBudget = characters; }
     /// What the runs draw on from the next start(); nullptr for none.
     void setDisplay(Display *display) { m_display = display; }
-    /// Tells `observer` (not owned) of every Start and accepted record from now on.
-    void addObserver(RecordObserver *observer) { m_observers.add(observer); }
+    /// Where the runs read the time (the system's clocks unless set); must outlive the session.
+    void setClock(const RunClock &clock) { m_clock = &clock; }
+    /// Tells `observer` (not owned) of every Start and accepted record from now on; during a
+    /// run, it is told the run's Start at once.
+    void addObserver(RecordObserver *observer);
     void removeObserver(RecordObserver *observer) { m_observers.remove(observer); }
 
     /// Ends the run going, if any, and starts one in `mode`. Returns false when the port cannot
@@ -74,12 +84,19 @@ public:
     QString waitReason() const { return m_waitReason; }
 
     /// Records every accepted record to `path` ("-": standard output) from now on; a run going
-    /// is recorded from now as a new run. Returns false with recordingError() saying why.
+    /// is recorded from now on, its seconds from its Start. Returns false with recordingError()
+    /// saying why.
     bool startRecording(const QString &path, bool append);
     /// Records to `recorder`, which is open.
     void startRecording(std::unique_ptr<CsvRecorder> recorder);
     /// Hands every waiting row to the file and closes it.
     void stopRecording();
+    /// Closes the recording at the program's end: a file it created that holds no rows is
+    /// removed, and recordingNotice() says so.
+    void finishRecording();
+    /// What the recording found worth telling (a partial row it went on after, a file it
+    /// removed); empty when nothing.
+    QString recordingNotice() const;
     /// Closes the recording as if it had not been started, for a start that fails before its
     /// first row: a file it created is removed, one it appended to is left as it was.
     void discardRecording();
@@ -111,11 +128,15 @@ private:
     void setWaitReason(const QString &reason);
     void checkRecording();
     void noteIdentity();
+    std::int64_t nextRunNumber() const;
 
     QtSerialControl m_port;
     std::unique_ptr<AcquisitionRun> m_run;
     RecordFanOut m_observers;
     Display *m_display = nullptr;
+    const RunClock *m_clock = &RunClock::system();
+    /// The number of the last run started.
+    std::int64_t m_lastRun = 0;
     LineSettings m_lineSettings;
     std::size_t m_serviceBudget = AcquisitionRun::kDefaultBudget;
     bool m_reconnect = false;

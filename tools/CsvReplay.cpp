@@ -1,6 +1,5 @@
 #include "CsvReplay.h"
 
-#include "BoardFormat.h"
 #include "RecordingFormat.h"
 
 #include <algorithm>
@@ -67,10 +66,9 @@ void CsvReplay::readRow()
     m_run = m_row.run;
     m_seconds = m_row.seconds;
 
-    const RecordFormat format =
-        recordFormat(m_row.mode == Mode::Int ? RecordKind::Int : RecordKind::Mcp);
+    const ModeInfo &format = modeInfo(m_row.mode);
     m_record = format.tag;
-    for (int k = 0; k < format.channels; ++k) {
+    for (int k = 0; k < format.channelCount; ++k) {
         m_record += ' ' + std::to_string(k) + ':';
         appendValue(m_row.values[static_cast<std::size_t>(k)], m_record);
     }

@@ -36,10 +36,10 @@ char highByte(Random &random)
 
 // Each function below appends the good record `record` of `kind` (without its line end) spoilt
 // one way, ended by `lineEnd`.
-using Spoiler = void (*)(RecordKind kind, std::string_view record, std::string_view lineEnd,
+using Spoiler = void (*)(Mode kind, std::string_view record, std::string_view lineEnd,
                          Random &random, std::string &out);
 
-void nulBytes(RecordKind, std::string_view record, std::string_view lineEnd, Random &random,
+void nulBytes(Mode, std::string_view record, std::string_view lineEnd, Random &random,
               std::string &out)
 {
     std::string line(record);
@@ -53,11 +53,11 @@ void nulBytes(RecordKind, std::string_view record, std::string_view lineEnd, Ran
 
 // The record under another tag, from `intTags` or `mcpTags`.
 template <const auto &intTags, const auto &mcpTags>
-void otherTag(RecordKind kind, std::string_view record, std::string_view lineEnd, Random &random,
+void otherTag(Mode kind, std::string_view record, std::string_view lineEnd, Random &random,
               std::string &out)
 {
-    out += kind == RecordKind::Int ? anyOf(intTags, random) : anyOf(mcpTags, random);
-    out += record.substr(recordFormat(kind).tag.size());
+    out += kind == Mode::Int ? anyOf(intTags, random) : anyOf(mcpTags, random);
+    out += record.substr(modeInfo(kind).tag.size());
     out += lineEnd;
 }
 
@@ -72,7 +72,7 @@ std::size_t anyColon(std::string_view record, Random &random)
     return at;
 }
 
-void missingSeparator(RecordKind, std::string_view record, std::string_view lineEnd, Random &random,
+void missingSeparator(Mode, std::string_view record, std::string_view lineEnd, Random &random,
                       std::string &out)
 {
     std::string line(record);
@@ -89,7 +89,7 @@ void missingSeparator(RecordKind, std::string_view record, std::string_view line
     out += lineEnd;
 }
 
-void highBytesInValue(RecordKind, std::string_view record, std::string_view lineEnd, Random &random,
+void highBytesInValue(Mode, std::string_view record, std::string_view lineEnd, Random &random,
                       std::string &out)
 {
     std::string line(record);
@@ -112,8 +112,7 @@ char garbageCharacter(Random &random)
 
 // A line of 1 to `longest` characters from `pick` alone.
 template <int longest, char (*pick)(Random &)>
-void strayLine(RecordKind, std::string_view, std::string_view lineEnd, Random &random,
-               std::string &out)
+void strayLine(Mode, std::string_view, std::string_view lineEnd, Random &random, std::string &out)
 {
     for (int n = random.between(1, longest); n > 0; --n) {
         out += pick(random);
@@ -121,15 +120,14 @@ void strayLine(RecordKind, std::string_view, std::string_view lineEnd, Random &r
     out += lineEnd;
 }
 
-void cutShort(RecordKind, std::string_view record, std::string_view, Random &random,
-              std::string &out)
+void cutShort(Mode, std::string_view record, std::string_view, Random &random, std::string &out)
 {
     // Broken off before the last ":", so that the record lacks at least one field.
     out += record.substr(0, random.below(record.rfind(':') + 1));
     out += '\n';
 }
 
-void overLong(RecordKind kind, std::string_view record, std::string_view lineEnd, Random &random,
+void overLong(Mode kind, std::string_view record, std::string_view lineEnd, Random &random,
               std::string &out)
 {
     const std::size_t length = LineNoise::kOverLongMinimum + random.below(1000);
@@ -140,7 +138,7 @@ void overLong(RecordKind kind, std::string_view record, std::string_view lineEnd
         out += ' ';
         out += std::to_string(random.between(8, 99));
         out += ':';
-        out += std::to_string(random.between(0, recordFormat(kind).fullScale));
+        out += std::to_string(random.between(0, modeInfo(kind).fullScale));
     }
     out += lineEnd;
 }
@@ -173,7 +171,7 @@ bool LineNoise::keepsRecord(NoiseKind noise)
     return noise == NoiseKind::NulBytes || noise == NoiseKind::HighBytesInValue;
 }
 
-void LineNoise::append(NoiseKind noise, RecordKind kind, std::string_view record,
+void LineNoise::append(NoiseKind noise, Mode kind, std::string_view record,
                        std::string_view lineEnd, Random &random, std::string &out)
 {
     kKinds[static_cast<int>(noise)].first(kind, record, lineEnd, random, out);

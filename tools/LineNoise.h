@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BoardFormat.h"
+#include "ModeTable.h"
 #include "Random.h"
 
 #include <array>
@@ -48,9 +48,9 @@ public:
     /// bytes are dropped by the reader, odd bytes inside a value are shown as they are.
     static bool keepsRecord(NoiseKind noise);
 
-    /// Appends to `out` the good record `record` of `kind` (without its line end) spoilt by
+    /// Appends to `out` the good record `record` of `mode` (without its line end) spoilt by
     /// `noise`, ended by `lineEnd` (which ends with a line feed).
-    static void append(NoiseKind noise, RecordKind kind, std::string_view record,
+    static void append(NoiseKind noise, Mode mode, std::string_view record,
                        std::string_view lineEnd, Random &random, std::string &out);
 
     /// A short name of the kind, for messages.

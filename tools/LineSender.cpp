@@ -90,59 +90,65 @@ std::string LineSender::runAsFastAsTaken(LineSource &source, const std::atomic<b
 
 std::string LineSender::runPaced(LineSource &source, const std::atomic<bool> &stop)
 {
-    // The line the board is putting on the wire, and when its last character has gone out.
-    std::string next;
-    LineOutcome nextOutcome;
-    std::uint64_t prepared = 0;
-    Clock::time_point due = Clock::now();
-    const auto prepare = [&] {
-        if (finished(source, prepared)) {
-            return false;
-        }
-        next.clear();
-        nextOutcome = source.appendLine(next);
-        ++prepared;
-        due += lineTime(next.size(), source);
-        return true;
-    };
-
-    bool haveNext = prepare();
+    PacedLine next{{}, {}, 0, Clock::now()};
+    bool haveNext = prepare(source, next);
     while (haveNext && !stop) {
         const Clock::time_point now = Clock::now();
-        if (now < due) {
-            if (!waitForDue(due - now, stop)) {
+        if (now < next.due) {
+            if (!waitForDue(next.due - now, stop)) {
                 return m_error;
             }
             continue;
         }
-        if (now - due > 1s) {
+        if (now - next.due > 1s) {
             // After a stall (the machine suspended, say) go on from now rather than in a burst.
-            due = now;
+            next.due = now;
         }
-        // A line once started is finished before anything else goes out.
-        if (backlog() && writeQueued() == WriteStatus::Failed) {
+        if (!sendDue(source, next, now, haveNext)) {
             return m_error;
-        }
-        const bool blocked = backlog();
-        if (!blocked) {
-            clearQueue();
-        }
-        while (haveNext && due <= now && m_buffer.size() < kBlock) {
-            if (blocked) {
-                ++m_tally.made; // on the wire while the reader's buffer is full: lost
-            } else {
-                queue(next, nextOutcome);
-            }
-            haveNext = prepare();
-        }
-        if (!blocked) {
-            if (writeQueued() == WriteStatus::Failed) {
-                return m_error;
-            }
-            dropUnstarted();
         }
     }
     return {};
+}
+
+bool LineSender::prepare(LineSource &source, PacedLine &line)
+{
+    if (finished(source, line.prepared)) {
+        return false;
+    }
+    line.text.clear();
+    line.outcome = source.appendLine(line.text);
+    ++line.prepared;
+    line.due += lineTime(line.text.size(), source);
+    return true;
+}
+
+bool LineSender::sendDue(LineSource &source, PacedLine &next, Clock::time_point now, bool &haveNext)
+{
+    // A line once started is finished before anything else goes out.
+    if (backlog() && writeQueued() == WriteStatus::Failed) {
+        return false;
+    }
+    const bool blocked = backlog();
+    if (!blocked) {
+        clearQueue();
+    }
+    while (haveNext && next.due <= now && m_buffer.size() < kBlock) {
+        if (blocked) {
+            ++m_tally.made; // on the wire while the reader's buffer is full: lost
+        } else {
+            queue(next.text, next.outcome);
+        }
+        haveNext = prepare(source, next);
+    }
+    if (blocked) {
+        return true;
+    }
+    if (writeQueued() == WriteStatus::Failed) {
+        return false;
+    }
+    dropUnstarted();
+    return true;
 }
 
 bool LineSender::waitForDue(Clock::duration time, const std::atomic<bool> &stop)

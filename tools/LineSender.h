@@ -48,6 +48,13 @@ private:
     using Clock = std::chrono::steady_clock;
 
     enum class WriteStatus { Done, Full, Lost, Failed };
+    /// The line the board is putting on the wire, and when its last character has gone out.
+    struct PacedLine {
+        std::string text;
+        LineOutcome outcome;
+        std::uint64_t prepared; ///< lines taken from the source so far
+        Clock::time_point due;
+    };
     struct Mark {
         std::size_t end; ///< offset just past the line in m_buffer
         LineOutcome outcome;
@@ -55,6 +62,11 @@ private:
 
     std::string runAsFastAsTaken(LineSource &source, const std::atomic<bool> &stop);
     std::string runPaced(LineSource &source, const std::atomic<bool> &stop);
+    /// Takes the next line from `source` into `line`; false when there is none.
+    bool prepare(LineSource &source, PacedLine &line);
+    /// Queues and writes the lines due by `now`, or counts them lost while the reader's buffer
+    /// is full; false when writing failed for good.
+    bool sendDue(LineSource &source, PacedLine &next, Clock::time_point now, bool &haveNext);
     bool finished(const LineSource &source, std::uint64_t lines) const
     {
         return (m_count && lines >= *m_count) || !source.hasLine();

@@ -30,12 +30,12 @@ double wave(SignalSource::Shape shape, double x)
 
 } // namespace
 
-SignalSource::SignalSource(RecordKind kind)
+SignalSource::SignalSource(Mode mode)
 {
-    const RecordFormat format = recordFormat(kind);
+    const ModeInfo &format = modeInfo(mode);
     m_fullScale = format.fullScale;
     m_noise = std::max(1, format.fullScale / 256);
-    const int n = format.channels;
+    const int n = format.channelCount;
     // Each channel gets its own band of the range; neighbouring bands overlap a little.
     const double spacing = n > 1 ? std::min(0.4, 0.8 / (n - 1)) : 0.0;
     const double amplitude = (n > 1 ? std::min(0.2, 0.7 * spacing) : 0.3) * m_fullScale;

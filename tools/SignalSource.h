@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BoardFormat.h"
+#include "ModeTable.h"
 #include "Random.h"
 
 #include <cstdint>
@@ -16,10 +16,10 @@ public:
     /// The waveform shapes, taken by the channels in turn.
     enum class Shape { Sine, Triangle, Ramp, Square };
 
-    explicit SignalSource(RecordKind kind);
+    explicit SignalSource(Mode mode);
 
     /// The values of all channels at sample `index`, noise included, in 0 .. full scale.
-    /// `values` must hold an entry per channel of the kind.
+    /// `values` must hold an entry per channel of the mode.
     void sample(std::uint64_t index, Random &random, std::span<int> values) const;
 
 private:

@@ -64,30 +64,37 @@ constexpr std::tuple<char, char, std::string_view> kClashes[] = {
     {'R', 'b', "--replay keeps the recording's pace and cannot be used with --baud"},
 };
 
-// Takes `value` for the option `key`; returns an error text, empty when the value is good.
-std::string take(SimulatorOptions &o, int key, std::string_view value)
+// The modes "--mode" names: one of the table's option names, or "both" for all of them.
+std::string takeModes(SimulatorOptions &o, std::string_view name, std::string_view value)
+{
+    if (value == "both") {
+        o.modes.clear();
+        for (const ModeInfo &info : modeTable()) {
+            o.modes.push_back(info.mode);
+        }
+        return {};
+    }
+    if (const std::optional<Mode> mode = modeForOption(value)) {
+        o.modes = {*mode};
+        return {};
+    }
+    return badValue(name, value, optionNames(", ") + " or both");
+}
+
+// Takes the value of an option that counts or measures; an error text, empty when it is good.
+std::string takeNumber(SimulatorOptions &o, int key, std::string_view name, std::string_view value)
 {
     using O = SimulatorOptions;
-    const std::string_view name = nameOf(key);
     std::uint64_t whole = 0;
     switch (key) {
-    case 'm':
-        o.mode = value == "int" ? O::Mode::Int : value == "mcp" ? O::Mode::Mcp : O::Mode::Both;
-        return value == "int" || value == "mcp" || value == "both"
-                   ? ""
-                   : badValue(name, value, "int, mcp or both");
-    case 'e':
-        o.lineEnding = value == "lf" ? O::LineEnding::Lf : O::LineEnding::CrLf;
-        return value == "crlf" || value == "lf" ? "" : badValue(name, value, "crlf or lf");
     case 'b':
-        if (!readPlain(value, whole) ||
-            !LineSettings::validBaud(static_cast<std::int64_t>(whole))) {
-            return badValue(name, value,
-                            "a whole number from " + std::to_string(kMinBaud) + " to " +
-                                std::to_string(kMaxBaud));
+        if (const std::optional<std::int32_t> baud = LineSettings::readBaud(value)) {
+            o.baud = static_cast<std::uint32_t>(*baud);
+            return {};
         }
-        o.baud = static_cast<std::uint32_t>(whole);
-        return {};
+        return badValue(name, value,
+                        "a whole number from " + std::to_string(kMinBaud) + " to " +
+                            std::to_string(kMaxBaud));
     case 'r':
         o.pacing = value == "max" ? O::Pacing::Max : O::Pacing::Rate;
         if (value != "max" && (!readPlain(value, o.rate) || o.rate <= 0 || o.rate > kMaxRate)) {
@@ -106,10 +113,31 @@ std::string take(SimulatorOptions &o, int key, std::string_view value)
         return readPlain(value, o.noise) && o.noise <= 1.0
                    ? ""
                    : badValue(name, value, "a share from 0 to 1");
-    case 'S':
+    default: // 'S'
         return readPlain(value, o.speed) && o.speed > 0 && o.speed <= kMaxRate
                    ? ""
                    : badValue(name, value, "a factor above 0, 2 for twice as fast");
+    }
+}
+
+// Takes `value` for the option `key`; returns an error text, empty when the value is good.
+std::string take(SimulatorOptions &o, int key, std::string_view value)
+{
+    using O = SimulatorOptions;
+    const std::string_view name = nameOf(key);
+    switch (key) {
+    case 'm':
+        return takeModes(o, name, value);
+    case 'e':
+        o.lineEnding = value == "lf" ? O::LineEnding::Lf : O::LineEnding::CrLf;
+        return value == "crlf" || value == "lf" ? "" : badValue(name, value, "crlf or lf");
+    case 'b':
+    case 'r':
+    case 'c':
+    case 's':
+    case 'n':
+    case 'S':
+        return takeNumber(o, key, name, value);
     case 'd':
     case 'l':
     case 'R':
@@ -176,6 +204,20 @@ std::string clash(const SimulatorOptions &o, std::string_view given)
     return {};
 }
 
+// The lines of --help on --mode, from the mode table.
+std::string modeUsage()
+{
+    std::string text = "  --mode " + optionNames("|") +
+                       "|both   records to send, or both taking turns "
+                       "(default both):\n";
+    for (const ModeInfo &info : modeTable()) {
+        text += "                        " + std::string(info.optionName) + ": \"" +
+                std::string(info.tag) + "\" records, " + std::to_string(info.channelCount) +
+                " channels, 0-" + std::to_string(info.fullScale) + "\n";
+    }
+    return text;
+}
+
 } // namespace
 
 SimulatorOptions::ParseResult SimulatorOptions::parse(std::span<const std::string_view> arguments)
@@ -220,9 +262,8 @@ path of its reader's end on the first line, and sends records there until stoppe
 Point AD Converter (or any serial reader) at that path.
 
 Options:
-  --mode int|mcp|both   records to send: "PIC" (8 channels, 0-1023), "MCP" (2 channels,
-                        0-4095), or both taking turns (default both)
-  --baud N              pace the output like a line of N baud, 10 bits per character
+)" + modeUsage() +
+           R"(  --baud N              pace the output like a line of N baud, 10 bits per character
                         (default )" +
            std::to_string(kDefaultBaud) + R"()
   --rate N              send N lines per second instead

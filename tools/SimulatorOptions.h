@@ -1,19 +1,19 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "ModeTable.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace adc {
 
 /// What the simulated board is told on its command line.
 struct SimulatorOptions {
-    /// Which records the board sends.
-    enum class Mode { Int, Mcp, Both };
     /// How each line ends.
     enum class LineEnding { CrLf, Lf };
     /// How fast lines go out.
@@ -23,7 +23,8 @@ struct SimulatorOptions {
         Max,  ///< as fast as the reader takes them; nothing is dropped
     };
 
-    Mode mode = Mode::Both;
+    /// The modes whose records the board sends, taking turns.
+    std::vector<Mode> modes{Mode::Int, Mode::Mcp3201};
     LineEnding lineEnding = LineEnding::CrLf;
     Pacing pacing = Pacing::Baud;
     std::uint32_t baud = kDefaultBaud;

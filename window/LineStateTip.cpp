@@ -14,11 +14,10 @@ LineStateTip::LineStateTip(const QList<QWidget *> &widgets, QObject *parent) : Q
     connect(&m_timer, &QTimer::timeout, this, &LineStateTip::refresh);
 }
 
-void LineStateTip::follow(AcquisitionRun &run, const QString &device)
+void LineStateTip::follow(const AcquisitionRun &run, const QString &device)
 {
     m_run = &run;
     m_device = device;
-    // The first update marks the start of the watch.
     refresh();
     if (run.running()) {
         m_timer.start();
@@ -33,11 +32,6 @@ void LineStateTip::setWaitReason(const QString &reason)
 
 void LineStateTip::refresh()
 {
-    refreshAt(LineMonitor::Clock::now());
-}
-
-void LineStateTip::refreshAt(LineMonitor::Clock::time_point now)
-{
     if (m_run == nullptr) {
         return;
     }
@@ -49,8 +43,8 @@ void LineStateTip::refreshAt(LineMonitor::Clock::time_point now)
             text += QLatin1Char('\n') + m_waitReason;
         }
     } else if (m_run->running()) {
-        m_run->line().update(now);
-        text += QLatin1Char('\n') + QString::fromStdString(m_run->line().summary("\n"));
+        text += QLatin1Char('\n') +
+                QString::fromStdString(m_run->line().summary("\n", m_run->lineNow()));
     } else {
         m_timer.stop();
         text += QStringLiteral(": stopped");

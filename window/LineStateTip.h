@@ -33,7 +33,7 @@ public:
 
     /// Follows `run` on `device` from now on, in place of any run before; `run` must stay until
     /// follow() is called again or this object goes.
-    void follow(AcquisitionRun &run, const QString &device);
+    void follow(const AcquisitionRun &run, const QString &device);
 
     /// The tooltip as it stands.
     QString text() const { return m_text; }
@@ -41,16 +41,14 @@ public:
     /// Adds the line `note` gives (none: empty) below the rest, for as long as this object lives.
     void addNote(std::function<QString()> note) { m_notes.push_back(std::move(note)); }
 
-    /// Brings the text up to date now.
+    /// Brings the text up to date now (as the run's clock says).
     void refresh();
-    /// Brings the text up to date as of the monotonic time `now`.
-    void refreshAt(LineMonitor::Clock::time_point now);
     /// Why the device now at the path of a lost one is not taken; empty for none.
     void setWaitReason(const QString &reason);
 
 private:
     QList<QPointer<QWidget>> m_widgets;
-    AcquisitionRun *m_run = nullptr;
+    const AcquisitionRun *m_run = nullptr;
     QString m_device;
     QString m_waitReason;
     QString m_text;

@@ -337,7 +337,7 @@ void MainWindow::shutDown()
 {
     m_session.stop();
     // Unloading the window (EXIT, the close box, an exit signal) closes the recording at once.
-    m_session.stopRecording();
+    m_session.finishRecording();
 }
 
 void MainWindow::closeFailureBox()

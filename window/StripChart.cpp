@@ -152,29 +152,34 @@ void StripChart::drawSegments(std::span<const Segment> segments)
             pen.setColor(qtColour(penColour));
             painter.setPen(pen);
         }
-        const std::int64_t x1 = pixelOf(s.x1);
-        const std::int64_t y1 = pixelOf(s.y1);
-        const std::int64_t x2 = pixelOf(s.x2);
-        const std::int64_t y2 = pixelOf(s.y2);
-        const auto far = [](std::int64_t v, int size) {
-            return v < -kSafeReach || v > size + kSafeReach;
-        };
-        if (far(x1, kInteriorWidth) || far(x2, kInteriorWidth) || far(y1, kInteriorHeight) ||
-            far(y2, kInteriorHeight)) {
-            QLineF line{double(x1), double(y1), double(x2), double(y2)};
-            if (clipLine(line, -2.0, -2.0, kInteriorWidth + 2.0, kInteriorHeight + 2.0)) {
-                painter.drawLine(line);
-                touched |= QRectF(line.p1(), line.p2()).normalized().toAlignedRect();
-            }
-        } else {
-            painter.drawLine(int(x1), int(y1), int(x2), int(y2));
-            touched |= QRect(QPoint(int(x1), int(y1)), QPoint(int(x2), int(y2))).normalized();
-        }
+        drawLine(painter, s, touched);
     }
     painter.end();
     touched = touched.adjusted(-1, -1, 1, 1) & m_image.rect();
     if (!touched.isEmpty()) {
         update(touched.translated(contentsRect().topLeft()));
+    }
+}
+
+void StripChart::drawLine(QPainter &painter, const Segment &s, QRect &touched)
+{
+    const std::int64_t x1 = pixelOf(s.x1);
+    const std::int64_t y1 = pixelOf(s.y1);
+    const std::int64_t x2 = pixelOf(s.x2);
+    const std::int64_t y2 = pixelOf(s.y2);
+    const auto far = [](std::int64_t v, int size) {
+        return v < -kSafeReach || v > size + kSafeReach;
+    };
+    if (far(x1, kInteriorWidth) || far(x2, kInteriorWidth) || far(y1, kInteriorHeight) ||
+        far(y2, kInteriorHeight)) {
+        QLineF line{double(x1), double(y1), double(x2), double(y2)};
+        if (clipLine(line, -2.0, -2.0, kInteriorWidth + 2.0, kInteriorHeight + 2.0)) {
+            painter.drawLine(line);
+            touched |= QRectF(line.p1(), line.p2()).normalized().toAlignedRect();
+        }
+    } else {
+        painter.drawLine(int(x1), int(y1), int(x2), int(y2));
+        touched |= QRect(QPoint(int(x1), int(y1)), QPoint(int(x2), int(y2))).normalized();
     }
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "AcquisitionRun.h"
 #include "Display.h"
 #include "ModeTable.h"
 
@@ -18,7 +17,8 @@ namespace adc {
 /// The plot area: a white interior inside a sunken border, on which the run draws its traces.
 ///
 /// Coordinates are twips from the interior's top-left corner, 15 twips to the pixel; a twip
-/// coordinate t lies in pixel floor(t / 15). The drawing is kept in an image, so a window that
+/// coordinate t lies in pixel floor(t / 15). Each record moves the traces kRecordStepTwips to
+/// the right. The drawing is kept in an image, so a window that
 /// covers the chart and goes away again leaves the traces as they were. Nothing scrolls, wraps
 /// or rescales: what lies outside the interior is cut off.
 ///
@@ -39,12 +39,29 @@ public:
     /// Width of the sunken border, in pixels.
     static constexpr int kBorderWidth = 2;
 
+    /// Horizontal step of the traces per record, in twips.
+    static constexpr std::int64_t kRecordStepTwips = 25;
+
     /// One straight segment, in twips, and its colour (red in the low byte).
-    using Segment = adc::Segment;
+    struct Segment {
+        std::int64_t x1;
+        std::int32_t y1;
+        std::int64_t x2;
+        std::int32_t y2;
+        Colour colour;
+        bool operator==(const Segment &) const = default;
+    };
+
+    /// Where a record's step lies on the chart: from the record before to the record.
+    static constexpr Segment segmentOf(const Step &step)
+    {
+        const std::int64_t x = step.record * kRecordStepTwips;
+        return {x, step.from, x + kRecordStepTwips, step.to, step.colour};
+    }
 
     /// Width of one sweep: the interior's width, rounded down to whole records, in twips.
     static constexpr std::int64_t kSweepWidthTwips =
-        kInteriorWidthTwips / AcquisitionRun::kSegmentStep * AcquisitionRun::kSegmentStep;
+        kInteriorWidthTwips / kRecordStepTwips * kRecordStepTwips;
     /// Width of the band erased ahead of the pen in sweep mode, in pixels.
     static constexpr int kSweepGapPixels = 10;
 
@@ -83,6 +100,8 @@ protected:
 private:
     std::span<const Segment> lastSweep(std::span<const Segment> segments);
     void eraseAhead(QPainter &painter, const Segment &segment, QRect &touched);
+    /// Draws `s` with the painter's pen and adds the pixels it may touch to `touched`.
+    static void drawLine(QPainter &painter, const Segment &s, QRect &touched);
 
     QImage m_image;
     bool m_sweep = false;

@@ -68,8 +68,9 @@ void WindowDisplay::markWaiting()
     m_indicator->setFillColour(idleColour());
 }
 
-void WindowDisplay::drawSegment(const Segment &segment)
+void WindowDisplay::drawStep(const Step &step)
 {
+    const StripChart::Segment segment = StripChart::segmentOf(step);
     // Once the traces have run off the right edge (without sweep) every segment lands here: drop
     // it at once.
     if (!m_chart->shows(segment)) {
@@ -79,11 +80,10 @@ void WindowDisplay::drawSegment(const Segment &segment)
     schedule();
 }
 
-void WindowDisplay::runEnded(std::string_view message)
+void WindowDisplay::runEnded(std::string_view)
 {
     flush();
     m_indicator->setFillColour(idleColour());
-    emit ended(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
 }
 
 void WindowDisplay::flush()

@@ -52,8 +52,10 @@ public:
     void markRunning() override;
     /// Brings what is pending to the screen and turns the indicator grey, without a message.
     void markWaiting() override;
-    void drawSegment(const Segment &segment) override;
-    /// Brings what is pending to the screen, turns the indicator grey and emits ended().
+    /// Notes the step's segment, unless it would show nothing.
+    void drawStep(const Step &step) override;
+    /// Brings what is pending to the screen and turns the indicator grey (the message is the
+    /// run session's to tell).
     void runEnded(std::string_view message) override;
 
     /// Brings everything pending to the screen now, painting the window before it returns.
@@ -64,10 +66,6 @@ public:
     bool hasPending() const { return m_scheduled; }
     /// Segments waiting for the next frame.
     std::size_t pendingSegments() const { return m_segments.size(); }
-
-signals:
-    /// A run has ended because of the serial port; `message` tells the user why.
-    void ended(const QString &message);
 
 private:
     struct Box {

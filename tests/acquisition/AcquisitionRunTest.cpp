@@ -60,19 +60,19 @@ TEST(AcquisitionRun, ARefusedStartEndsTheRunWithTheReasonAndNoGreen)
     }
 }
 
-TEST(AcquisitionRun, EachRecordShowsTextsThenCountThenSegmentsInChannelOrder)
+TEST(AcquisitionRun, EachRecordShowsTextsThenCountThenStepsInChannelOrder)
 {
     Bench b(Mode::Mcp3201);
     ASSERT_TRUE(b.run.start());
     b.display.log.clear();
     b.arrive("MCP 0:100 1:4095\r\nMCP 0:200 1:0\r\n");
-    EXPECT_EQ(b.display.log, (std::vector<std::string>{
-                                 "text 0 0100", "text 1 04095\r", "count 1",
-                                 "segment 0,3995 25,3995", "segment 0,0 25,0", // first: level
-                                 "text 0 0200", "text 1 00\r", "count 2", "segment 25,3995 50,3895",
-                                 "segment 25,0 50,4095"}));
-    EXPECT_EQ(b.display.segments[0].colour, 255u);      // MCP channel 0: red
-    EXPECT_EQ(b.display.segments[1].colour, 16711680u); // MCP channel 1: blue
+    EXPECT_EQ(b.display.log,
+              (std::vector<std::string>{"text 0 0100", "text 1 04095\r", "count 1",
+                                        "step 0 3995,3995", "step 0 0,0", // first: level
+                                        "text 0 0200", "text 1 00\r", "count 2", "step 1 3995,3895",
+                                        "step 1 0,4095"}));
+    EXPECT_EQ(b.display.steps[0].colour, 255u);      // MCP channel 0: red
+    EXPECT_EQ(b.display.steps[1].colour, 16711680u); // MCP channel 1: blue
     // The boxes the mode does not use keep what they had.
     for (int k = 2; k < 8; ++k) {
         EXPECT_EQ(b.display.boxes[k], "0");
@@ -86,13 +86,12 @@ TEST(AcquisitionRun, TheThirdRecordDrawsFromTheSecondsOrdinates)
     b.arrive(picRecord({500, 0, 0, 0, 0, 0, 0, 0}, kCrLf) +
              picRecord({0, 0, 0, 0, 0, 0, 0, 0}, kCrLf) +
              picRecord({1023, 0, 0, 0, 0, 0, 0, 0}, kCrLf));
-    ASSERT_EQ(b.display.segments.size(), 24u);
-    const Segment third{50, 4047, 75, 978, 12632256};
-    EXPECT_EQ(b.display.segments[16], third);
+    ASSERT_EQ(b.display.steps.size(), 24u);
+    const Step third{2, 4047, 978, 12632256};
+    EXPECT_EQ(b.display.steps[16], third);
     EXPECT_EQ(b.display.count, "3");
-    EXPECT_EQ(b.run.plotPosition(), 75);
     for (int k = 0; k < 8; ++k) {
-        EXPECT_EQ(b.display.segments[8 + k].colour, channelColour(Mode::Int, k));
+        EXPECT_EQ(b.display.steps[8 + k].colour, channelColour(Mode::Int, k));
     }
 }
 
@@ -111,7 +110,7 @@ TEST(AcquisitionRun, WrongTagsAndMalformedRecordsChangeNothing)
     EXPECT_EQ(b.run.line().otherModeRecords(), 1);
     b.arrive(picRecord({7, 0, 0, 0, 0, 0, 0, 0}, kCrLf));
     EXPECT_EQ(b.display.count, "1");
-    EXPECT_EQ(b.display.segments.front().x1, 0); // the first accepted record starts the chart
+    EXPECT_EQ(b.display.steps.front().record, 0); // the first accepted record starts the chart
 }
 
 TEST(AcquisitionRun, TheCountGoesOnPast32767)
@@ -125,9 +124,7 @@ TEST(AcquisitionRun, TheCountGoesOnPast32767)
     b.arrive(many);
     EXPECT_EQ(b.run.count(), 40000);
     EXPECT_EQ(b.display.count, "40000");
-    EXPECT_EQ(b.run.plotPosition(), 40000 * 25);
-    EXPECT_EQ(b.display.segments.back().x1, 39999 * 25);
-    EXPECT_EQ(b.display.segments.back().x2, 40000 * 25);
+    EXPECT_EQ(b.display.steps.back().record, 39999);
 }
 
 TEST(AcquisitionRun, ServiceWorksInBoundedTurns)
@@ -206,10 +203,8 @@ TEST(AcquisitionRun, ASuspendedRunResumesWhereItWasAndDropsTheCutRecord)
     // The rest of the cut record, then a whole one: one record, counted on from 2, drawn on from
     // where the chart was and from the last values.
     b.arrive("00 1:7\r\nMCP 0:300 1:0\r\n");
-    EXPECT_EQ(b.display.log,
-              (std::vector<std::string>{"text 0 0300", "text 1 00\r", "count 3",
-                                        "segment 50,3895 75,3795", "segment 50,4095 75,4095"}));
-    EXPECT_EQ(b.run.plotPosition(), 75);
+    EXPECT_EQ(b.display.log, (std::vector<std::string>{"text 0 0300", "text 1 00\r", "count 3",
+                                                       "step 2 3895,3795", "step 2 4095,4095"}));
     // A Start afresh counts from one again.
     ASSERT_TRUE(b.run.start());
     b.arrive("MCP 0:1 1:1\n");

@@ -2,6 +2,7 @@
 #include "AcquisitionRun.h"
 #include "FakeSerialControl.h"
 #include "FileSizeLimit.h"
+#include "ManualClock.h"
 #include "RecordingDisplay.h"
 
 #include <gtest/gtest.h>
@@ -18,15 +19,6 @@ using namespace adc;
 using namespace std::chrono_literals;
 
 namespace {
-
-// The clocks the recorder reads in these tests; each test sets them.
-CsvRecorder::WallClock::time_point g_wall;
-CsvRecorder::MonotonicClock::time_point g_monotonic;
-
-constexpr CsvRecorder::Clocks kTestClocks{[] { return g_wall; }, [] { return g_monotonic; }};
-// 2026-12-07T08:15:02.123Z
-constexpr auto kMorning =
-    std::chrono::sys_days{std::chrono::year{2026} / 12 / 7} + 8h + 15min + 2s + 123ms;
 
 std::string contents(const std::filesystem::path &path)
 {
@@ -47,13 +39,17 @@ void write(const std::filesystem::path &path, std::string_view text)
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// A recorder on a fresh file in its own folder, fed by a run of `mode` as the window's is.
+// A recorder on a fresh file in its own folder, fed by runs as the window's are, on a clock
+// that starts at 2026-12-07T08:15:02.123Z.
 struct Recording : ::testing::Test {
     std::filesystem::path dir;
     std::filesystem::path file;
     test::FakeSerialControl port;
     test::RecordingDisplay display;
-    CsvRecorder recorder{kTestClocks};
+    test::ManualClock clock;
+    CsvRecorder recorder;
+    /// The number of the last run started.
+    std::int64_t runs = 0;
 
     void SetUp() override
     {
@@ -63,19 +59,18 @@ struct Recording : ::testing::Test {
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         file = dir / "run.csv";
-        g_wall = CsvRecorder::WallClock::time_point(kMorning);
-        g_monotonic = CsvRecorder::MonotonicClock::time_point(1000s);
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
-    // Starts a run in `mode` and feeds it `lines` `after` the Start.
+    // Starts the next run in `mode` and feeds it `lines` `after` the Start.
     std::int64_t run(Mode mode, const std::string &lines,
                      std::chrono::microseconds after = std::chrono::microseconds(0))
     {
         AcquisitionRun run(mode, port, display);
+        run.setClock(clock);
         run.setObserver(&recorder);
-        EXPECT_TRUE(run.start());
-        g_monotonic += after;
+        EXPECT_TRUE(run.start(++runs));
+        clock.advance(after);
         run.process(lines);
         return run.count();
     }
@@ -90,15 +85,16 @@ TEST_F(Recording, RowsHoldTheValuesTheChartDrawsExactlyAndShortest)
                   "PIC 0:00007 1:1 2:2 3:3 4:4 5:5 6:6 7:1e5\n",
                   52113us),
               2);
-    g_wall += 1001ms;
-    g_monotonic += 2s;
+    // The wall clock is set between the runs: the rows show it as it was read.
+    clock.setWall(test::ManualClock::kMorning + 1001ms);
+    clock.advance(2s);
     EXPECT_EQ(run(Mode::Mcp3201, "MCP 0:4095 1:2047.25\n"), 1);
     recorder.close();
     EXPECT_EQ(contents(file),
               "time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7\n"
-              "2026-12-07T08:15:02.123Z,0.052113,1,INT,1,512,1.5,1000,inf,0.1,1e+22,0,4095\n"
-              "2026-12-07T08:15:02.123Z,0.052113,1,INT,2,7,1,2,3,4,5,6,1e+05\n"
-              "2026-12-07T08:15:03.124Z,0.000000,2,MCP3201,1,4095,2047.25,,,,,,\n");
+              "2026-12-07T08:15:02.175Z,0.052113,1,INT,1,512,1.5,1000,inf,0.1,1e+22,0,4095\n"
+              "2026-12-07T08:15:02.175Z,0.052113,1,INT,2,7,1,2,3,4,5,6,1e+05\n"
+              "2026-12-07T08:15:05.124Z,0.000000,2,MCP3201,1,4095,2047.25,,,,,,\n");
     EXPECT_EQ(recorder.rowsWritten(), 3);
 }
 
@@ -116,9 +112,10 @@ TEST_F(Recording, AnExistingFileIsRefusedUnlessAppendedToWithoutASecondHeader)
     EXPECT_EQ(contents(file), first);
 
     ASSERT_TRUE(recorder.open(file, true));
+    // The runs go on from the file's last.
+    EXPECT_EQ(recorder.lastRunInFile(), 1);
     run(Mode::Mcp3201, "MCP 0:3 1:4\n");
     recorder.close();
-    // The runs go on from the file's last.
     EXPECT_EQ(contents(file), first + "2026-12-07T08:15:02.123Z,0.000000,2,MCP3201,1,3,4,,,,,,\n");
 
     // An empty file gets its header; a folder that is not there is refused by name.
@@ -137,19 +134,21 @@ TEST_F(Recording, RowsReachTheFileWithinTheFlushIntervalAndAtTheEnd)
     const auto size = [&] { return std::filesystem::file_size(file); };
     ASSERT_TRUE(recorder.open(file, false));
     AcquisitionRun acquisition(Mode::Mcp3201, port, display);
+    acquisition.setClock(clock);
     acquisition.setObserver(&recorder);
     ASSERT_TRUE(acquisition.start());
     acquisition.process("MCP 0:1 1:1\n");
     EXPECT_EQ(size(), 0u) << "no write per row";
-    recorder.flushIfDue(g_monotonic + CsvRecorder::kFlushInterval - 1ms);
+    const auto taken = clock.now().monotonic;
+    recorder.flushIfDue(taken + CsvRecorder::kFlushInterval - 1ms);
     EXPECT_EQ(size(), 0u);
     // A quiet line: the timer's call brings the waiting rows to the file.
-    recorder.flushIfDue(g_monotonic + CsvRecorder::kFlushInterval);
+    recorder.flushIfDue(taken + CsvRecorder::kFlushInterval);
     const auto afterTimer = size();
     EXPECT_EQ(lineCount(file), 2);
     // A busy line: the row that finds the oldest waiting one due writes both.
     acquisition.process("MCP 0:2 1:2\n");
-    g_monotonic += CsvRecorder::kFlushInterval;
+    clock.advance(CsvRecorder::kFlushInterval);
     EXPECT_EQ(size(), afterTimer);
     acquisition.process("MCP 0:3 1:3\n");
     EXPECT_GT(size(), afterTimer);
@@ -167,7 +166,7 @@ TEST_F(Recording, AFailingWriteStopsTheRecordingAndLeavesOnlyWholeRows)
     CsvRecorder full;
     const std::filesystem::path fullFile = dir / "full.csv";
     ASSERT_TRUE(full.open(fullFile, false));
-    full.runStarted(Mode::Mcp3201);
+    full.runStarted(clock.startOf(Mode::Mcp3201, 1));
     const double values[2] = {1, 2};
     full.recordAccepted({Mode::Mcp3201, 1, values});
     {
@@ -238,23 +237,28 @@ TEST_F(Recording, AppendingTakesOnlyItsOwnRecordingsAndGoesOnFromTheirLastRun)
     write(file, whole + cut);
     ASSERT_TRUE(recorder.open(file, true)) << recorder.errorText();
     EXPECT_NE(recorder.noticeText().find("partial row"), std::string::npos);
+    EXPECT_EQ(recorder.lastRunInFile(), 2);
+    runs = recorder.lastRunInFile();
     run(Mode::Mcp3201, "MCP 0:6 1:7\n");
     recorder.close();
     EXPECT_EQ(contents(file),
               whole + cut + "\n2026-12-07T08:15:02.123Z,0.000000,3,MCP3201,1,6,7,,,,,,\n");
 
-    // A file of the header alone starts at run 1.
+    // A file of the header alone holds no run.
     write(file, CsvRecorder::kHeader);
     ASSERT_TRUE(recorder.open(file, true));
+    EXPECT_EQ(recorder.lastRunInFile(), 0);
+    runs = 0;
     run(Mode::Mcp3201, "MCP 0:8 1:9\n");
     recorder.close();
     EXPECT_EQ(contents(file), std::string(CsvRecorder::kHeader) +
                                   "2026-12-07T08:15:02.123Z,0.000000,1,MCP3201,1,8,9,,,,,,\n");
 }
 
-TEST_F(Recording, OnlyARegularFileIsTakenAndADiscardedStartLeavesNoTrace)
+TEST_F(Recording, OnlyARegularFileIsTakenAndAStartOrARunWithoutRowsLeavesNoTrace)
 {
-    // A FIFO would block the open until a reader came; it and devices are refused at once.
+    // A FIFO would block the open until a reader came; it and devices are refused at once, and
+    // a folder is called one.
     ASSERT_EQ(::mkfifo((dir / "pipe.csv").c_str(), 0600), 0);
     std::filesystem::create_directory(dir / "folder.csv");
     for (const std::filesystem::path &path :
@@ -262,7 +266,9 @@ TEST_F(Recording, OnlyARegularFileIsTakenAndADiscardedStartLeavesNoTrace)
         for (const bool append : {true, false}) {
             SCOPED_TRACE(path.string() + (append ? " --append" : ""));
             EXPECT_FALSE(recorder.open(path, append));
-            EXPECT_NE(recorder.errorText().find("not a regular file"), std::string::npos)
+            const bool folder = path.filename() == "folder.csv";
+            EXPECT_NE(recorder.errorText().find(folder ? " is a directory;" : "not a regular file"),
+                      std::string::npos)
                 << recorder.errorText();
         }
     }
@@ -281,6 +287,25 @@ TEST_F(Recording, OnlyARegularFileIsTakenAndADiscardedStartLeavesNoTrace)
     ASSERT_TRUE(recorder.flush());
     recorder.discard();
     EXPECT_EQ(lineCount(dir / "kept.csv"), 2);
+
+    // At the program's end a file made for rows that never came is removed, and told; one
+    // appended to, or with rows, stays.
+    const std::filesystem::path unused = dir / "unused.csv";
+    ASSERT_TRUE(recorder.open(unused, false));
+    run(Mode::Mcp3201, "noise\n");
+    recorder.finish();
+    EXPECT_FALSE(std::filesystem::exists(unused));
+    EXPECT_EQ(recorder.noticeText(), "No rows were recorded, so the file " + unused.string() +
+                                         ", made for them, has been removed.");
+    for (const bool rows : {false, true}) {
+        ASSERT_TRUE(recorder.open(dir / "kept.csv", true));
+        if (rows) {
+            run(Mode::Mcp3201, "MCP 0:3 1:4\n");
+        }
+        recorder.finish();
+        EXPECT_EQ(recorder.noticeText(), "");
+        EXPECT_EQ(lineCount(dir / "kept.csv"), rows ? 3 : 2);
+    }
 }
 
 } // namespace

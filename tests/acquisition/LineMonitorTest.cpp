@@ -1,5 +1,6 @@
 #include "AcquisitionRun.h"
 #include "FakeSerialControl.h"
+#include "ManualClock.h"
 #include "RecordingDisplay.h"
 
 #include <gtest/gtest.h>
@@ -20,24 +21,24 @@ const std::string kMcp = "MCP 0:100 1:200\r\n";
 struct Watch {
     test::FakeSerialControl port;
     test::RecordingDisplay display;
+    test::ManualClock clock;
     AcquisitionRun run;
-    LineMonitor::Clock::time_point now{};
 
     explicit Watch(Mode mode) : run(mode, port, display)
     {
+        run.setClock(clock);
         run.start();
-        run.line().update(now);
     }
-    /// One second of the line: `bytes` arrive in reads of `piece` characters, then an update.
+    /// One second of the line: `bytes` arrive at its end in reads of `piece` characters.
     void second(const std::string &bytes, std::size_t piece = 4096)
     {
+        clock.advance(1s);
         for (std::size_t i = 0; i < bytes.size(); i += piece) {
             run.process(std::string_view(bytes).substr(i, piece));
         }
-        now += 1s;
-        run.line().update(now);
     }
-    std::string hint() const { return std::string(run.line().hintText()); }
+    LineMonitor::State state() const { return run.lineNow(); }
+    std::string hint() const { return std::string(run.line().hintText(state().hint)); }
 };
 
 std::string times(const std::string &s, int n)
@@ -78,9 +79,9 @@ TEST(LineMonitor, EachQuietLineGetsTheHintOfItsCause)
             Watch w(c.mode);
             w.second(c.perSecond, piece);
             w.second(c.perSecond, piece);
-            EXPECT_EQ(w.run.line().hint(), Hint::None) << "too early at 2 s";
+            EXPECT_EQ(w.state().hint, Hint::None) << "too early at 2 s";
             w.second(c.perSecond, piece);
-            EXPECT_EQ(w.run.line().hint(), c.hint);
+            EXPECT_EQ(w.state().hint, c.hint);
             EXPECT_EQ(w.hint(), c.text);
             EXPECT_EQ(w.run.count(), 0);
         }
@@ -93,10 +94,10 @@ TEST(LineMonitor, TheHintGoesAwayWhenGoodRecordsFlow)
     for (int s = 0; s < 4; ++s) {
         w.second(times(kPic, 10));
     }
-    ASSERT_EQ(w.run.line().hint(), Hint::OtherMode);
+    ASSERT_EQ(w.state().hint, Hint::OtherMode);
     // The board is switched to the right mode; the other mode's lines still come in between.
     w.second(times(kPic + kMcp, 10));
-    EXPECT_EQ(w.run.line().hint(), Hint::None);
+    EXPECT_EQ(w.state().hint, Hint::None);
     EXPECT_EQ(w.hint(), "");
     EXPECT_EQ(w.run.count(), 10);
 }
@@ -104,16 +105,16 @@ TEST(LineMonitor, TheHintGoesAwayWhenGoodRecordsFlow)
 TEST(LineMonitor, RecordsPerSecondCoverTheLastSeconds)
 {
     Watch w(Mode::Int);
-    EXPECT_EQ(w.run.line().recordsPerSecond(), 0.0);
+    EXPECT_EQ(w.state().recordsPerSecond, 0.0);
     w.second(times(kPic, 40));
-    EXPECT_DOUBLE_EQ(w.run.line().recordsPerSecond(), 40.0);
+    EXPECT_DOUBLE_EQ(w.state().recordsPerSecond, 40.0);
     for (int s = 0; s < 6; ++s) {
         w.second(times(kPic, 10));
     }
     // The first second's 40 have left the window.
-    EXPECT_DOUBLE_EQ(w.run.line().recordsPerSecond(), 10.0);
+    EXPECT_DOUBLE_EQ(w.state().recordsPerSecond, 10.0);
     w.second("");
-    EXPECT_DOUBLE_EQ(w.run.line().recordsPerSecond(), 8.0);
+    EXPECT_DOUBLE_EQ(w.state().recordsPerSecond, 8.0);
 }
 
 TEST(LineMonitor, DropsAreCountedByReasonAndTheOtherModesRecordsApart)
@@ -128,12 +129,13 @@ TEST(LineMonitor, DropsAreCountedByReasonAndTheOtherModesRecordsApart)
     EXPECT_EQ(w.run.droppedRecords(), 4);
     EXPECT_EQ(line.otherModeRecords(), 1);
     EXPECT_EQ(w.run.count(), 1);
-    EXPECT_EQ(line.summary(" | "), "1.0 records per second | dropped since Start: 1 wrong tag, "
-                                   "1 too few fields, 2 too long | 1 MCP record, not this mode");
+    EXPECT_EQ(line.summary(" | ", w.state()),
+              "1.0 records per second | dropped since Start: 1 wrong tag, "
+              "1 too few fields, 2 too long | 1 MCP record, not this mode");
     for (int s = 0; s < 6; ++s) {
         w.second(times(kMcp, 3));
     }
-    EXPECT_EQ(line.summary("\n"),
+    EXPECT_EQ(line.summary("\n", w.state()),
               "0.0 records per second\ndropped since Start: 1 wrong tag, 1 too few fields, "
               "2 too long\n19 MCP records, not this mode\nlines with the tag MCP arrive: is the "
               "board in MCP3201 mode?");
@@ -146,5 +148,5 @@ TEST(LineMonitor, DropsAreCountedByReasonAndTheOtherModesRecordsApart)
     w.run.start();
     EXPECT_EQ(line.drops(Drop::WrongTag), 0);
     EXPECT_EQ(line.drops(Drop::TooLong), 0);
-    EXPECT_EQ(line.hint(), Hint::None);
+    EXPECT_EQ(w.state().hint, Hint::None);
 }

@@ -19,7 +19,7 @@ public:
     RecordFanOut *removeFrom = nullptr;
     RecordObserver *toRemove = nullptr;
 
-    void runStarted(Mode) override { m_log.push_back(m_name + ":start"); }
+    void runStarted(const RunStart &) override { m_log.push_back(m_name + ":start"); }
     void recordAccepted(const AcceptedRecord &record) override
     {
         m_log.push_back(m_name + ":" + std::to_string(record.count));
@@ -45,7 +45,7 @@ TEST(RecordFanOut, TellsEachObserverOnceInOrderAlsoWhenOneIsRemovedWhileTold)
     b.removeFrom = &fanOut;
     b.toRemove = &b;
 
-    fanOut.runStarted(Mode::Int);
+    fanOut.runStarted({Mode::Int, 1, {}});
     fanOut.recordAccepted({Mode::Int, 1, {}});
     fanOut.recordAccepted({Mode::Int, 2, {}});
     EXPECT_EQ(log, (std::vector<std::string>{"a:start", "b:start", "c:start", "a:1", "b:1", "c:1",

@@ -11,9 +11,9 @@ namespace adc::test {
 /// A display that writes down every operation the run calls, in order.
 class RecordingDisplay : public Display {
 public:
-    /// "text 0 0512", "count 1", "running", "segment ...", "ended ..."
+    /// "text 0 0512", "count 1", "running", "step RECORD FROM,TO", "ended ..."
     std::vector<std::string> log;
-    std::vector<Segment> segments;
+    std::vector<Step> steps;
     std::string boxes[8] = {"0", "0", "0", "0", "0", "0", "0", "0"};
     std::string count = "0";
     bool green = false;
@@ -43,11 +43,11 @@ public:
         green = false;
         log.push_back("waiting");
     }
-    void drawSegment(const Segment &s) override
+    void drawStep(const Step &s) override
     {
-        segments.push_back(s);
-        log.push_back("segment " + std::to_string(s.x1) + "," + std::to_string(s.y1) + " " +
-                      std::to_string(s.x2) + "," + std::to_string(s.y2));
+        steps.push_back(s);
+        log.push_back("step " + std::to_string(s.record) + " " + std::to_string(s.from) + "," +
+                      std::to_string(s.to));
     }
     void runEnded(std::string_view message) override
     {

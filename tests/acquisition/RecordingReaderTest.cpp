@@ -1,5 +1,6 @@
 #include "RecordingReader.h"
 #include "CsvRecorder.h"
+#include "ManualClock.h"
 
 #include <gtest/gtest.h>
 
@@ -44,12 +45,14 @@ TEST(RecordingReader, ReadsBackEveryRowTheRecorderWroteExactly)
     std::vector<std::array<double, kMaxChannels>> values;
     {
         CsvRecorder recorder;
+        test::ManualClock clock;
         ASSERT_TRUE(recorder.open(path.string(), false));
         // Two runs, the second in the other mode; enough rows that lines straddle the reader's
         // blocks.
         for (int run = 0; run < 2; ++run) {
             const Mode mode = run == 0 ? Mode::Int : Mode::Mcp3201;
-            recorder.runStarted(mode);
+            const RunStart start = clock.startOf(mode, run + 1);
+            recorder.runStarted(start);
             for (int i = 0; i < 15000; ++i) {
                 std::array<double, kMaxChannels> v{};
                 for (int k = 0; k < modeInfo(mode).channelCount; ++k) {
@@ -58,7 +61,8 @@ TEST(RecordingReader, ReadsBackEveryRowTheRecorderWroteExactly)
                 values.push_back(v);
                 const std::span<const double> shown(
                     values.back().data(), static_cast<std::size_t>(modeInfo(mode).channelCount));
-                recorder.charactersTaken();
+                clock.advance(std::chrono::microseconds(1700));
+                recorder.charactersTaken(clock.stampIn(start));
                 recorder.recordAccepted({mode, i + 1, shown});
             }
         }

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "HistoryStore.h"
 #include "OptionTable.h"
 
 #include <QFile>
@@ -80,6 +81,16 @@ TEST(CommandLineParse, MistakesAreRefusedWithAReason)
         EXPECT_EQ(result.exitStatus(), 2);
         EXPECT_TRUE(result.errorText().contains(QLatin1String(c.mentions)))
             << result.errorText().toStdString();
+    }
+    // A history larger than this computer's memory holds is refused, naming the largest.
+    const qint64 fits = HistoryStore::largestCapacity(HistoryStore::physicalMemory());
+    const qint64 most = std::min(fits, CommandLine::kMaxHistoryRecords);
+    EXPECT_EQ(parse({"--scope", "--history", QString::number(most)}).action(), Action::Run);
+    if (fits < CommandLine::kMaxHistoryRecords) {
+        const CommandLine tooLarge = parse({"--scope", "--history", QString::number(fits + 1)});
+        EXPECT_EQ(tooLarge.action(), Action::Fail);
+        EXPECT_TRUE(tooLarge.errorText().contains(QString::number(fits)))
+            << tooLarge.errorText().toStdString();
     }
 }
 

@@ -1,4 +1,5 @@
 #include "HistoryStore.h"
+#include "support/ManualClock.h"
 #include "support/ProcessInfo.h"
 
 #include <gtest/gtest.h>
@@ -42,7 +43,7 @@ TEST(HistoryStore, TheIndexGivesWhatEveryRecordGivesForAnyRangeAtEveryLevel)
     for (const Mode mode : {Mode::Int, Mode::Mcp3201}) {
         // A capacity that is no multiple of a block, filled past it: the oldest blocks are cut.
         HistoryStore store(70'001);
-        store.runStarted(mode);
+        store.runStarted({mode, 1, {}});
         std::mt19937_64 random(mode == Mode::Int ? 1 : 2);
         std::vector<std::vector<double>> rows;
         for (int i = 0; i < 93'777; ++i) {
@@ -78,15 +79,32 @@ TEST(HistoryStore, TheIndexGivesWhatEveryRecordGivesForAnyRangeAtEveryLevel)
     }
 }
 
-TEST(HistoryStore, KeepsTheNewestUpToItsCapacityInFlatMemoryOfAtMost80BytesPerRecord)
+TEST(HistoryStore, GrowsWithItsRecordsUpToItsCapacityInFlatMemoryOfAtMost80BytesPerRecord)
 {
     EXPECT_LE(HistoryStore().bytesPerRecord(), 80.0);
     EXPECT_LE(HistoryStore(10'000'000).bytesPerRecord(), 80.0);
     EXPECT_LE(HistoryStore(1000).bytesPerRecord(), 80.0);
+    // The largest store that fits in 8 GiB does, and one a tenth larger would not.
+    constexpr std::uint64_t k8GiB = std::uint64_t{8} << 30;
+    const std::int64_t largest = HistoryStore::largestCapacity(k8GiB);
+    EXPECT_LE(static_cast<double>(largest) * HistoryStore(largest).bytesPerRecord(), k8GiB);
+    EXPECT_GT(static_cast<double>(largest) * 1.1 * HistoryStore(largest).bytesPerRecord(), k8GiB);
+    EXPECT_GT(HistoryStore::physicalMemory(), 0u);
+
+    // A store of a billion records takes memory only as records come.
+    const long before = adc::test::residentKiB();
+    HistoryStore billion(1'000'000'000);
+    billion.runStarted({Mode::Int, 1, {}});
+    const std::array<double, kMaxChannels> some{1, 2, 3, 4, 5, 6, 7, 8};
+    for (int i = 0; i < 1000; ++i) {
+        billion.append(i, i + 1, some);
+    }
+    EXPECT_EQ(billion.value(999, 7), 8.0);
+    EXPECT_LT(adc::test::residentKiB() - before, 16 * 1024);
 
     constexpr std::int64_t kCapacity = 300'000;
     HistoryStore store(kCapacity);
-    store.runStarted(Mode::Int);
+    store.runStarted({Mode::Int, 1, {}});
     std::array<double, kMaxChannels> row{};
     auto feed = [&](std::int64_t n) {
         for (std::int64_t i = 0; i < n; ++i) {
@@ -108,9 +126,44 @@ TEST(HistoryStore, KeepsTheNewestUpToItsCapacityInFlatMemoryOfAtMost80BytesPerRe
     EXPECT_LT(later - full, 512) << full << " KiB full, " << later << " KiB after";
 
     // A new Start begins again with nothing.
-    store.runStarted(Mode::Mcp3201);
+    store.runStarted({Mode::Mcp3201, 2, {}});
     EXPECT_TRUE(store.empty());
     EXPECT_EQ(store.channelCount(), 2);
+}
+
+TEST(HistoryStore, EachRecordKeepsTheWallTimeAndRunOfItsStamp)
+{
+    using namespace std::chrono_literals;
+    test::ManualClock clock;
+    HistoryStore store(100);
+    const RunStart start = clock.startOf(Mode::Mcp3201, 4);
+    store.runStarted(start);
+    const double values[2] = {1, 2};
+    const auto block = [&](std::chrono::microseconds after) {
+        clock.advance(after);
+        store.charactersTaken(clock.stampIn(start));
+        store.recordAccepted({Mode::Mcp3201, store.end() + 1, values});
+    };
+    block(52'113us);
+    // The wall clock set forward by 40 days, and back before the Start.
+    clock.setWall(clock.now().wall + std::chrono::days(40));
+    block(1'000us);
+    clock.setWall(test::ManualClock::kMorning - 1h);
+    block(999us);
+    // A recording opened during the run gave it a new number.
+    store.charactersTaken({clock.now(), 60'000, 9});
+    store.recordAccepted({Mode::Mcp3201, 4, values});
+    ASSERT_EQ(store.end(), 4);
+    using std::chrono::floor;
+    using std::chrono::milliseconds;
+    EXPECT_EQ(store.wallTime(0), floor<milliseconds>(test::ManualClock::kMorning + 52'113us));
+    EXPECT_EQ(store.wallTime(1),
+              floor<milliseconds>(test::ManualClock::kMorning + 53'113us + std::chrono::days(40)));
+    EXPECT_EQ(store.wallTime(2), floor<milliseconds>(test::ManualClock::kMorning - 1h + 999us));
+    EXPECT_EQ(store.micros(2), 54'112);
+    EXPECT_EQ((std::vector{store.run(0), store.run(2), store.run(3)}),
+              (std::vector<std::int64_t>{4, 4, 9}));
+    EXPECT_EQ(store.run(), 9);
 }
 
 // A square wave of period 2 s (1 s high, 1 s low) sampled every 10 ms: at any zoom the edges
@@ -118,7 +171,7 @@ TEST(HistoryStore, KeepsTheNewestUpToItsCapacityInFlatMemoryOfAtMost80BytesPerRe
 TEST(HistoryStore, ASquareWavesEdgesFallIntoTheColumnsOfTheirTimes)
 {
     HistoryStore store;
-    store.runStarted(Mode::Mcp3201);
+    store.runStarted({Mode::Mcp3201, 1, {}});
     for (std::int64_t i = 0; i < 6000; ++i) { // 60 s
         const double level = (i / 100) % 2 == 0 ? 100.0 : 900.0;
         const double values[2] = {level, 4095.0 - level};

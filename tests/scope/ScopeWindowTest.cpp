@@ -2,6 +2,7 @@
 #include "CsvRecorder.h"
 #include "HistoryStore.h"
 #include "LiveFeed.h"
+#include "ManualClock.h"
 #include "RecordFanOut.h"
 #include "RecordingReader.h"
 #include "WindowTestHelpers.h"
@@ -25,19 +26,16 @@ using adc::test::waitUntil;
 
 namespace {
 
-// The clocks the history and the recorder read; the tests move them.
-CsvRecorder::MonotonicClock::time_point g_monotonic{1000s};
-CsvRecorder::WallClock::time_point g_wall{std::chrono::sys_days{std::chrono::year{2026} / 12 / 7}};
-constexpr CsvRecorder::Clocks kTestClocks{[] { return g_wall; }, [] { return g_monotonic; }};
-
 // A run fed to the scope as the window's run feeds it: blocks of records every 10 ms, with a
 // slow wave on every channel and a square wave on channel 3.
 struct LiveScope {
-    HistoryStore history{HistoryStore::kDefaultCapacity, kTestClocks};
+    HistoryStore history{HistoryStore::kDefaultCapacity};
     ScopeWindow window;
     LiveFeed feed{history, [this] { window.view()->historyChanged(); }};
     std::int64_t count = 0;
     RecordObserver *observer = &feed; ///< what the run tells
+    test::ManualClock clock;
+    RunStart run;
 
     LiveScope()
     {
@@ -50,16 +48,16 @@ struct LiveScope {
     void start(Mode mode)
     {
         count = 0;
-        observer->runStarted(mode);
+        run = clock.startOf(mode, run.run + 1);
+        observer->runStarted(run);
     }
     void feedRecords(int n)
     {
         std::array<double, kMaxChannels> v{};
         const auto channels = static_cast<std::size_t>(modeInfo(history.mode()).channelCount);
         for (int i = 0; i < n; ++i) {
-            g_monotonic += 10ms;
-            g_wall += 10ms;
-            observer->charactersTaken();
+            clock.advance(10ms);
+            observer->charactersTaken(clock.stampIn(run));
             ++count;
             for (std::size_t k = 0; k < channels; ++k) {
                 v[k] = 500.0 + 400.0 * std::sin(static_cast<double>(count) / 97.0 + k) + 0.125 * k;
@@ -218,7 +216,7 @@ TEST(ScopeWindow, ARecordingViewedShowsWhatTheLiveScopeShowed)
     const auto dir =
         std::filesystem::temp_directory_path() / ("adc-scope-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    CsvRecorder recorder(kTestClocks);
+    CsvRecorder recorder;
     ASSERT_TRUE(recorder.open((dir / "run.csv").string(), false));
     LiveScope live;
     RecordFanOut both; // the recorder and the scope, as the run session tells them

@@ -16,8 +16,17 @@ using adc::test::ReaderRun;
 
 namespace {
 
-using BoardMode = SimulatorOptions::Mode;
 using Ending = SimulatorOptions::LineEnding;
+/// The modes a board sends in turn.
+using Modes = std::vector<Mode>;
+const Modes kInt{Mode::Int};
+const Modes kMcp{Mode::Mcp3201};
+const Modes kBoth{Mode::Int, Mode::Mcp3201};
+
+std::string nameOf(const Modes &modes)
+{
+    return modes == kBoth ? "Both" : modes == kInt ? "Int" : "Mcp";
+}
 
 struct Stream {
     std::string bytes;
@@ -25,10 +34,11 @@ struct Stream {
     std::int64_t acceptedMcp = 0;
 };
 
-SimulatorOptions makeOptions(BoardMode mode, Ending ending, std::uint64_t seed, double noise = 0.0)
+SimulatorOptions makeOptions(const Modes &modes, Ending ending, std::uint64_t seed,
+                             double noise = 0.0)
 {
     SimulatorOptions o;
-    o.mode = mode;
+    o.modes = modes;
     o.lineEnding = ending;
     o.seed = seed;
     o.noise = noise;
@@ -67,7 +77,7 @@ int valueOfText(const std::string &text)
 }
 
 struct FormatCase {
-    BoardMode mode;
+    Modes mode;
     Ending ending;
 };
 
@@ -85,9 +95,9 @@ TEST_P(CleanRecords, HaveTheBoardsFormatAndAreAllAcceptedByTheReader)
         const bool isPic = test::isBoardRecord(lines[i], "PIC", 8, end);
         const bool isMcp = test::isBoardRecord(lines[i], "MCP", 2, end);
         ASSERT_TRUE(isPic || isMcp) << "line " << i << ": " << lines[i];
-        if (mode == BoardMode::Int) {
+        if (mode == kInt) {
             ASSERT_TRUE(isPic) << lines[i];
-        } else if (mode == BoardMode::Mcp) {
+        } else if (mode == kMcp) {
             ASSERT_TRUE(isMcp) << lines[i];
         } else {
             // Both kinds take turns, INT first.
@@ -99,12 +109,8 @@ TEST_P(CleanRecords, HaveTheBoardsFormatAndAreAllAcceptedByTheReader)
     ReaderRun mcpReader(adc::Mode::Mcp3201);
     intReader.feed(s.bytes);
     mcpReader.feed(s.bytes);
-    const std::int64_t expectInt = mode == BoardMode::Int    ? 2000
-                                   : mode == BoardMode::Both ? 1000
-                                                             : 0;
-    const std::int64_t expectMcp = mode == BoardMode::Mcp    ? 2000
-                                   : mode == BoardMode::Both ? 1000
-                                                             : 0;
+    const std::int64_t expectInt = mode == kInt ? 2000 : mode == kBoth ? 1000 : 0;
+    const std::int64_t expectMcp = mode == kMcp ? 2000 : mode == kBoth ? 1000 : 0;
     EXPECT_EQ(intReader.accepted(), expectInt);
     EXPECT_EQ(mcpReader.accepted(), expectMcp);
     EXPECT_EQ(s.acceptedInt, expectInt);
@@ -131,22 +137,18 @@ TEST_P(CleanRecords, HaveTheBoardsFormatAndAreAllAcceptedByTheReader)
 
 std::string caseName(const ::testing::TestParamInfo<FormatCase> &info)
 {
-    const char *const modes[] = {"Int", "Mcp", "Both"};
-    return std::string(modes[static_cast<int>(info.param.mode)]) +
-           (info.param.ending == Ending::CrLf ? "CrLf" : "Lf");
+    return nameOf(info.param.mode) + (info.param.ending == Ending::CrLf ? "CrLf" : "Lf");
 }
 
-INSTANTIATE_TEST_SUITE_P(ModesAndLineEndings, CleanRecords,
-                         ::testing::Values(FormatCase{BoardMode::Int, Ending::CrLf},
-                                           FormatCase{BoardMode::Int, Ending::Lf},
-                                           FormatCase{BoardMode::Mcp, Ending::CrLf},
-                                           FormatCase{BoardMode::Mcp, Ending::Lf},
-                                           FormatCase{BoardMode::Both, Ending::CrLf},
-                                           FormatCase{BoardMode::Both, Ending::Lf}),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(
+    ModesAndLineEndings, CleanRecords,
+    ::testing::Values(FormatCase{kInt, Ending::CrLf}, FormatCase{kInt, Ending::Lf},
+                      FormatCase{kMcp, Ending::CrLf}, FormatCase{kMcp, Ending::Lf},
+                      FormatCase{kBoth, Ending::CrLf}, FormatCase{kBoth, Ending::Lf}),
+    caseName);
 
 // The channels' values over many records, as the reader shows them.
-std::vector<std::vector<int>> traces(adc::Mode mode, BoardMode boardMode, int records)
+std::vector<std::vector<int>> traces(adc::Mode mode, const Modes &boardMode, int records)
 {
     const Stream s = generate(makeOptions(boardMode, Ending::CrLf, 9), records);
     ReaderRun reader(mode);
@@ -164,8 +166,7 @@ std::vector<std::vector<int>> traces(adc::Mode mode, BoardMode boardMode, int re
 TEST(Waveforms, EveryChannelMovesSmoothlyAndNoTwoAreAlike)
 {
     for (const auto &[mode, boardMode, fullScale] :
-         {std::tuple{adc::Mode::Int, BoardMode::Int, 1023},
-          std::tuple{adc::Mode::Mcp3201, BoardMode::Mcp, 4095}}) {
+         {std::tuple{adc::Mode::Int, kInt, 1023}, std::tuple{adc::Mode::Mcp3201, kMcp, 4095}}) {
         const auto channels = traces(mode, boardMode, 1200);
         ASSERT_FALSE(channels.empty());
         for (std::size_t k = 0; k < channels.size(); ++k) {
@@ -196,9 +197,9 @@ TEST(Waveforms, EveryChannelMovesSmoothlyAndNoTwoAreAlike)
 TEST(Seeds, SameSeedGivesSameBytesAndDifferentSeedsDiffer)
 {
     for (const double noise : {0.0, 0.3}) {
-        const Stream a = generate(makeOptions(BoardMode::Both, Ending::CrLf, 1234, noise), 3000);
-        const Stream b = generate(makeOptions(BoardMode::Both, Ending::CrLf, 1234, noise), 3000);
-        const Stream c = generate(makeOptions(BoardMode::Both, Ending::CrLf, 1235, noise), 3000);
+        const Stream a = generate(makeOptions(kBoth, Ending::CrLf, 1234, noise), 3000);
+        const Stream b = generate(makeOptions(kBoth, Ending::CrLf, 1234, noise), 3000);
+        const Stream c = generate(makeOptions(kBoth, Ending::CrLf, 1235, noise), 3000);
         EXPECT_EQ(a.bytes, b.bytes) << "noise " << noise;
         EXPECT_NE(a.bytes, c.bytes) << "noise " << noise;
     }
@@ -206,7 +207,7 @@ TEST(Seeds, SameSeedGivesSameBytesAndDifferentSeedsDiffer)
 
 TEST(Noise, ReadersAcceptExactlyTheCountedRecords)
 {
-    for (const BoardMode mode : {BoardMode::Int, BoardMode::Mcp, BoardMode::Both}) {
+    for (const Modes &mode : {kInt, kMcp, kBoth}) {
         for (const Ending ending : {Ending::CrLf, Ending::Lf}) {
             for (const std::uint64_t seed : {1u, 2u, 3u}) {
                 const Stream s = generate(makeOptions(mode, ending, seed, 0.3), 6000);
@@ -214,7 +215,7 @@ TEST(Noise, ReadersAcceptExactlyTheCountedRecords)
                 ReaderRun mcpReader(adc::Mode::Mcp3201);
                 intReader.feed(s.bytes);
                 mcpReader.feed(s.bytes);
-                const std::string where = "mode " + std::to_string(int(mode)) + " ending " +
+                const std::string where = "mode " + nameOf(mode) + " ending " +
                                           std::to_string(int(ending)) + " seed " +
                                           std::to_string(seed);
                 EXPECT_EQ(intReader.accepted(), s.acceptedInt) << where;

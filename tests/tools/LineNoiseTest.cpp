@@ -15,10 +15,10 @@ using adc::test::ReaderRun;
 
 namespace {
 
-std::string goodRecord(RecordKind kind, Random &random, std::vector<int> &values)
+std::string goodRecord(Mode kind, Random &random, std::vector<int> &values)
 {
-    const RecordFormat format = recordFormat(kind);
-    values.assign(static_cast<std::size_t>(format.channels), 0);
+    const ModeInfo &format = modeInfo(kind);
+    values.assign(static_cast<std::size_t>(format.channelCount), 0);
     for (int &v : values) {
         v = random.between(0, format.fullScale);
     }
@@ -27,9 +27,9 @@ std::string goodRecord(RecordKind kind, Random &random, std::vector<int> &values
     return record;
 }
 
-std::string kindName(RecordKind kind)
+std::string kindName(Mode kind)
 {
-    return kind == RecordKind::Int ? "PIC" : "MCP";
+    return std::string(modeInfo(kind).tag);
 }
 
 // Each kind of spoilt line, between good records of both kinds: the readers accept exactly the
@@ -39,7 +39,7 @@ TEST(LineNoise, EveryKindHasTheOutcomeItIsCountedWith)
 {
     Random random(2024);
     for (const NoiseKind noise : LineNoise::kAllKinds) {
-        for (const RecordKind kind : {RecordKind::Int, RecordKind::Mcp}) {
+        for (const Mode kind : {Mode::Int, Mode::Mcp3201}) {
             for (const std::string_view lineEnd : {"\r\n", "\n"}) {
                 const int rounds = noise == NoiseKind::OverLong ? 20 : 300;
                 for (int round = 0; round < rounds; ++round) {
@@ -57,18 +57,17 @@ TEST(LineNoise, EveryKindHasTheOutcomeItIsCountedWith)
                     std::vector<int> intAfter;
                     std::vector<int> mcpAfter;
                     std::vector<int> unused;
-                    std::string stream = goodRecord(RecordKind::Int, random, unused) + "\r\n" +
-                                         goodRecord(RecordKind::Mcp, random, unused) + "\r\n" +
-                                         line + goodRecord(RecordKind::Int, random, intAfter) +
-                                         "\r\n" + goodRecord(RecordKind::Mcp, random, mcpAfter) +
-                                         "\r\n";
+                    std::string stream = goodRecord(Mode::Int, random, unused) + "\r\n" +
+                                         goodRecord(Mode::Mcp3201, random, unused) + "\r\n" + line +
+                                         goodRecord(Mode::Int, random, intAfter) + "\r\n" +
+                                         goodRecord(Mode::Mcp3201, random, mcpAfter) + "\r\n";
                     ReaderRun intReader(Mode::Int);
                     ReaderRun mcpReader(Mode::Mcp3201);
                     intReader.feed(stream);
                     mcpReader.feed(stream);
                     const bool kept = LineNoise::keepsRecord(noise);
-                    ASSERT_EQ(intReader.accepted(), 2 + (kept && kind == RecordKind::Int)) << where;
-                    ASSERT_EQ(mcpReader.accepted(), 2 + (kept && kind == RecordKind::Mcp)) << where;
+                    ASSERT_EQ(intReader.accepted(), 2 + (kept && kind == Mode::Int)) << where;
+                    ASSERT_EQ(mcpReader.accepted(), 2 + (kept && kind == Mode::Mcp3201)) << where;
 
                     const auto &lastInt = intReader.log().records.back();
                     const auto &lastMcp = mcpReader.log().records.back();
@@ -85,7 +84,7 @@ TEST(LineNoise, EveryKindHasTheOutcomeItIsCountedWith)
                     if (kept) {
                         // The spoilt record is the middle one its reader shows.
                         const auto &shown =
-                            (kind == RecordKind::Int ? intReader : mcpReader).log().records[1];
+                            (kind == Mode::Int ? intReader : mcpReader).log().records[1];
                         ASSERT_EQ(shown.size(), values.size()) << where;
                         bool oddByteShown = false;
                         for (std::size_t k = 0; k < values.size(); ++k) {
@@ -112,7 +111,7 @@ TEST(LineNoise, OverLongLinesPassTheReadersLimitAndNulBytesAreOnlyAdded)
     Random random(5);
     std::vector<int> values;
     for (int round = 0; round < 200; ++round) {
-        for (const RecordKind kind : {RecordKind::Int, RecordKind::Mcp}) {
+        for (const Mode kind : {Mode::Int, Mode::Mcp3201}) {
             const std::string record = goodRecord(kind, random, values);
             std::string line;
             LineNoise::append(NoiseKind::OverLong, kind, record, "\r\n", random, line);

@@ -22,7 +22,7 @@ public:
     }
     void showCount(std::string_view text) override { count = std::string(text); }
     void markRunning() override {}
-    void drawSegment(const Segment &) override {}
+    void drawStep(const Step &) override {}
     void runEnded(std::string_view) override {}
 };
 

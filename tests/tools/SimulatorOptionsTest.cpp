@@ -18,7 +18,7 @@ TEST(SimulatorOptions, DefaultsAreABothModeBoardAt9600Baud)
 {
     const auto [o, error] = parse({});
     EXPECT_EQ(error, "");
-    EXPECT_EQ(o.mode, SimulatorOptions::Mode::Both);
+    EXPECT_EQ(o.modes, (std::vector{Mode::Int, Mode::Mcp3201}));
     EXPECT_EQ(o.pacing, SimulatorOptions::Pacing::Baud);
     EXPECT_EQ(o.baud, 9600u);
     EXPECT_EQ(o.lineEnd(), "\r\n");
@@ -35,7 +35,7 @@ TEST(SimulatorOptions, ReadsEveryOptionInBothSpellings)
         parse({"--mode", "mcp", "--rate=250", "--count", "17", "--seed=18446744073709551615",
                "--noise", "0.25", "--line-ending=lf", "--link", "/tmp/board"});
     ASSERT_EQ(error, "");
-    EXPECT_EQ(o.mode, SimulatorOptions::Mode::Mcp);
+    EXPECT_EQ(o.modes, std::vector{Mode::Mcp3201});
     EXPECT_EQ(o.pacing, SimulatorOptions::Pacing::Rate);
     EXPECT_EQ(o.rate, 250.0);
     EXPECT_EQ(o.count, 17u);
@@ -46,7 +46,7 @@ TEST(SimulatorOptions, ReadsEveryOptionInBothSpellings)
 
     const auto [p, error2] = parse({"--mode=int", "--baud", "115200", "--device", "/dev/null"});
     ASSERT_EQ(error2, "");
-    EXPECT_EQ(p.mode, SimulatorOptions::Mode::Int);
+    EXPECT_EQ(p.modes, std::vector{Mode::Int});
     EXPECT_EQ(p.baud, 115200u);
     EXPECT_EQ(p.pacing, SimulatorOptions::Pacing::Baud);
     EXPECT_EQ(p.device, "/dev/null");

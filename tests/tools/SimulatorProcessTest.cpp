@@ -61,10 +61,11 @@ std::string readFile(const fs::path &path)
 }
 
 // The same lines as the simulator makes them, from the library.
-std::string expectedBytes(SimulatorOptions::Mode mode, std::uint64_t seed, double noise, int lines)
+std::string expectedBytes(const std::vector<Mode> &modes, std::uint64_t seed, double noise,
+                          int lines)
 {
     SimulatorOptions o;
-    o.mode = mode;
+    o.modes = modes;
     o.seed = seed;
     o.noise = noise;
     BoardSimulator board(o);
@@ -242,9 +243,9 @@ TEST(SimulatorProcess, OptionErrorsGiveStatus2AndAMessage)
 TEST(SimulatorProcess, WritesToAFileTheLibrarysBytesAndReportsWhatReadersAccept)
 {
     TempDir dir;
-    for (const auto &[mode, name] : {std::pair{SimulatorOptions::Mode::Both, "both"},
-                                     std::pair{SimulatorOptions::Mode::Int, "int"},
-                                     std::pair{SimulatorOptions::Mode::Mcp, "mcp"}}) {
+    for (const auto &[mode, name] :
+         {std::pair{std::vector{Mode::Int, Mode::Mcp3201}, "both"},
+          std::pair{std::vector{Mode::Int}, "int"}, std::pair{std::vector{Mode::Mcp3201}, "mcp"}}) {
         const fs::path file = dir.path() / (std::string(name) + ".txt");
         const auto result =
             test::runSimulator({"--device", file.string(), "--rate", "max", "--count", "5000",
@@ -312,7 +313,7 @@ TEST(SimulatorProcess, AtFullSpeedAReaderOnThePseudoTerminalGetsEveryLine)
     EXPECT_EQ(sim.wait(10s), 0);
     const Report r = readReport(sim.errorText());
     EXPECT_EQ(r.sent, 20000) << sim.errorText();
-    EXPECT_TRUE(got == expectedBytes(SimulatorOptions::Mode::Both, 8, 0.3, 20000))
+    EXPECT_TRUE(got == expectedBytes({Mode::Int, Mode::Mcp3201}, 8, 0.3, 20000))
         << "received " << got.size() << " bytes";
     ReaderRun intReader(Mode::Int);
     ReaderRun mcpReader(Mode::Mcp3201);

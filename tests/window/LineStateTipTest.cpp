@@ -1,4 +1,5 @@
 #include "LineStateTip.h"
+#include "ManualClock.h"
 #include "QuietPort.h"
 
 #include <QWidget>
@@ -16,7 +17,7 @@ public:
     void showValueText(int, std::string_view) override {}
     void showCount(std::string_view) override {}
     void markRunning() override {}
-    void drawSegment(const Segment &) override {}
+    void drawStep(const Step &) override {}
     void runEnded(std::string_view) override {}
 };
 
@@ -27,21 +28,22 @@ TEST(LineStateTip, TheIndicatorAndTheCounterTellTheBoardIsInTheOtherModeUntilRec
     LineStateTip tip({&indicator, &counter});
     test::QuietPort port;
     NoDisplay display;
+    test::ManualClock clock;
     AcquisitionRun run(Mode::Mcp3201, port, display);
+    run.setClock(clock);
     ASSERT_TRUE(run.start());
-    const auto start = LineMonitor::Clock::now();
+    const auto start = clock.now().monotonic;
     tip.follow(run, QStringLiteral("/dev/ttyUSB0"));
     const QString hint = QStringLiteral("lines with the tag PIC arrive: is the board in INT mode?");
     // The board sends INT records once a second.
-    auto now = start;
     const auto second = [&](std::string_view line) {
+        clock.advance(1s);
         run.process(line);
-        now += 1s;
-        tip.refreshAt(now);
+        tip.refresh();
     };
     second("PIC 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8\r\n");
     EXPECT_FALSE(indicator.toolTip().contains(hint)) << "no hint before the line is quiet";
-    while (now < start + LineMonitor::kQuietTime + 1s) {
+    while (clock.now().monotonic < start + LineMonitor::kQuietTime + 1s) {
         second("PIC 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8\r\n");
     }
     EXPECT_TRUE(indicator.toolTip().startsWith(

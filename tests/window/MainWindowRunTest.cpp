@@ -227,7 +227,6 @@ TEST_F(MainWindowRun, AFloodOfRecordsIsTakenInTurns)
         << "the counter shows " << count().toStdString();
     EXPECT_EQ(window->Text[7]->text(), QStringLiteral("0%1\r").arg(kRecords));
     EXPECT_EQ(window->run()->count(), kRecords);
-    EXPECT_EQ(window->run()->plotPosition(), 25 * kRecords);
 }
 
 TEST_F(MainWindowRun, ExitClosesThePortFirstAndNothingRunsAfterwards)

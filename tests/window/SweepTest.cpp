@@ -70,8 +70,8 @@ TEST_F(Sweep, ThePenWrapsWithABlankBandAheadAndNothingDrawnAcross)
     // 312 records fill one sweep (7800 twips, pixels 0-520); 100 more go on at the left edge.
     feed(312, 1000);
     feed(100, 3000);
-    // The run's own coordinates go on growing.
-    EXPECT_EQ(run->plotPosition(), 412 * 25);
+    // The run's own record numbers go on growing.
+    EXPECT_EQ(run->count(), 412);
     // The pen stands at 100 * 25 twips: pixel 166.
     EXPECT_EQ(ink(2, 166, kRowB), 165);
     EXPECT_EQ(ink(2, 166, kRowA), 0);
@@ -95,7 +95,7 @@ TEST_F(Sweep, WithoutSweepTheChartDoesNotWrap)
 {
     feed(312, 1000);
     feed(100, 3000);
-    EXPECT_EQ(run->plotPosition(), 412 * 25);
+    EXPECT_EQ(run->count(), 412);
     // The first 312 records fill the width; nothing comes back at the left.
     EXPECT_EQ(ink(0, 519), 520);
     EXPECT_EQ(ink(0, 519, kRowA), 520);
