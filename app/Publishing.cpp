@@ -16,14 +16,14 @@ Publishing::~Publishing()
     m_publisher.stop();
 }
 
-std::unique_ptr<Publishing> Publishing::create(const CommandLine &commandLine,
+std::unique_ptr<Publishing> Publishing::create(const PublishSettings &publishing,
                                                const QString &device, QString &error)
 {
     MqttPublisher::Settings settings;
-    settings.target = *commandLine.publishTarget();
-    settings.caFile = commandLine.publishCaFile().toStdString();
+    settings.target = *publishing.target;
+    settings.caFile = publishing.caFile.toStdString();
     settings.device = device.toStdString();
-    const QString passwordFile = commandLine.publishPasswordFile();
+    const QString passwordFile = publishing.passwordFile;
     if (!passwordFile.isEmpty()) {
         QFile file(passwordFile);
         if (!file.open(QIODevice::ReadOnly)) {

@@ -1,14 +1,26 @@
 #pragma once
 
-#include "CommandLine.h"
 #include "MqttPublisher.h"
+#include "PublishTarget.h"
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace adc {
+
+/// `--publish` and its companions, as the command line gives them.
+struct PublishSettings {
+    /// The broker and topic; none: nothing is published.
+    std::optional<PublishTarget> target;
+    /// The certificate authorities to trust for mqtts:// (--publish-ca); empty: the system's.
+    QString caFile;
+    /// The file whose first line is the broker's password (--publish-password-file); empty:
+    /// the environment variable kPasswordVariable, if set.
+    QString passwordFile;
+};
 
 /// `--publish`: the publisher of the command line, its password read, and its news brought from
 /// the network thread to this one: failed() once when publishing has stopped for good, and
@@ -20,10 +32,10 @@ public:
     /// Where the password comes from when no --publish-password-file is given.
     static constexpr const char *kPasswordVariable = "ADC_PUBLISH_PASSWORD";
 
-    /// The publisher for `commandLine`'s --publish, its records coming from `device`; none when
-    /// the password file cannot be read, with `error` saying why.
-    static std::unique_ptr<Publishing> create(const CommandLine &commandLine, const QString &device,
-                                              QString &error);
+    /// The publisher for `settings`, its records coming from `device`; none when the password
+    /// file cannot be read, with `error` saying why.
+    static std::unique_ptr<Publishing> create(const PublishSettings &settings,
+                                              const QString &device, QString &error);
     /// Stops the publisher.
     ~Publishing() override;
 

@@ -1,4 +1,5 @@
 #include "ScopeWindow.h"
+#include "DeviceName.h"
 
 #include "HistoryExport.h"
 #include "RecordingFormat.h"
@@ -122,7 +123,7 @@ void ScopeWindow::open(const QString &path, std::int64_t capacity)
     const double size = std::max<double>(1.0, static_cast<double>(QFileInfo(path).size()));
     RecordingLoader *loader = m_loader.get();
     m_thread = QThread::create([this, loader, path, size] {
-        std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+        std::ifstream in(DeviceName::toBytes(path).toStdString(), std::ios::binary);
         QString error;
         if (!in) {
             error =

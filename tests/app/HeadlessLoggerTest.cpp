@@ -71,11 +71,12 @@ TEST(HeadlessCommandLine, LoggingOptionsAreCheckedBeforeAnythingStarts)
         CommandLine::parse({"adconverter", "--headless", "--mode", "mcp", "--demo", "--record", "-",
                             "--count", "5", "--duration", "2.5", "--append"});
     EXPECT_EQ(logger.action(), CommandLine::Action::Run);
-    EXPECT_TRUE(logger.headless() && logger.append() && logger.demo());
-    EXPECT_EQ(logger.mode(), Mode::Mcp3201);
-    EXPECT_EQ(logger.recordPath(), QStringLiteral("-"));
-    EXPECT_EQ(logger.countLimit(), 5);
-    EXPECT_EQ(logger.durationSeconds(), 2.5);
+    const StartSettings &settings = logger.settings();
+    EXPECT_TRUE(logger.headless() && settings.append && settings.simulated);
+    EXPECT_EQ(settings.mode, Mode::Mcp3201);
+    EXPECT_EQ(settings.recordPath, QStringLiteral("-"));
+    EXPECT_EQ(settings.countLimit, 5);
+    EXPECT_EQ(settings.durationSeconds, 2.5);
     for (const QStringList &wrong : {QStringList{"--headless"},
                                      {"--headless", "--mode", "pic"},
                                      {"--mode", "int"},
@@ -93,7 +94,7 @@ TEST(HeadlessCommandLine, LoggingOptionsAreCheckedBeforeAnythingStarts)
         return CommandLine::parse({"adconverter", "--headless", "--mode", "int", "--duration",
                                    QString::fromLatin1(seconds)});
     };
-    EXPECT_EQ(duration("1e9").durationSeconds(), 1e9);
+    EXPECT_EQ(duration("1e9").settings().durationSeconds, 1e9);
     for (const char *beyond : {"1000000000.5", "1e300", "inf", "nan"}) {
         const CommandLine refused = duration(beyond);
         EXPECT_EQ(refused.action(), CommandLine::Action::Fail) << beyond;
