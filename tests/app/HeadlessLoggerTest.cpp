@@ -1,17 +1,22 @@
 #include "CommandLine.h"
 #include "CsvRecorder.h"
+#include "DeviceName.h"
 #include "PseudoTerminal.h"
+#include "ScopeWindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace adc {
@@ -167,6 +172,42 @@ TEST(HeadlessLogger, CountEndsItAfterExactlyThatManyRowsAndAnExistingFileIsRefus
     EXPECT_EQ(program.exitCode(), 1);
     EXPECT_TRUE(program.readAllStandardError().startsWith(
         QStringLiteral("adconverter: Cannot open %1").arg(dir.filePath("ttyNone")).toLocal8Bit()));
+}
+
+TEST(HeadlessLogger, AFileIsNamedByteForByteForTheRecordingAndTheScope)
+{
+    // "rec\xff.csv" is not UTF-8; it must not become another file ("rec\uFFFD.csv"). The shell
+    // gives the byte: QProcess passes its arguments as text.
+    QTemporaryDir dir;
+    const QByteArray name = QFile::encodeName(dir.path()) + "/rec\xff.csv";
+    QProcess program;
+    program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    program.start(QStringLiteral("/bin/sh"),
+                  {"-c",
+                   R"(exec "$0" --headless --mode int --demo --count 2 )"
+                   R"(--record "$1$(printf '\377').csv")",
+                   QStringLiteral(ADC_PROGRAM), dir.filePath(QStringLiteral("rec"))});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    const std::filesystem::path folder(QFile::encodeName(dir.path()).toStdString());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    std::ifstream written(name.constData());
+    std::string line;
+    int lines = 0;
+    while (std::getline(written, line)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 3) << "the header and two rows in " << name.toStdString();
+
+    // --view reads the same name back.
+    ScopeWindow viewed;
+    QSignalSpy loaded(&viewed, &ScopeWindow::loaded);
+    viewed.open(DeviceName::fromBytes(name), 100);
+    ASSERT_TRUE(loaded.wait(10000));
+    EXPECT_TRUE(loaded.front().front().toString().isEmpty())
+        << loaded.front().front().toString().toStdString();
+    EXPECT_EQ(viewed.runChoice()->count(), 1);
+    std::filesystem::remove(name.toStdString()); // QTemporaryDir cannot name it
 }
 
 TEST(HeadlessLogger, EndedBySignalTheFileHoldsOnlyWholeRows)
