@@ -242,6 +242,15 @@ TEST(Program, AStartThatFailsSaysWhatToDoAndLeavesNoRecording)
                    environment);
     EXPECT_EQ(o.status, 1);
     EXPECT_FALSE(QFile::exists(record));
+    // Every input is checked before the recording is made, in the window as without it.
+    const QStringList publishing = {"--publish", "mqtt://bench@127.0.0.1:1/lab",
+                                    "--publish-password-file", dir.filePath("none")};
+    for (const QStringList &frontEnd : {QStringList{"--headless", "--mode", "int"}, {}}) {
+        o = runProgram(frontEnd + publishing + QStringList{"--demo", "--record", record});
+        EXPECT_EQ(o.status, 2);
+        EXPECT_TRUE(o.err.contains(dir.filePath("none"))) << o.err.toStdString();
+        EXPECT_FALSE(QFile::exists(record));
+    }
 }
 
 } // namespace

@@ -84,9 +84,14 @@ TEST(StartDialog, SaysWhyTheDeviceCannotBeOpenedBeforeTheWindowOpens)
     clickOk(dialog);
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     ASSERT_TRUE(dialog.warning->isVisible());
-    // The same hints as the message of a failed Start.
+    // The same hints as the message of a failed Start, but about the dialog's own controls,
+    // and every line of it in view.
     EXPECT_TRUE(dialog.warning->text().contains(QStringLiteral("does not exist")));
     EXPECT_TRUE(dialog.warning->text().contains(QStringLiteral("Serial devices on this computer")));
+    EXPECT_TRUE(dialog.warning->text().contains(QStringLiteral("Device list")));
+    EXPECT_FALSE(dialog.warning->text().contains(QStringLiteral("--port")));
+    EXPECT_GE(dialog.warning->height(), dialog.warning->heightForWidth(dialog.warning->width()));
+    EXPECT_TRUE(dialog.rect().contains(dialog.warning->geometry()));
 
     // Once there but not to be read, it is told anew (root is held to the file's modes as any
     // user).
