@@ -70,11 +70,12 @@ bool LiveScope::eventFilter(QObject *watched, QEvent *event)
 
 void LiveScope::place()
 {
-    const QRect frame = m_window.frameGeometry();
-    const QRect inner = m_window.geometry();
-    // The scope's frame is not known before it is shown; the main window's is the best guess.
-    const QMargins decoration(inner.left() - frame.left(), inner.top() - frame.top(),
-                              frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    // Where the window system put the window, asked of it now: what Qt last heard may be from
+    // before the window manager placed it. The scope's frame is not known before it is shown;
+    // the main window's is the best guess.
+    const QMargins decoration = m_window.windowHandle()->frameMargins();
+    const QRect frame =
+        QRect(m_window.mapToGlobal(QPoint(0, 0)), m_window.size()).marginsAdded(decoration);
     const QRect available = m_window.screen()->availableGeometry();
     const std::optional<QRect> place =
         placeBeside(available, frame, kSize.grownBy(decoration), kLeastSize.grownBy(decoration));
