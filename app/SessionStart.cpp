@@ -17,11 +17,11 @@ SessionStart::~SessionStart()
 
 bool SessionStart::prepare(const StartSettings &settings, const PublishSettings &publishing)
 {
-    m_failure = Failure::None;
+    m_exitStatus = 0;
     m_errorText.clear();
     m_board.setBaud(settings.baud);
     if (settings.simulated && !m_board.start()) {
-        return fail(Failure::Board, m_board.errorText());
+        return fail(1, m_board.errorText());
     }
     const QString device = settings.simulated ? m_board.port1Device() : settings.device;
     m_session.setDevice(device);
@@ -31,12 +31,12 @@ bool SessionStart::prepare(const StartSettings &settings, const PublishSettings 
         QString error;
         m_publishing = Publishing::create(publishing, device, error);
         if (!m_publishing) {
-            return fail(Failure::Publishing, error);
+            return fail(2, error);
         }
     }
     if (!settings.recordPath.isEmpty()) {
         if (!m_session.startRecording(settings.recordPath, settings.append)) {
-            return fail(Failure::Recording, m_session.recordingError());
+            return fail(2, m_session.recordingError());
         }
         if (const std::string notice = m_session.recorder()->noticeText(); !notice.empty()) {
             std::fprintf(stderr, "adconverter: %s\n", notice.c_str());
@@ -52,7 +52,7 @@ bool SessionStart::begin()
     }
     QString error;
     if (!m_publishing->start(error)) {
-        return fail(Failure::Publishing, error);
+        return fail(2, error);
     }
     m_session.addObserver(&m_publishing->publisher());
     return true;
@@ -66,9 +66,9 @@ void SessionStart::stop()
     m_board.stop();
 }
 
-bool SessionStart::fail(Failure failure, const QString &text)
+bool SessionStart::fail(int exitStatus, const QString &text)
 {
-    m_failure = failure;
+    m_exitStatus = exitStatus;
     m_errorText = text;
     // A start that fails leaves no recording behind.
     m_session.discardRecording();

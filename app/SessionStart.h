@@ -16,18 +16,11 @@ namespace adc {
 /// order that leaves nothing behind when one fails: the simulated board (--demo), then
 /// publishing's settings checked (password, certificate authorities, topic), and only then the
 /// recording's file made, its notice told on standard error. begin() then connects publishing.
-/// A step that fails is undone with those before it; failure() says which, errorText() why.
+/// A step that fails is undone with those before it; errorText() says why.
 class SessionStart : public QObject {
     Q_OBJECT
 
 public:
-    enum class Failure {
-        None,
-        Board,      ///< the simulated board did not start (exit status 1)
-        Publishing, ///< publishing's settings were refused (exit status 2)
-        Recording,  ///< the recording's file cannot be had (exit status 2)
-    };
-
     explicit SessionStart(RunSession &session, QObject *parent = nullptr);
     /// Stops publishing and the simulated board.
     ~SessionStart() override;
@@ -42,10 +35,10 @@ public:
     /// Says "offline" to the broker and ends the simulated board: the session is over.
     void stop();
 
-    Failure failure() const { return m_failure; }
     QString errorText() const { return m_errorText; }
-    /// The program's exit status after a failure.
-    int exitStatus() const { return m_failure == Failure::Board ? 1 : 2; }
+    /// The program's exit status after a failure: 1 when the simulated board did not start,
+    /// 2 when a setting was refused (publishing's, the recording's file).
+    int exitStatus() const { return m_exitStatus; }
     /// The simulated board's device while it runs; empty otherwise.
     QString simulatedDevice() const { return m_board.port1Device(); }
     /// The publishing begun, if any.
@@ -56,12 +49,12 @@ signals:
     void simulatedBoardMoved(const QString &device);
 
 private:
-    bool fail(Failure failure, const QString &text);
+    bool fail(int exitStatus, const QString &text);
 
     RunSession &m_session;
     DemoBoard m_board;
     std::unique_ptr<Publishing> m_publishing;
-    Failure m_failure = Failure::None;
+    int m_exitStatus = 0;
     QString m_errorText;
 };
 

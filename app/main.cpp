@@ -18,7 +18,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QMessageBox>
 #include <QSettings>
 
 #include <cstdio>
@@ -75,20 +74,16 @@ void showAsTheMenuEntry()
     QGuiApplication::setDesktopFileName(QStringLiteral("adconverter"));
 }
 
-/// Says why the session could not start: on standard error and, started from the desktop's menu
-/// where nobody reads that, in a message box.
-int startFailed(const adc::SessionStart &start, bool fromTheDesktop)
+/// Says on standard error why the session could not start.
+int startFailed(const adc::SessionStart &start)
 {
     std::fprintf(stderr, "adconverter: %s\n", qPrintable(start.errorText()));
-    if (fromTheDesktop) {
-        QMessageBox::critical(nullptr, QStringLiteral("AD Converter"), start.errorText());
-    }
     return start.exitStatus();
 }
 
-/// The start dialog until the session can be prepared with its choices (a recording that cannot
-/// be had is told in the dialog); none when it is cancelled or another step fails. The choices
-/// are kept as the dialog's defaults next time.
+/// The start dialog until the session starts with its choices; none when it is cancelled. Why a
+/// start failed is told in the dialog (started from the desktop's menu, nobody reads standard
+/// error), where another choice can be made. The choices are kept as its defaults next time.
 std::optional<adc::StartSettings> chooseStart(const adc::CommandLine &commandLine,
                                               adc::SessionStart &start, adc::PortScanner &scanner,
                                               adc::ExitSignals &exitSignals)
@@ -100,11 +95,8 @@ std::optional<adc::StartSettings> chooseStart(const adc::CommandLine &commandLin
     while (dialog.exec() == QDialog::Accepted) {
         const adc::StartSettings chosen = dialog.choices();
         adc::ChoiceStore::save(*kept, chosen);
-        if (start.prepare(chosen, commandLine.publishing())) {
+        if (start.prepare(chosen, commandLine.publishing()) && start.begin()) {
             return chosen;
-        }
-        if (start.failure() != adc::SessionStart::Failure::Recording) {
-            return std::nullopt;
         }
         dialog.warn(start.errorText());
     }
@@ -162,14 +154,11 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine)
     std::optional<adc::StartSettings> settings = commandLine.settings();
     if (commandLine.choose()) {
         settings = chooseStart(commandLine, start, scanner, exitSignals);
-    } else if (!start.prepare(*settings, commandLine.publishing())) {
-        settings.reset();
-    }
-    if (!settings && start.failure() == adc::SessionStart::Failure::None) {
-        return 0; // the dialog was cancelled
-    }
-    if (!settings || !start.begin()) {
-        return startFailed(start, commandLine.choose());
+        if (!settings) {
+            return 0;
+        }
+    } else if (!start.prepare(*settings, commandLine.publishing()) || !start.begin()) {
+        return startFailed(start);
     }
     return showWindow(session, start, *settings, commandLine.choose(), scanner, exitSignals);
 }
@@ -183,7 +172,7 @@ int runHeadless(int argc, char *argv[], const adc::CommandLine &commandLine)
     adc::RunSession session;
     adc::SessionStart start(session);
     if (!start.prepare(commandLine.settings(), commandLine.publishing()) || !start.begin()) {
-        return startFailed(start, false);
+        return startFailed(start);
     }
     adc::HeadlessLogger logger(session, commandLine.settings(), start);
     return logger.exec();
