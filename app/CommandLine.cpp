@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "HistoryStore.h"
 #include "OptionTable.h"
+#include "Version.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -18,7 +19,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         if (!combination.isEmpty()) {
             result.refuse(combination);
         } else if (result.readPort(parser) && result.readLogging(parser) &&
-                   result.readScope(parser)) {
+                   result.readLimits(parser) && result.readScope(parser)) {
             result.readPublishing(parser);
         }
     }
@@ -35,11 +36,28 @@ bool CommandLine::refuse(const QString &text)
 bool CommandLine::readAction(QCommandLineParser &parser, const QStringList &arguments)
 {
     if (!parser.parse(arguments)) {
-        return refuse(parser.errorText());
+        const QStringList unknown = parser.unknownOptionNames();
+        const OptionTable::Row *nearest =
+            unknown.isEmpty() ? nullptr : OptionTable::nearest(unknown.first().toStdString());
+        if (nearest == nullptr) {
+            return refuse(parser.errorText());
+        }
+        return refuse(QStringLiteral("Unknown option '") + unknown.first() +
+                      QStringLiteral("' (did you mean --") +
+                      QString::fromUtf8(nearest->name.data(), qsizetype(nearest->name.size())) +
+                      QStringLiteral("?)."));
     }
     if (!parser.positionalArguments().isEmpty()) {
-        return refuse(
-            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
+        // A bare file or device name is most likely meant for the option that takes it.
+        const QString argument = parser.positionalArguments().first();
+        QString meant;
+        if (argument.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+            meant = QStringLiteral("; to look at a recording, give --view ") + argument;
+        } else if (argument.startsWith(QLatin1String("/dev/"))) {
+            meant = QStringLiteral("; to use that device, give --port ") + argument;
+        }
+        return refuse(QStringLiteral("Unexpected argument '") + argument + QLatin1Char('\'') +
+                      meant + QLatin1Char('.'));
     }
     if (parser.isSet(QStringLiteral("help"))) {
         m_action = Action::ShowHelp;
@@ -54,18 +72,18 @@ bool CommandLine::readAction(QCommandLineParser &parser, const QStringList &argu
 bool CommandLine::readPort(const QCommandLineParser &parser)
 {
     const QString port = QStringLiteral("port");
-    m_demo = parser.isSet(QStringLiteral("demo"));
+    m_settings.simulated = parser.isSet(QStringLiteral("demo"));
     m_choose = parser.isSet(QStringLiteral("choose"));
     m_portGiven = parser.isSet(port);
     m_baudGiven = parser.isSet(QStringLiteral("baud"));
-    m_sweep = parser.isSet(QStringLiteral("sweep"));
-    m_reconnect = parser.isSet(QStringLiteral("reconnect"));
+    m_settings.sweep = parser.isSet(QStringLiteral("sweep"));
+    m_settings.reconnect = parser.isSet(QStringLiteral("reconnect"));
     // Unless given, the values are the table's defaults.
     if (!readBaud(parser.value(QStringLiteral("baud")))) {
         return false;
     }
-    m_port1Device = parser.value(port);
-    if (m_port1Device.isEmpty()) {
+    m_settings.device = parser.value(port);
+    if (m_settings.device.isEmpty()) {
         return refuse(QStringLiteral("The option --port needs a device name."));
     }
     return true;
@@ -82,20 +100,20 @@ bool CommandLine::readBaud(const QString &value)
                           .arg(kMaxBaud)
                           .arg(value));
     }
-    m_line.baud = *baud;
+    m_settings.baud = *baud;
     return true;
 }
 
 bool CommandLine::readLogging(const QCommandLineParser &parser)
 {
     m_headless = parser.isSet(QStringLiteral("headless"));
-    m_append = parser.isSet(QStringLiteral("append"));
+    m_settings.append = parser.isSet(QStringLiteral("append"));
     if (parser.isSet(QStringLiteral("record"))) {
-        m_recordPath = parser.value(QStringLiteral("record"));
-        if (m_recordPath.isEmpty()) {
+        m_settings.recordPath = parser.value(QStringLiteral("record"));
+        if (m_settings.recordPath.isEmpty()) {
             return refuse(QStringLiteral("The option --record needs a file name."));
         }
-        if (m_recordPath == QLatin1String("-") && !m_headless) {
+        if (m_settings.recordPath == QLatin1String("-") && !m_headless) {
             return refuse(QStringLiteral("--record - (standard output) goes with --headless."));
         }
     }
@@ -109,55 +127,60 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
                       QString::fromStdString(optionNames(" or ")) + QStringLiteral(", not '") +
                       mode + QStringLiteral("'."));
     }
-    m_mode = *named;
+    m_settings.mode = *named;
+    return true;
+}
+
+bool CommandLine::readLimits(const QCommandLineParser &parser)
+{
     bool ok = true;
     if (parser.isSet(QStringLiteral("count"))) {
         const QString count = parser.value(QStringLiteral("count"));
-        m_countLimit = count.toLongLong(&ok);
-        if (!ok || m_countLimit < 1) {
-            return refuse(
-                QStringLiteral("--count needs a whole number of records from 1, not '%1'.")
-                    .arg(count));
+        m_settings.countLimit = count.toLongLong(&ok);
+        if (!ok || m_settings.countLimit < 1) {
+            return refuse(QStringLiteral("--count needs a whole number of records from 1, not '") +
+                          count + QStringLiteral("'."));
         }
     }
     if (parser.isSet(QStringLiteral("duration"))) {
         const QString duration = parser.value(QStringLiteral("duration"));
-        m_durationSeconds = duration.toDouble(&ok);
-        if (!ok || !(m_durationSeconds > 0 && m_durationSeconds <= kMaxDurationSeconds)) {
-            return refuse(QStringLiteral("--duration needs a number of seconds above 0 and up "
-                                         "to %1 (about 31 years), not '%2'.")
-                              .arg(kMaxDurationSeconds, 0, 'f', 0)
-                              .arg(duration));
+        const double seconds = duration.toDouble(&ok);
+        if (!ok || !(seconds > 0 && seconds <= kMaxDurationSeconds)) {
+            return refuse(QStringLiteral("--duration needs a number of seconds above 0 and up to "
+                                         "%1 (about 31 years), not '")
+                              .arg(kMaxDurationSeconds, 0, 'f', 0) +
+                          duration + QStringLiteral("'."));
         }
+        m_settings.durationSeconds = seconds;
     }
     return true;
 }
 
 bool CommandLine::readScope(const QCommandLineParser &parser)
 {
-    m_scope = parser.isSet(QStringLiteral("scope"));
+    m_settings.scope = parser.isSet(QStringLiteral("scope"));
     const QString view = QStringLiteral("view");
     m_viewPath = parser.value(view);
     if (parser.isSet(view) && m_viewPath.isEmpty()) {
         return refuse(QStringLiteral("The option --view needs a recording's file name."));
     }
     const QString history = parser.value(QStringLiteral("history"));
-    if (parser.isSet(QStringLiteral("history")) && !m_scope && m_viewPath.isEmpty()) {
+    if (parser.isSet(QStringLiteral("history")) && !m_settings.scope && m_viewPath.isEmpty()) {
         return refuse(QStringLiteral("--history goes with --scope or --view."));
     }
     bool ok = false;
-    m_historyRecords = history.toLongLong(&ok);
-    if (!ok || m_historyRecords < 1 || m_historyRecords > kMaxHistoryRecords) {
+    m_settings.historyRecords = history.toLongLong(&ok);
+    if (!ok || m_settings.historyRecords < 1 || m_settings.historyRecords > kMaxHistoryRecords) {
         return refuse(QStringLiteral("--history needs a whole number of records from 1 to %1, "
-                                     "not '%2'.")
-                          .arg(kMaxHistoryRecords)
-                          .arg(history));
+                                     "not '")
+                          .arg(kMaxHistoryRecords) +
+                      history + QStringLiteral("'."));
     }
     const std::int64_t fits = HistoryStore::largestCapacity(HistoryStore::physicalMemory());
-    if (m_historyRecords > fits) {
+    if (m_settings.historyRecords > fits) {
         return refuse(QStringLiteral("--history %1 does not fit in this computer's memory; the "
                                      "most it holds is %2.")
-                          .arg(m_historyRecords)
+                          .arg(m_settings.historyRecords)
                           .arg(fits));
     }
     return true;
@@ -170,36 +193,48 @@ bool CommandLine::readPublishing(const QCommandLineParser &parser)
     }
     std::string error;
     // The URL's bytes as given: a topic that is not UTF-8 is refused, not changed.
-    m_publishTarget = PublishTarget::parse(
+    std::optional<PublishTarget> target = PublishTarget::parse(
         DeviceName::toBytes(parser.value(QStringLiteral("publish"))).toStdString(), error);
-    if (!m_publishTarget) {
+    if (!target) {
         return refuse(QString::fromStdString(error));
     }
+    PublishSettings publishing{*target, {}, {}, {}};
     if (parser.isSet(QStringLiteral("publish-ca"))) {
-        m_publishCaFile = parser.value(QStringLiteral("publish-ca"));
-        if (!m_publishTarget->tls || m_publishCaFile.isEmpty()) {
+        const QString caFile = parser.value(QStringLiteral("publish-ca"));
+        if (!target->tls || caFile.isEmpty()) {
             return refuse(QStringLiteral("--publish-ca FILE goes with an mqtts:// URL."));
         }
+        publishing.caFile = DeviceName::toBytes(caFile).toStdString();
     }
     if (parser.isSet(QStringLiteral("publish-password-file"))) {
-        m_publishPasswordFile = parser.value(QStringLiteral("publish-password-file"));
-        if (m_publishTarget->user.empty() || m_publishPasswordFile.isEmpty()) {
-            return refuse(QStringLiteral("--publish-password-file FILE goes with a user name in "
-                                         "the URL: mqtt://USER@HOST/TOPIC."));
+        const QString passwordFile = parser.value(QStringLiteral("publish-password-file"));
+        if (passwordFile.isEmpty()) {
+            return refuse(QStringLiteral("The option --publish-password-file needs a file name."));
         }
+        publishing.passwordFile = DeviceName::toBytes(passwordFile).toStdString();
     }
+    m_publishing = std::move(publishing);
     return true;
 }
 
-std::optional<PublishSettings> CommandLine::publishSettings() const
+StartSettings CommandLine::overriding(StartSettings remembered) const
 {
-    if (!m_publishTarget) {
-        return std::nullopt;
+    if (m_portGiven) {
+        remembered.device = m_settings.device;
+        remembered.simulated = false;
     }
-    return PublishSettings{*m_publishTarget,
-                           DeviceName::toBytes(m_publishCaFile).toStdString(),
-                           DeviceName::toBytes(m_publishPasswordFile).toStdString(),
-                           {}};
+    remembered.simulated = remembered.simulated || m_settings.simulated;
+    if (m_baudGiven) {
+        remembered.baud = m_settings.baud;
+    }
+    if (!m_settings.recordPath.isEmpty()) {
+        remembered.recordPath = m_settings.recordPath;
+    }
+    remembered.sweep = remembered.sweep || m_settings.sweep;
+    remembered.reconnect = remembered.reconnect || m_settings.reconnect;
+    remembered.scope = remembered.scope || m_settings.scope;
+    remembered.historyRecords = m_settings.historyRecords;
+    return remembered;
 }
 
 QString CommandLine::usage()
@@ -209,7 +244,7 @@ QString CommandLine::usage()
 
 QString CommandLine::versionText()
 {
-    return QStringLiteral("adconverter ") + QLatin1String(ADC_VERSION);
+    return QLatin1String(kVersionText);
 }
 
 } // namespace adc

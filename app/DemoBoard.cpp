@@ -1,4 +1,5 @@
 #include "DemoBoard.h"
+#include "Publishing.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,6 +41,10 @@ DemoBoard::DemoBoard(QObject *parent) : QObject(parent)
         // Ctrl+C in the terminal reaches the program alone, which then ends the simulator.
         setpgid(0, 0);
     });
+    // The simulator needs no secret of the program's: the broker's password stays here.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QLatin1String(Publishing::kPasswordVariable));
+    m_process.setProcessEnvironment(environment);
     connect(&m_process, &QProcess::finished, this, &DemoBoard::simulatorEnded);
 }
 
@@ -56,18 +61,6 @@ QString DemoBoard::simulatorProgram()
         return beside;
     }
     return QStandardPaths::findExecutable(kSimulatorName);
-}
-
-QString DemoBoard::port1DeviceFor(bool demo, const QString &device)
-{
-    if (!demo) {
-        return device;
-    }
-    if (!start()) {
-        std::fprintf(stderr, "adconverter: %s\n", qPrintable(m_errorText));
-        return {};
-    }
-    return m_device;
 }
 
 bool DemoBoard::start()

@@ -27,10 +27,6 @@ public:
     /// Starts the simulator and waits (a few seconds at most) for its line to be ready.
     /// Returns false, with errorText() telling why, when it cannot be started.
     bool start();
-    /// The device for port 1: the simulator's, started here, when `demo` is set, otherwise
-    /// `device`. Empty, with the reason printed on standard error, when the simulator cannot be
-    /// started.
-    QString port1DeviceFor(bool demo, const QString &device);
     /// Ends the simulator (its line goes away with it).
     void stop();
 

@@ -4,6 +4,8 @@
 
 #include <xcb/xcb.h>
 
+#include <memory>
+
 namespace adc {
 
 namespace {
@@ -27,11 +29,12 @@ QString DesktopCheck::problem()
                               "set). ") +
                QLatin1String(kWithout);
     }
-    // The same connection Qt is about to make, tried first and closed again.
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    const int error = xcb_connection_has_error(connection);
-    xcb_disconnect(connection);
-    if (error == 0) {
+    // The same connection Qt is about to make, tried first. It stays open while the program
+    // runs: an X server whose only client disconnects starts afresh (Xvfb does, as xvfb-run
+    // starts it), and Qt's own connection, made a moment later, would find it resetting.
+    static const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t *)> connection(
+        xcb_connect(nullptr, nullptr), xcb_disconnect);
+    if (xcb_connection_has_error(connection.get()) == 0) {
         return {};
     }
     return QStringLiteral("the display %1 cannot be reached (no X server answers there, or it "

@@ -1,6 +1,5 @@
 #include "HeadlessLogger.h"
 #include "DeviceName.h"
-#include "PortDiagnosis.h"
 
 #include <QCoreApplication>
 
@@ -18,8 +17,9 @@ constexpr int kStatusMs = 1000;
 
 } // namespace
 
-HeadlessLogger::HeadlessLogger(const CommandLine &commandLine, QObject *parent)
-    : QObject(parent), m_commandLine(commandLine)
+HeadlessLogger::HeadlessLogger(RunSession &session, const StartSettings &settings,
+                               SessionStart &start, QObject *parent)
+    : QObject(parent), m_session(session), m_settings(settings), m_start(start)
 {
     m_statusTimer.setInterval(kStatusMs);
     connect(&m_statusTimer, &QTimer::timeout, this, &HeadlessLogger::showStatus);
@@ -33,47 +33,16 @@ int HeadlessLogger::exec()
     // not the program at once.
     std::signal(SIGPIPE, SIG_IGN);
     m_exitSignals = std::make_unique<ExitSignals>();
-    // No window waits here: a message may wait for the list of serial devices it names.
-    PortDiagnosis::setMayWait(true);
     connect(m_exitSignals.get(), &ExitSignals::received, this, [this] { finish(0); });
-
-    const QString path = m_commandLine.recordPath();
-    if (!path.isEmpty() && !m_session.startRecording(path, m_commandLine.append())) {
-        std::fprintf(stderr, "adconverter: %s\n", qPrintable(m_session.recordingError()));
-        return 2;
-    }
-    if (const CsvRecorder *recorder = m_session.recorder();
-        recorder != nullptr && !recorder->noticeText().empty()) {
-        std::fprintf(stderr, "adconverter: %s\n", recorder->noticeText().c_str());
-    }
     // Rows shown live on a terminal leave no room for a status line there.
-    const bool liveOutput = path == QLatin1String("-") && ::isatty(STDOUT_FILENO) == 1;
+    const bool liveOutput =
+        m_settings.recordPath == QLatin1String("-") && ::isatty(STDOUT_FILENO) == 1;
     m_session.setFlushEveryTurn(liveOutput);
     m_statusLine = ::isatty(STDERR_FILENO) == 1 && !liveOutput;
-
-    m_demoBoard.setBaud(m_commandLine.lineSettings().baud);
-    const QString device =
-        m_demoBoard.port1DeviceFor(m_commandLine.demo(), m_commandLine.port1Device());
-    if (device.isEmpty()) {
-        m_session.discardRecording();
-        return 1;
-    }
-    if (!startPublishing(device)) {
-        return 2;
-    }
-    m_session.setDevice(device);
-    m_session.setLineSettings(m_commandLine.lineSettings());
-    m_session.setReconnect(m_commandLine.reconnect());
     m_session.setForTerminal(true);
-    m_session.addObserver(this);
-    connect(&m_demoBoard, &DemoBoard::restarted, &m_session, &RunSession::setDevice);
-    connect(&m_session, &RunSession::ended, this, &HeadlessLogger::runEnded);
-    connect(&m_session, &RunSession::recordingFailed, this,
-            [this] { finish(m_session.recorder()->outputClosed() ? 0 : 1); });
-    connect(&m_session, &RunSession::waitingForDevice, this, [this] { tellReconnection(false); });
-    connect(&m_session, &RunSession::resumed, this, [this] { tellReconnection(true); });
+    follow();
     m_clock.start();
-    if (!m_session.start(m_commandLine.mode())) {
+    if (!m_session.start(m_settings.mode.value_or(Mode::Int))) {
         return m_status;
     }
     m_started = true;
@@ -81,26 +50,22 @@ int HeadlessLogger::exec()
     return QCoreApplication::exec();
 }
 
-bool HeadlessLogger::startPublishing(const QString &device)
+void HeadlessLogger::follow()
 {
-    std::optional<PublishSettings> settings = m_commandLine.publishSettings();
-    if (!settings) {
-        return true;
+    m_session.addObserver(this);
+    connect(&m_start, &SessionStart::simulatedBoardMoved, &m_session, &RunSession::setDevice);
+    connect(&m_session, &RunSession::ended, this, &HeadlessLogger::runEnded);
+    connect(&m_session, &RunSession::recordingFailed, this,
+            [this] { finish(m_session.recorder()->outputClosed() ? 0 : 1); });
+    connect(&m_session, &RunSession::waitingForDevice, this, [this] { tellReconnection(false); });
+    connect(&m_session, &RunSession::resumed, this, [this] { tellReconnection(true); });
+    if (Publishing *publishing = m_start.publishing()) {
+        connect(publishing, &Publishing::failed, this, [this](const QString &message) {
+            std::fprintf(stderr, "%sadconverter: %s\n", m_statusLine ? "\r\033[K" : "",
+                         qPrintable(message));
+            std::fflush(stderr);
+        });
     }
-    settings->device = device.toStdString();
-    QString error;
-    m_publishing = Publishing::create(*settings, error);
-    if (!m_publishing || !m_publishing->start(error)) {
-        std::fprintf(stderr, "adconverter: %s\n", qPrintable(error));
-        return false;
-    }
-    m_session.addObserver(&m_publishing->publisher());
-    connect(m_publishing.get(), &Publishing::failed, this, [this](const QString &message) {
-        std::fprintf(stderr, "%sadconverter: %s\n", m_statusLine ? "\r\033[K" : "",
-                     qPrintable(message));
-        std::fflush(stderr);
-    });
-    return true;
 }
 
 void HeadlessLogger::startTimers()
@@ -108,8 +73,8 @@ void HeadlessLogger::startTimers()
     if (m_statusLine) {
         m_statusTimer.start();
     }
-    if (m_commandLine.durationSeconds() > 0) {
-        const auto ns = std::llround(m_commandLine.durationSeconds() * 1e9);
+    if (m_settings.durationSeconds > 0) {
+        const auto ns = std::llround(m_settings.durationSeconds * 1e9);
         m_deadline = QDeadlineTimer(std::chrono::nanoseconds(ns), Qt::PreciseTimer);
         awaitDeadline();
     }
@@ -139,7 +104,7 @@ void HeadlessLogger::runEnded(const QString &message)
 
 void HeadlessLogger::recordAccepted(const AcceptedRecord &record)
 {
-    if (record.count == m_commandLine.countLimit()) {
+    if (record.count == m_settings.countLimit) {
         // Not one record more: the run stops in the middle of its turn, and the logger ends
         // once the turn is over.
         m_session.stop();
@@ -159,16 +124,17 @@ void HeadlessLogger::showStatus()
                             : 0.0;
     m_lastStatusCount = count;
     m_lastStatusMs = now;
-    QString text = QStringLiteral("%1: %2 records, %3 per second, %4")
-                       .arg(DeviceName::shown(m_session.device()))
-                       .arg(count)
-                       .arg(rate, 0, 'f', 0)
-                       .arg(lineCounts());
+    // The device's name is the user's: it goes around the figures, not through them.
+    QString text =
+        DeviceName::shown(m_session.device()) + QStringLiteral(": %1 records, %2 per second, %3")
+                                                    .arg(count)
+                                                    .arg(rate, 0, 'f', 0)
+                                                    .arg(lineCounts());
     if (m_session.recorder() != nullptr) {
         text += QStringLiteral(", %1 rows written").arg(m_session.rowsWritten());
     }
-    if (m_publishing) {
-        text += m_publishing->countsText();
+    if (const Publishing *publishing = m_start.publishing()) {
+        text += publishing->countsText();
     }
     std::fprintf(stderr, "\r%s%s\033[K", qPrintable(text), qPrintable(lineState()));
     std::fflush(stderr);
@@ -180,8 +146,8 @@ QString HeadlessLogger::lineState()
     const QString device = DeviceName::shown(m_session.device());
     if (run.suspended()) {
         const QString reason = m_session.waitReason();
-        return QStringLiteral("; waiting for %1 to come back").arg(device) +
-               (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason));
+        return QStringLiteral("; waiting for ") + device + QStringLiteral(" to come back") +
+               (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + QLatin1Char(')'));
     }
     QString state;
     if (const int times = m_session.reconnections(); times > 0) {
@@ -203,11 +169,10 @@ void HeadlessLogger::tellReconnection(bool back)
         showStatus();
         return;
     }
-    const QString device = DeviceName::shown(m_session.device());
-    const QString text = back ? QStringLiteral("adconverter: %1 is back; the run goes on.\n")
-                              : QStringLiteral("adconverter: %1 was lost; waiting for it to "
-                                               "come back.\n");
-    std::fputs(qPrintable(text.arg(device)), stderr);
+    const QString text = QStringLiteral("adconverter: ") + DeviceName::shown(m_session.device()) +
+                         (back ? QStringLiteral(" is back; the run goes on.\n")
+                               : QStringLiteral(" was lost; waiting for it to come back.\n"));
+    std::fputs(qPrintable(text), stderr);
     std::fflush(stderr);
 }
 
@@ -238,13 +203,13 @@ QString HeadlessLogger::summary() const
     if (m_session.recorder() == nullptr) {
         text += QStringLiteral(", nothing recorded");
     } else {
-        const QString where = m_commandLine.recordPath() == QLatin1String("-")
+        const QString where = m_settings.recordPath == QLatin1String("-")
                                   ? QStringLiteral("standard output")
-                                  : m_commandLine.recordPath();
-        text += QStringLiteral(", %1 rows written to %2").arg(m_session.rowsWritten()).arg(where);
+                                  : DeviceName::shown(m_settings.recordPath);
+        text += QStringLiteral(", %1 rows written to ").arg(m_session.rowsWritten()) + where;
     }
-    if (m_publishing) {
-        text += m_publishing->summaryText();
+    if (const Publishing *publishing = m_start.publishing()) {
+        text += publishing->summaryText();
     }
     return text + QLatin1Char('.');
 }
@@ -263,9 +228,7 @@ void HeadlessLogger::finish(int status)
         // A start that fails leaves no recording behind.
         m_session.discardRecording();
     }
-    if (m_publishing) {
-        m_publishing->stop();
-    }
+    m_start.stop();
     if (const CsvRecorder *recorder = m_session.recorder();
         recorder != nullptr && recorder->failed() && !recorder->outputClosed()) {
         m_failure = recorder->errorText();
@@ -274,7 +237,6 @@ void HeadlessLogger::finish(int status)
     if (m_statusLine) {
         std::fputs("\r\033[K", stderr);
     }
-    m_demoBoard.stop();
     if (!m_failure.empty()) {
         std::fprintf(stderr, "adconverter: %s\n", m_failure.c_str());
     }

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "CommandLine.h"
-#include "DemoBoard.h"
 #include "ExitSignals.h"
-#include "Publishing.h"
 #include "RecordObserver.h"
 #include "RunSession.h"
+#include "SessionStart.h"
+#include "StartSettings.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -18,11 +17,11 @@
 namespace adc {
 
 /// `adconverter --headless`: the acquisition run of one mode with no window, for a machine
-/// without a desktop. Every accepted record goes to the CSV recording, if one is asked for
-/// ("-": standard output). The logger ends after --count records or --duration seconds, on
-/// SIGINT, SIGTERM or SIGHUP (status 0, the file complete and the port closed), when the reader
-/// of standard output goes away (status 0), or when the port cannot be opened or is lost, or a
-/// write fails (status 1, with the reason on standard error).
+/// without a desktop, on a session its start has prepared. Every accepted record goes to the
+/// CSV recording, if one is asked for ("-": standard output). The logger ends after --count records
+/// or --duration seconds, on SIGINT, SIGTERM or SIGHUP (status 0, the file complete and the port
+/// closed), when the reader of standard output goes away (status 0), or when the port cannot be
+/// opened or is lost, or a write fails (status 1, with the reason on standard error).
 ///
 /// With --reconnect a lost port does not end the logger: the run waits for the device to come
 /// back at the same path and goes on, its count and recording with it.
@@ -38,10 +37,12 @@ class HeadlessLogger : public QObject, private RecordObserver {
     Q_OBJECT
 
 public:
-    explicit HeadlessLogger(const CommandLine &commandLine, QObject *parent = nullptr);
+    /// Logs `session` in `settings`' mode, prepared and begun by `start`.
+    HeadlessLogger(RunSession &session, const StartSettings &settings, SessionStart &start,
+                   QObject *parent = nullptr);
     ~HeadlessLogger() override;
 
-    /// Opens the recording and the port and logs until the end; returns the exit status.
+    /// Opens the port and logs until the end; returns the exit status.
     int exec();
 
 private:
@@ -49,8 +50,7 @@ private:
     void runStarted(const RunStart &) override {}
     void recordAccepted(const AcceptedRecord &record) override;
 
-    /// Starts --publish, if given, for `device`; false when its settings are refused.
-    bool startPublishing(const QString &device);
+    void follow();
     void startTimers();
     void runEnded(const QString &message);
     /// Ends the logging once --duration has passed, or waits on.
@@ -65,11 +65,10 @@ private:
     QString lineCounts() const;
     QString summary() const;
 
-    CommandLine m_commandLine;
-    DemoBoard m_demoBoard;
-    RunSession m_session;
+    RunSession &m_session;
+    const StartSettings m_settings;
+    SessionStart &m_start;
     std::unique_ptr<ExitSignals> m_exitSignals;
-    std::unique_ptr<Publishing> m_publishing;
     QTimer m_statusTimer;
     QElapsedTimer m_clock;
     QDeadlineTimer m_deadline;

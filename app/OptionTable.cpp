@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace adc {
 
@@ -177,6 +178,26 @@ QString wrapped(const QString &words, qsizetype indent)
     return result.replace(kUnbroken, QLatin1Char(' '));
 }
 
+/// Letters to leave out, add or change, or pairs of neighbours to swap, to make `b` of `a`.
+std::size_t editsBetween(std::string_view a, std::string_view b)
+{
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) {
+        for (std::size_t j = 0; j <= b.size(); ++j) {
+            if (i == 0 || j == 0) {
+                d[i][j] = i + j;
+                continue;
+            }
+            const std::size_t change = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + change});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
 } // namespace
 
 std::span<const OptionTable::Row> OptionTable::rows()
@@ -189,6 +210,26 @@ const OptionTable::Row *OptionTable::find(std::string_view name)
     const auto row = std::find_if(std::begin(kRows), std::end(kRows),
                                   [name](const Row &r) { return r.name == name; });
     return row == std::end(kRows) ? nullptr : row;
+}
+
+const OptionTable::Row *OptionTable::nearest(std::string_view name)
+{
+    constexpr std::size_t kMostEdits = 2;
+    const Row *best = nullptr;
+    std::size_t bestEdits = kMostEdits + 1;
+    int tied = 0;
+    for (const Row &row : kRows) {
+        const std::size_t edits = editsBetween(name, row.name);
+        if (edits < bestEdits) {
+            best = &row;
+            bestEdits = edits;
+            tied = 0;
+        } else if (edits == bestEdits) {
+            ++tied;
+        }
+    }
+    // A name of two letters is two edits from any other: no guess then.
+    return tied > 0 || bestEdits >= name.size() ? nullptr : best;
 }
 
 void OptionTable::addTo(QCommandLineParser &parser)

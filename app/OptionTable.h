@@ -76,6 +76,9 @@ public:
     static std::span<const Row> rows();
     /// The row of the option called `name` (its long name); nullptr when there is none.
     static const Row *find(std::string_view name);
+    /// The row whose name `name` most likely misspells (a letter left out, added, changed, or
+    /// two swapped, twice at most); nullptr when none is that near, or two are.
+    static const Row *nearest(std::string_view name);
 
     /// Gives `parser` every option, with its value name and default.
     static void addTo(QCommandLineParser &parser);

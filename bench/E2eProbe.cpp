@@ -181,10 +181,11 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    adc::MainWindow window(options.port);
-    if (!options.recordPath.isEmpty() &&
-        !window.session().startRecording(options.recordPath, false)) {
-        std::fprintf(stderr, "%s\n", qPrintable(window.session().recordingError()));
+    adc::RunSession session;
+    session.setDevice(options.port);
+    adc::MainWindow window(session);
+    if (!options.recordPath.isEmpty() && !session.startRecording(options.recordPath, false)) {
+        std::fprintf(stderr, "%s\n", qPrintable(session.recordingError()));
         return 2;
     }
     window.show();

@@ -34,9 +34,9 @@ std::unique_ptr<QSettings> ChoiceStore::openUserSettings()
                                        QStringLiteral("adconverter"));
 }
 
-StartChoices ChoiceStore::load(const QSettings &settings, const StartChoices &defaults)
+StartSettings ChoiceStore::load(const QSettings &settings, const StartSettings &defaults)
 {
-    StartChoices choices = defaults;
+    StartSettings choices = defaults;
     if (const QString device = settings.value(kDevice).toString(); !device.isEmpty()) {
         choices.device = device;
     }
@@ -57,7 +57,7 @@ StartChoices ChoiceStore::load(const QSettings &settings, const StartChoices &de
     return choices;
 }
 
-void ChoiceStore::save(QSettings &settings, const StartChoices &choices)
+void ChoiceStore::save(QSettings &settings, const StartSettings &choices)
 {
     settings.setValue(kDevice, choices.device);
     settings.setValue(kSimulated, choices.simulated);

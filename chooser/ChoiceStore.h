@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StartChoices.h"
+#include "StartSettings.h"
 
 #include <memory>
 
@@ -20,9 +20,9 @@ public:
     static std::unique_ptr<QSettings> openUserSettings();
 
     /// What `settings` holds; anything missing or not understood is left as in `defaults`.
-    static StartChoices load(const QSettings &settings, const StartChoices &defaults = {});
+    static StartSettings load(const QSettings &settings, const StartSettings &defaults = {});
     /// Keeps `choices` in `settings`.
-    static void save(QSettings &settings, const StartChoices &choices);
+    static void save(QSettings &settings, const StartSettings &choices);
 };
 
 } // namespace adc

@@ -32,16 +32,45 @@ int modeIndex(const std::optional<Mode> &mode)
 
 } // namespace
 
-StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWidget *parent)
-    : QDialog(parent), m_scanner(scanner), m_recordFolder(defaults.recordFolder)
+StartDialog::StartDialog(const StartSettings &defaults, PortScanner &scanner, QWidget *parent)
+    : QDialog(parent), m_scanner(scanner), m_defaults(defaults),
+      m_recordFolder(defaults.recordFolder)
 {
     setWindowTitle(tr("AD Converter"));
+    createControls();
+    if (!defaults.simulated && !defaults.device.isEmpty()) {
+        m_extraDevices << defaults.device;
+    }
+    m_current = defaults.simulated ? QString::fromLatin1(kSimulatedEntry) : defaults.device;
+    fillDevices();
+    showSettings(defaults);
+    layOut();
+
+    connect(&scanner, &PortScanner::scanned, this, &StartDialog::fillDevices);
+    connect(device, &QComboBox::currentIndexChanged, this, &StartDialog::deviceActivated);
+    connect(recordBrowse, &QPushButton::clicked, this, &StartDialog::browseRecording);
+    connect(record, &QCheckBox::toggled, this, [this](bool on) {
+        if (on && recordPath->text().trimmed().isEmpty()) {
+            browseRecording();
+        }
+    });
+    connect(recordPath, &QLineEdit::textEdited, this,
+            [this](const QString &text) { record->setChecked(!text.trimmed().isEmpty()); });
+    connect(buttons, &QDialogButtonBox::accepted, this, &StartDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &StartDialog::reject);
+    scanner.scan();
+    // The list of devices for the hint about a missing one, ready by the time OK is clicked.
+    PortDiagnosis::refresh();
+}
+
+void StartDialog::createControls()
+{
     device = new QComboBox(this);
     portsNote = new QLabel(tr("Looking for serial ports..."), this);
     speed = new QComboBox(this);
     mode = new QComboBox(this);
     record = new QCheckBox(tr("Record to"), this);
-    recordPath = new QLineEdit(defaults.recordPath, this);
+    recordPath = new QLineEdit(this);
     recordBrowse = new QPushButton(tr("Choose..."), this);
     sweep = new QCheckBox(tr("Sweep: at the right edge the chart goes on at the left"), this);
     reconnect = new QCheckBox(tr("Wait for the device when it drops out, and go on"), this);
@@ -49,30 +78,32 @@ StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWi
     warning = new QLabel(this);
     buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
-    if (!defaults.simulated && !defaults.device.isEmpty()) {
-        m_extraDevices << defaults.device;
-    }
-    m_current = defaults.simulated ? QString::fromLatin1(kSimulatedEntry) : defaults.device;
-    fillDevices();
-
     speed->setEditable(true);
-    for (const qint32 rate : StartChoices::kCommonSpeeds) {
+    for (const qint32 rate : StartSettings::kCommonSpeeds) {
         speed->addItem(QString::number(rate));
     }
     speed->setValidator(new QIntValidator(kMinBaud, kMaxBaud, speed));
-    speed->setCurrentText(QString::number(defaults.baud));
     mode->addItems({tr("No run: wait for a Start button"), tr("INT A/D (PIC records)"),
                     tr("MCP3201 A/D (MCP records)")});
-    mode->setCurrentIndex(modeIndex(defaults.mode));
-    record->setChecked(!defaults.recordPath.isEmpty());
     recordPath->setPlaceholderText(tr("a CSV file; rows go after those already in it"));
-    sweep->setChecked(defaults.sweep);
-    reconnect->setChecked(defaults.reconnect);
-    scope->setChecked(defaults.scope);
     warning->setWordWrap(true);
     warning->setVisible(false);
     warning->setTextInteractionFlags(Qt::TextSelectableByMouse);
+}
 
+void StartDialog::showSettings(const StartSettings &defaults)
+{
+    speed->setCurrentText(QString::number(defaults.baud));
+    mode->setCurrentIndex(modeIndex(defaults.mode));
+    record->setChecked(!defaults.recordPath.isEmpty());
+    recordPath->setText(defaults.recordPath);
+    sweep->setChecked(defaults.sweep);
+    reconnect->setChecked(defaults.reconnect);
+    scope->setChecked(defaults.scope);
+}
+
+void StartDialog::layOut()
+{
     auto *recordRow = new QHBoxLayout;
     recordRow->addWidget(record);
     recordRow->addWidget(recordPath, 1);
@@ -91,23 +122,7 @@ StartDialog::StartDialog(const StartChoices &defaults, PortScanner &scanner, QWi
     form->addRow(scope);
     form->addRow(warning);
     form->addRow(buttons);
-    setMinimumWidth(520);
-
-    connect(&scanner, &PortScanner::scanned, this, &StartDialog::fillDevices);
-    connect(device, &QComboBox::currentIndexChanged, this, &StartDialog::deviceActivated);
-    connect(recordBrowse, &QPushButton::clicked, this, &StartDialog::browseRecording);
-    connect(record, &QCheckBox::toggled, this, [this](bool on) {
-        if (on && recordPath->text().trimmed().isEmpty()) {
-            browseRecording();
-        }
-    });
-    connect(recordPath, &QLineEdit::textEdited, this,
-            [this](const QString &text) { record->setChecked(!text.trimmed().isEmpty()); });
-    connect(buttons, &QDialogButtonBox::accepted, this, &StartDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &StartDialog::reject);
-    scanner.scan();
-    // The list of devices for the hint about a missing one, ready by the time OK is clicked.
-    PortDiagnosis::refresh();
+    setMinimumWidth(kMinimumWidth);
 }
 
 void StartDialog::fillDevices()
@@ -194,22 +209,23 @@ QString StartDialog::chosenDevice() const
     return m_current == QLatin1String(kSimulatedEntry) ? QString() : m_current;
 }
 
-StartChoices StartDialog::choices() const
+StartSettings StartDialog::choices() const
 {
-    StartChoices chosen;
+    StartSettings chosen = m_defaults;
     chosen.simulated = m_current == QLatin1String(kSimulatedEntry);
     if (!chosen.simulated) {
         chosen.device = m_current;
     }
     chosen.baud = LineSettings::readBaud(speed->currentText().toStdString()).value_or(kDefaultBaud);
+    chosen.mode.reset();
     if (mode->currentIndex() == 1) {
         chosen.mode = Mode::Int;
     } else if (mode->currentIndex() == 2) {
         chosen.mode = Mode::Mcp3201;
     }
-    if (record->isChecked()) {
-        chosen.recordPath = recordPath->text().trimmed();
-    }
+    // A file chosen here takes rows after those already in it.
+    chosen.recordPath = record->isChecked() ? recordPath->text().trimmed() : QString();
+    chosen.append = true;
     chosen.recordFolder = m_recordFolder;
     chosen.sweep = sweep->isChecked();
     chosen.reconnect = reconnect->isChecked();
@@ -221,6 +237,14 @@ void StartDialog::warn(const QString &text)
 {
     warning->setText(text);
     warning->setVisible(!text.isEmpty());
+    // The dialog grows to hold every line of the warning at its width.
+    if (QLayout *form = layout()) {
+        form->activate();
+        const int height = form->totalHeightForWidth(width());
+        if (height > this->height()) {
+            resize(width(), height);
+        }
+    }
 }
 
 void StartDialog::accept()
@@ -241,7 +265,8 @@ void StartDialog::accept()
     if (!why.isEmpty() && why != m_toldReason) {
         m_toldReason = why;
         warn(why + QLatin1Char('\n') +
-             tr("Choose another device, or click OK to open the window all the same."));
+             tr("Choose another device in the Device list, or click OK to open the window all "
+                "the same."));
         return;
     }
     QDialog::accept();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StartChoices.h"
+#include "StartSettings.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -31,10 +31,10 @@ public:
     static constexpr const char *kOtherEntry = ":other";
 
     /// Shows `defaults`, and the ports `scanner` finds as they are found.
-    StartDialog(const StartChoices &defaults, PortScanner &scanner, QWidget *parent = nullptr);
+    StartDialog(const StartSettings &defaults, PortScanner &scanner, QWidget *parent = nullptr);
 
-    /// What the controls show now.
-    StartChoices choices() const;
+    /// The settings the dialog was given, with what its controls show now.
+    StartSettings choices() const;
     /// Adds `device` to the list and selects it: what "Other device..." does once a file is
     /// chosen.
     void chooseOtherDevice(const QString &device);
@@ -58,12 +58,19 @@ public slots:
     void accept() override;
 
 private:
+    static constexpr int kMinimumWidth = 520;
+
+    void createControls();
+    /// Shows `defaults` in the controls.
+    void showSettings(const StartSettings &defaults);
+    void layOut();
     void fillDevices();
     void deviceActivated(int index);
     void browseRecording();
     QString chosenDevice() const;
 
     PortScanner &m_scanner;
+    const StartSettings m_defaults;
     /// Devices listed beyond those found: the default one and any chosen as another device.
     QStringList m_extraDevices;
     QString m_current;

@@ -1,8 +1,9 @@
 #include "WindowMenu.h"
 
-#include "CommandLine.h"
 #include "MainWindow.h"
 #include "PortScanner.h"
+#include "RunSession.h"
+#include "Version.h"
 #include "WindowRecording.h"
 
 #include <QApplication>
@@ -17,14 +18,12 @@
 
 namespace adc {
 
-WindowMenu::WindowMenu(MainWindow &window, WindowRecording &recording, PortScanner &scanner,
-                       const StartChoices &start, QObject *parent)
-    : QObject(parent), m_window(window), m_recording(recording), m_scanner(scanner),
-      m_choices(start), m_menu(std::make_unique<QMenu>())
+WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording &recording,
+                       PortScanner &scanner, const StartSettings &start, QObject *parent)
+    : QObject(parent), m_window(window), m_session(session), m_recording(recording),
+      m_scanner(scanner), m_choices(start), m_menu(std::make_unique<QMenu>())
 {
-    m_window.session().setLineSettings(LineSettings{start.baud});
     m_window.Picture1->setSweep(start.sweep);
-    m_window.session().setReconnect(start.reconnect);
 
     m_ports = m_menu->addMenu(QString());
     m_speeds = m_menu->addMenu(QString());
@@ -99,8 +98,7 @@ void WindowMenu::fill()
     const QString device =
         m_choices.simulated ? tr("simulated board") : DeviceName::shown(m_window.nextDevice());
     m_ports->menuAction()->setText(tr("Port: %1").arg(device));
-    m_speeds->menuAction()->setText(
-        tr("Speed: %1 baud").arg(m_window.session().lineSettings().baud));
+    m_speeds->menuAction()->setText(tr("Speed: %1 baud").arg(m_session.lineSettings().baud));
     m_record->setText(m_recording.recording() ? tr("Stop recording %1").arg(m_recording.summary())
                                               : tr("Record to file..."));
     m_sweep->setChecked(m_window.Picture1->sweep());
@@ -142,9 +140,9 @@ void WindowMenu::fillPorts()
 void WindowMenu::fillSpeeds()
 {
     m_speeds->clear();
-    const qint32 current = m_window.session().lineSettings().baud;
+    const qint32 current = m_session.lineSettings().baud;
     bool listed = false;
-    for (const qint32 rate : StartChoices::kCommonSpeeds) {
+    for (const qint32 rate : StartSettings::kCommonSpeeds) {
         QAction *item = m_speeds->addAction(QString::number(rate));
         item->setCheckable(true);
         item->setChecked(rate == current);
@@ -176,10 +174,18 @@ void WindowMenu::chooseSimulated()
     changed();
 }
 
+void WindowMenu::simulatedBoardMoved(const QString &device)
+{
+    m_simulatedDevice = device;
+    if (m_choices.simulated) {
+        m_session.setDevice(device);
+    }
+}
+
 void WindowMenu::chooseBaud(qint32 baud)
 {
     m_choices.baud = baud;
-    m_window.session().setLineSettings(LineSettings{baud});
+    m_session.setLineSettings(LineSettings{baud});
     changed();
 }
 
@@ -193,7 +199,7 @@ void WindowMenu::chooseSweep(bool on)
 void WindowMenu::chooseReconnect(bool on)
 {
     m_choices.reconnect = on;
-    m_window.session().setReconnect(on);
+    m_session.setReconnect(on);
     changed();
 }
 
@@ -201,7 +207,7 @@ bool WindowMenu::startRecording(const QString &path)
 {
     m_recording.setShownInTitle(true);
     if (!m_recording.start(path)) {
-        tell(m_recording.errorText());
+        m_window.warn(m_recording.errorText());
         return false;
     }
     m_choices.recordFolder = QFileInfo(path).absolutePath();
@@ -245,7 +251,7 @@ void WindowMenu::askBaud()
     ask->setLabelText(tr("The line speed in baud (N,8,1), from the next Start on:"));
     ask->setInputMode(QInputDialog::IntInput);
     ask->setIntRange(kMinBaud, kMaxBaud);
-    ask->setIntValue(m_window.session().lineSettings().baud);
+    ask->setIntValue(m_session.lineSettings().baud);
     ask->setAttribute(Qt::WA_DeleteOnClose);
     connect(ask, &QInputDialog::intValueSelected, this, &WindowMenu::chooseBaud);
     ask->open();
@@ -264,15 +270,6 @@ void WindowMenu::askRecording()
     files->open();
 }
 
-void WindowMenu::tell(const QString &text)
-{
-    auto *box =
-        new QMessageBox(QMessageBox::Warning, tr("AD Converter"), text, QMessageBox::Ok, &m_window);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
-}
-
 void WindowMenu::showAbout()
 {
     QFile licence(QStringLiteral(":/chooser/LICENSE"));
@@ -282,7 +279,7 @@ void WindowMenu::showAbout()
     auto *box = new QMessageBox(&m_window);
     box->setWindowTitle(tr("About AD Converter"));
     box->setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
-    box->setText(CommandLine::versionText());
+    box->setText(QLatin1String(kVersionText));
     box->setInformativeText(
         tr("A data logger for an A/D converter board on a serial port.\n\n%1\n%2")
             .arg(lines.value(0), lines.value(2)));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StartChoices.h"
+#include "StartSettings.h"
 
 #include <QObject>
 
@@ -13,6 +13,7 @@ namespace adc {
 
 class MainWindow;
 class PortScanner;
+class RunSession;
 class WindowRecording;
 
 /// The main window's context menu, opened by a right click anywhere on it: port 1's device and
@@ -25,17 +26,20 @@ class WindowMenu : public QObject {
     Q_OBJECT
 
 public:
-    /// Applies `start` to `window` (speed, sweep, waiting for the device) and offers the ports
-    /// `scanner` finds. `window` was made with port 1's device.
-    WindowMenu(MainWindow &window, WindowRecording &recording, PortScanner &scanner,
-               const StartChoices &start, QObject *parent = nullptr);
+    /// The menu of `window`, which drives `session` as `start` set it up (the sweep is applied
+    /// here), offering the ports `scanner` finds.
+    WindowMenu(MainWindow &window, RunSession &session, WindowRecording &recording,
+               PortScanner &scanner, const StartSettings &start, QObject *parent = nullptr);
     ~WindowMenu() override;
 
     /// Starts the run chosen to start with the window, if any.
     void startChosenRun();
 
     /// The choices as they stand, for the next start of the program.
-    const StartChoices &choices() const { return m_choices; }
+    const StartSettings &choices() const { return m_choices; }
+    /// Port 1's device from the next Start on, when the simulated board has moved to `device`
+    /// and is the one chosen.
+    void simulatedBoardMoved(const QString &device);
     /// The menu, filled afresh as it opens.
     QMenu *menu() const { return m_menu.get(); }
 
@@ -56,7 +60,7 @@ public:
 
 signals:
     /// The user has chosen something in the menu; `choices` are to be remembered.
-    void chosen(const adc::StartChoices &choices);
+    void chosen(const adc::StartSettings &choices);
     /// "Open the scope" was chosen.
     void scopeWanted();
 
@@ -70,13 +74,13 @@ private:
     void askDevice();
     void askBaud();
     void askRecording();
-    void tell(const QString &text);
     void changed();
 
     MainWindow &m_window;
+    RunSession &m_session;
     WindowRecording &m_recording;
     PortScanner &m_scanner;
-    StartChoices m_choices;
+    StartSettings m_choices;
     QString m_simulatedDevice;
     std::unique_ptr<QMenu> m_menu;
     QMenu *m_ports = nullptr;

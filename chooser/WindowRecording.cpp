@@ -1,6 +1,8 @@
 #include "WindowRecording.h"
 
+#include "DeviceName.h"
 #include "MainWindow.h"
+#include "RunSession.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,8 +10,8 @@
 
 namespace adc {
 
-WindowRecording::WindowRecording(MainWindow &window, QObject *parent)
-    : QObject(parent), m_window(window), m_title(window.windowTitle())
+WindowRecording::WindowRecording(RunSession &session, MainWindow &window, QObject *parent)
+    : QObject(parent), m_session(session), m_window(window), m_title(window.windowTitle())
 {
     m_titleTimer.setInterval(kTitleMilliseconds);
     connect(&m_titleTimer, &QTimer::timeout, this, &WindowRecording::showTitle);
@@ -18,7 +20,7 @@ WindowRecording::WindowRecording(MainWindow &window, QObject *parent)
 
 bool WindowRecording::start(const QString &path)
 {
-    if (!m_window.session().startRecording(path, true)) {
+    if (!m_session.startRecording(path, true)) {
         return false;
     }
     showTitle();
@@ -28,33 +30,33 @@ bool WindowRecording::start(const QString &path)
 
 void WindowRecording::stop()
 {
-    m_window.session().stopRecording();
+    m_session.stopRecording();
     showTitle();
     emit changed();
 }
 
 bool WindowRecording::recording() const
 {
-    const CsvRecorder *recorder = m_window.session().recorder();
+    const CsvRecorder *recorder = m_session.recorder();
     return recorder != nullptr && recorder->recording();
 }
 
 QString WindowRecording::path() const
 {
-    const CsvRecorder *recorder = m_window.session().recorder();
-    return recorder != nullptr ? QFile::decodeName(QByteArray::fromStdString(recorder->path()))
+    const CsvRecorder *recorder = m_session.recorder();
+    return recorder != nullptr ? DeviceName::fromBytes(QByteArray::fromStdString(recorder->path()))
                                : QString();
 }
 
 qint64 WindowRecording::rows() const
 {
-    const CsvRecorder *recorder = m_window.session().recorder();
+    const CsvRecorder *recorder = m_session.recorder();
     return recorder != nullptr ? recorder->rowsRecorded() : 0;
 }
 
 QString WindowRecording::errorText() const
 {
-    return m_window.session().recordingError();
+    return m_session.recordingError();
 }
 
 QString WindowRecording::summary() const
@@ -63,7 +65,8 @@ QString WindowRecording::summary() const
     if (locale.language() == QLocale::C) {
         locale = QLocale(QLocale::English);
     }
-    return tr("%1, %2 rows").arg(QFileInfo(path()).fileName(), locale.toString(rows()));
+    return tr("%1, %2 rows")
+        .arg(DeviceName::shown(QFileInfo(path()).fileName()), locale.toString(rows()));
 }
 
 void WindowRecording::setShownInTitle(bool on)

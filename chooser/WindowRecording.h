@@ -7,9 +7,10 @@
 namespace adc {
 
 class MainWindow;
+class RunSession;
 
 /// The window's recording, started and stopped at any time, between runs or during one (the
-/// window's run session records; a run going is recorded from then on as a new run).
+/// run session records; a run going is recorded from then on as a new run).
 ///
 /// Once shown in the title (the start dialog or the menu was used), the window's title says
 /// that it records, to which file and how many rows so far:
@@ -21,8 +22,9 @@ public:
     /// How often the title follows the rows.
     static constexpr int kTitleMilliseconds = 500;
 
-    explicit WindowRecording(MainWindow &window, QObject *parent = nullptr);
-    /// Records every record the window's runs accept to `path` from now on, after the rows
+    /// Records `session`'s runs, told in `window`'s title.
+    WindowRecording(RunSession &session, MainWindow &window, QObject *parent = nullptr);
+    /// Records every record the runs accept to `path` from now on, after the rows
     /// already in it when the file exists. False, with errorText() telling why, when the file
     /// cannot be had.
     bool start(const QString &path);
@@ -50,6 +52,7 @@ signals:
 private:
     void showTitle();
 
+    RunSession &m_session;
     MainWindow &m_window;
     QString m_title;
     QTimer m_titleTimer;

@@ -1,16 +1,16 @@
 #include "PortDiagnosis.h"
+#include "PortList.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
-#include <QSerialPortInfo>
 #include <QSysInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <future>
 #include <mutex>
 #include <unistd.h>
 
@@ -20,28 +20,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-QStringList gatherDevices()
-{
-    QStringList found;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports) {
-        found << info.systemLocation();
-    }
-    const QDir dev(QStringLiteral("/dev"));
-    const QStringList adapters =
-        dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")}, QDir::System);
-    for (const QString &name : adapters) {
-        found << dev.filePath(name);
-    }
-    found.removeDuplicates();
-    found.sort();
-    return found;
-}
-
 /// The list as last gathered and the gathering under way, shared by every port.
 struct DeviceCache {
     std::mutex lock;
-    std::future<QStringList> gathering;
+    std::optional<QFuture<QStringList>> gathering;
     std::optional<QStringList> devices;
     Clock::time_point gatheredAt;
     bool mayWait = false;
@@ -49,17 +31,17 @@ struct DeviceCache {
     /// Takes the result of a finished gathering, if any; `lock` is held.
     void collect()
     {
-        if (gathering.valid() &&
-            gathering.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-            devices = gathering.get();
+        if (gathering && gathering->isFinished()) {
+            devices = gathering->result();
             gatheredAt = Clock::now();
+            gathering.reset();
         }
     }
     /// `lock` is held.
     void start()
     {
-        if (!gathering.valid()) {
-            gathering = std::async(std::launch::async, gatherDevices);
+        if (!gathering) {
+            gathering = QtConcurrent::run(&PortList::devices);
         }
     }
 };
@@ -99,8 +81,8 @@ std::optional<QStringList> PortDiagnosis::devices()
 {
     DeviceCache &c = cache();
     const std::lock_guard<std::mutex> lock(c.lock);
-    if (c.mayWait && !c.devices && c.gathering.valid()) {
-        c.gathering.wait();
+    if (c.mayWait && !c.devices && c.gathering) {
+        c.gathering->waitForFinished();
     }
     c.collect();
     if (!c.devices || Clock::now() - c.gatheredAt > std::chrono::seconds(kRefreshSeconds)) {

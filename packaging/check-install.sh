@@ -46,6 +46,7 @@ share/doc/adconverter/copyright
 share/doc/adconverter/docs/chooser.png
 share/doc/adconverter/docs/menu.png
 share/doc/adconverter/docs/performance.md
+share/doc/adconverter/docs/scope.png
 share/doc/adconverter/docs/window.png
 share/icons/hicolor/scalable/apps/adconverter.svg
 share/man/man1/adc-board-sim.1.gz
@@ -53,6 +54,12 @@ share/man/man1/adconverter.1.gz"
 found=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
 [ "$found" = "$expected" ] || fail "installed files differ from the expected ones:
 $(diff <(echo "$expected") <(echo "$found") || true)"
+
+# Every picture and page the installed README links to is installed beside it.
+doc=$prefix/share/doc/adconverter
+for link in $(grep -oE '\]\([^)#]+' "$doc/README.md" | cut -c3- | grep -v '://'); do
+  [ -e "$doc/$link" ] || fail "README.md links $link, which is not installed"
+done
 
 for program in adconverter adc-board-sim; do
   got=$("$bin/$program" --version) || fail "$program --version failed"

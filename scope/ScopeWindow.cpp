@@ -1,4 +1,5 @@
 #include "ScopeWindow.h"
+#include "DeviceName.h"
 
 #include "HistoryExport.h"
 #include "InterruptibleFile.h"
@@ -29,7 +30,7 @@ constexpr int kProgressSteps = 1000;
 /// The name the system knows the file `path` by.
 std::string systemName(const QString &path)
 {
-    return QFile::encodeName(path).toStdString();
+    return DeviceName::toBytes(path).toStdString();
 }
 
 /// Reads the recording `path` into `loader`, telling the progress; the result is what is wrong

@@ -3,17 +3,18 @@
 # the program and the board simulator (nothing else; scripts/test.sh builds the tests), and
 # starts adconverter with the demo (a simulated board on port 1). Options are handed to
 # adconverter too (scripts/run.sh --sweep); with --port the named device is port 1 instead of the
-# demo's board (scripts/run.sh --port /dev/ttyUSB0).
+# demo's board (scripts/run.sh --port /dev/ttyUSB0). Everything it says itself goes to standard
+# error: standard output is the program's (scripts/run.sh > x.csv without a display).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
-"$here/scripts/install-deps.sh"
-echo "Building adconverter and adc-board-sim in $build ..."
+"$here/scripts/install-deps.sh" >&2
+echo "Building adconverter and adc-board-sim in $build ..." >&2
 export BUILD_TARGETS="adconverter adc-board-sim"
-if [ -t 1 ] && command -v ninja >/dev/null &&
+if [ -t 2 ] && command -v ninja >/dev/null &&
   ! grep -qs '^CMAKE_GENERATOR:INTERNAL=Unix Makefiles' "$build/CMakeCache.txt"; then
   # Ninja keeps its progress on one line and shows the compiler's output where there is some.
-  if ! "$here/scripts/build.sh"; then
+  if ! "$here/scripts/build.sh" >&2; then
     echo "The build failed (its output is above)." >&2
     exit 1
   fi

@@ -44,7 +44,7 @@ QString QtSerialControl::unusableReason(const QString &device)
     const std::string real = realPathOf(device, error);
     if (error) {
         return isMissing(error)
-                   ? SerialMessages::missing(device)
+                   ? SerialMessages::missing(device, SerialMessages::Choice::DeviceList)
                    : SerialMessages::openFailed(device, device, QSerialPort::UnknownError,
                                                 QString::fromStdString(error.message()));
     }

@@ -31,8 +31,9 @@ public:
     ~QtSerialControl() override;
 
     /// Why `device` cannot be opened as it stands, found without opening it: it is missing, may
-    /// not be read, or another program holds its lock; the same texts as a failed opening.
-    /// Empty when nothing speaks against it.
+    /// not be read, or another program holds its lock; the texts of a failed opening, for the
+    /// start dialog (another device is chosen in its Device list). Empty when nothing speaks
+    /// against it.
     static QString unusableReason(const QString &device);
 
     /// The device that stands for port 1.

@@ -20,10 +20,16 @@ QString tr(const char *text)
     return QCoreApplication::translate("adc::SerialMessages", text);
 }
 
-QString devicesHint()
+QString devicesHint(SerialMessages::Choice choice = SerialMessages::Choice::PortOption)
 {
     // A list a few seconds old is fine for a hint; before the first one there is none.
     const std::optional<QStringList> devices = PortDiagnosis::devices();
+    if (choice == SerialMessages::Choice::DeviceList) {
+        return devices ? tr("Serial devices on this computer: %1.")
+                             .arg(devices->isEmpty() ? tr("none found")
+                                                     : devices->join(QStringLiteral(", ")))
+                       : QString();
+    }
     if (!devices) {
         return tr("Start the program with --port DEVICE to use another one; \"adconverter "
                   "--list-ports\" tells which serial devices there are.");
@@ -58,8 +64,7 @@ QString busyOrLocked(const QString &device, const QString &realDevice)
         return tr("Cannot open %1: its lock file %2 was left behind by a program that no longer "
                   "runs (process %3), and you may not remove it. Remove it with "
                   "\"sudo rm %2\" and try again.")
-            .arg(DeviceName::shown(device), holder->lockFile)
-            .arg(holder->pid);
+            .arg(DeviceName::shown(device), holder->lockFile, QString::number(holder->pid));
     }
     if (holder && holder->pid > 0) {
         const QString program = holder->program.isEmpty()
@@ -67,8 +72,7 @@ QString busyOrLocked(const QString &device, const QString &realDevice)
                                     : QStringLiteral("\"%1\"").arg(holder->program);
         return tr("Cannot open %1: the device is busy; %2 (process %3) is using it. Close that "
                   "program and try again.")
-            .arg(DeviceName::shown(device), program)
-            .arg(holder->pid);
+            .arg(DeviceName::shown(device), program, QString::number(holder->pid));
     }
     return tr("Cannot open %1: the device is busy; another program is using it. Close that "
               "program and try again.")
@@ -115,10 +119,11 @@ QString SerialMessages::unavailable(const QString &device, const QString &realDe
     return stale || held ? busyOrLocked(device, realDevice) : QString();
 }
 
-QString SerialMessages::missing(const QString &device)
+QString SerialMessages::missing(const QString &device, Choice choice)
 {
     return tr("Cannot open %1: the device does not exist. %2")
-        .arg(DeviceName::shown(device), devicesHint());
+        .arg(DeviceName::shown(device), devicesHint(choice))
+        .trimmed();
 }
 
 QString SerialMessages::unnamable(const QString &device, const QString &realDevice)
@@ -155,9 +160,7 @@ QString SerialMessages::speedRefused(const QString &device, qint32 baud, const Q
 {
     return tr("Cannot set %1 to %2 baud: %3. Start the program with --baud and a speed the "
               "board and the port both have, such as 9600 or 115200.")
-        .arg(DeviceName::shown(device))
-        .arg(baud)
-        .arg(reason);
+        .arg(DeviceName::shown(device), QString::number(baud), reason);
 }
 
 QString SerialMessages::speedReplaced(qint32 baud)

@@ -9,6 +9,10 @@ namespace adc {
 /// what to do about it. Every device name in them is shortened by DeviceName::shown().
 class SerialMessages {
 public:
+    /// Where the user picks another device: with --port when starting the program, or in the
+    /// start dialog's Device list.
+    enum class Choice { PortOption, DeviceList };
+
     /// Why opening `device` failed with `error` (Qt's `reason`); `realDevice` is the device
     /// file the name led to, whose lock file is looked at when the device seems busy.
     static QString openFailed(const QString &device, const QString &realDevice,
@@ -16,8 +20,9 @@ public:
     /// Why `device`, found at `realDevice`, would not open, told without opening it: this user
     /// may not read it, or another program holds its lock. Empty when neither is the case.
     static QString unavailable(const QString &device, const QString &realDevice);
-    /// `device` (or a link on the way to it) does not exist.
-    static QString missing(const QString &device);
+    /// `device` (or a link on the way to it) does not exist; the hint names the devices there
+    /// are and where to choose another.
+    static QString missing(const QString &device, Choice choice = Choice::PortOption);
     /// The name leads to a device file whose own name Qt cannot pass on unchanged.
     static QString unnamable(const QString &device, const QString &realDevice);
     /// A device that was open is gone, or broke, during a run.

@@ -186,7 +186,8 @@ void RunSession::noteIdentity()
 bool RunSession::startRecording(const QString &path, bool append)
 {
     auto recorder = std::make_unique<CsvRecorder>();
-    if (!recorder->open(path.toStdString(), append)) {
+    // The file named, byte for byte: the path keeps the bytes of the user's name.
+    if (!recorder->open(DeviceName::toBytes(path).toStdString(), append)) {
         m_recordingError = QString::fromStdString(recorder->errorText());
         return false;
     }

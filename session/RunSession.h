@@ -83,9 +83,9 @@ public:
     /// Why the device now at the path is not opened, while waiting; empty otherwise.
     QString waitReason() const { return m_waitReason; }
 
-    /// Records every accepted record to `path` ("-": standard output) from now on; a run going
-    /// is recorded from now on, its seconds from its Start. Returns false with recordingError()
-    /// saying why.
+    /// Records every accepted record to `path` (a file name as DeviceName keeps it; "-":
+    /// standard output) from now on; a run going is recorded from now on, its seconds from its
+    /// Start. Returns false with recordingError() saying why.
     bool startRecording(const QString &path, bool append);
     /// Records to `recorder`, which is open.
     void startRecording(std::unique_ptr<CsvRecorder> recorder);

@@ -218,9 +218,8 @@ QFont fittingFont(const QLineEdit *box, const QFont &usual, const QString &text)
 
 } // namespace
 
-MainWindow::MainWindow(const QString &port1Device, QWidget *parent) : QWidget(parent)
+MainWindow::MainWindow(RunSession &session, QWidget *parent) : QWidget(parent), m_session(session)
 {
-    m_session.setDevice(port1Device);
     setWindowTitle(QStringLiteral("AD Converter"));
     // The window's own font, used by the Start buttons and the port note: the small dialog
     // size that fits their boxes.
@@ -260,6 +259,7 @@ MainWindow::MainWindow(const QString &port1Device, QWidget *parent) : QWidget(pa
 MainWindow::~MainWindow()
 {
     shutDown();
+    m_session.setDisplay(nullptr);
 }
 
 void MainWindow::createControls()
@@ -296,7 +296,7 @@ QMessageBox *MainWindow::recordingFailureBox() const
 void MainWindow::showRecordingFailure(const QString &message)
 {
     // One message for the one failure; the runs go on without recording.
-    m_recordingFailureBox = openMessage(message);
+    m_recordingFailureBox = warn(message);
 }
 
 void MainWindow::startRun(Mode mode)
@@ -356,11 +356,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void MainWindow::closeWithMessage(QWidget *message)
-{
-    message->installEventFilter(this);
-}
-
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // OK and Escape only hide a message; a close event comes from the window system (the
@@ -380,10 +375,10 @@ void MainWindow::showFailure(const QString &message)
         }
         return;
     }
-    m_failureBox = openMessage(message);
+    m_failureBox = warn(message);
 }
 
-QMessageBox *MainWindow::openMessage(const QString &message)
+QMessageBox *MainWindow::warn(const QString &message)
 {
     auto *box =
         new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
@@ -391,7 +386,7 @@ QMessageBox *MainWindow::openMessage(const QString &message)
     // Not modal: EXIT and the close box must still end the program while a message is up, and
     // closing the message through the window system ends it too.
     box->setWindowModality(Qt::NonModal);
-    closeWithMessage(box);
+    box->installEventFilter(this);
     box->show();
     return box;
 }

@@ -26,11 +26,11 @@ namespace adc {
 /// strip chart and the four buttons.
 ///
 /// Every control has a fixed place and size, given in twips at 15 twips to the pixel, as in the
-/// chart; the controls are public members named like their object names. The window drives one
-/// run session, which owns the board's port and the run. The Start buttons start a run (a
-/// second click ends the run going and starts afresh, leaving the chart as it is), Clear erases
-/// the chart, and EXIT or the close box close the port and emit unloaded(), after which nothing
-/// more runs. A message about a failure does not hold them up and goes with the window.
+/// chart; the controls are public members named like their object names. The window drives the
+/// run session it is given, which owns the board's port and the run. The Start buttons start a
+/// run (a second click ends the run going and starts afresh, leaving the chart as it is), Clear
+/// erases the chart, and EXIT or the close box close the port and emit unloaded(), after which
+/// nothing more runs. A message about a failure does not hold them up and goes with the window.
 class MainWindow : public QWidget {
     Q_OBJECT
 
@@ -39,9 +39,8 @@ public:
     static constexpr int kClientWidthTwips = 9090;
     static constexpr int kClientHeightTwips = 5235;
 
-    /// `port1Device` is the device that stands for serial port 1.
-    explicit MainWindow(const QString &port1Device = QString::fromLatin1(kDefaultPort1Device),
-                        QWidget *parent = nullptr);
+    /// Drives `session` (not owned; it outlives the window) on its port 1 device.
+    explicit MainWindow(RunSession &session, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     QPushButton *Command1;                      ///< "INT A/D Start"
@@ -57,12 +56,8 @@ public:
     StripChart *Picture1; ///< the strip chart
     FilledShape *Shape1;  ///< the running indicator
 
-    /// The session that runs the board: port, run, reconnection and recording.
-    RunSession &session() { return m_session; }
     /// A line that `note` gives is added to the tooltip of the indicator and the counter.
     void addLineNote(std::function<QString()> note) { m_lineTip->addNote(std::move(note)); }
-    /// The board's serial port.
-    QtSerialControl &port() { return m_session.port(); }
     /// The run going or last ended, if any.
     const AcquisitionRun *run() const { return m_session.run(); }
     /// What the run draws on.
@@ -90,9 +85,10 @@ public:
     /// What EXIT and the close box do: ends the run, closes the port if it is open, and
     /// emits unloaded(). Does nothing the second time.
     void unload();
-    /// A close request from the window system to `message`, a window shown over this one, ends
-    /// the program as this window's close box does: every close request is obeyed.
-    void closeWithMessage(QWidget *message);
+    /// Opens a warning box with `message` over the window: not modal, deleted when closed, and
+    /// gone with the window. A close request from the window system to it ends the program as
+    /// the window's close box does: every close request is obeyed.
+    QMessageBox *warn(const QString &message);
 
 signals:
     /// The window has been unloaded: the port is closed and the program should end now.
@@ -108,11 +104,9 @@ private:
     void shutDown();
     void showFailure(const QString &message);
     void showRecordingFailure(const QString &message);
-    /// Opens a warning box with `message`, not modal, deleted when closed.
-    QMessageBox *openMessage(const QString &message);
     void closeFailureBox();
 
-    RunSession m_session;
+    RunSession &m_session;
     std::unique_ptr<WindowDisplay> m_display;
     QPointer<QMessageBox> m_failureBox;
     QPointer<QMessageBox> m_recordingFailureBox;

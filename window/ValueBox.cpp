@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace adc {
@@ -71,6 +72,33 @@ struct ValueBox::Glyphs {
         }
     }
 
+    /// Puts the glyphs of `shown` into `run` where the layout puts them, as it would: advances
+    /// and kerning, left to right. Returns their width; none when a character is not in kPlain.
+    std::optional<qreal> layOut(const QString &shown, QGlyphRun &run)
+    {
+        QList<quint32> indexes(shown.size());
+        QList<QPointF> positions(shown.size());
+        qreal x = 0;
+        int previous = -1;
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            const int c = plainIndex(shown[i]);
+            if (c < 0) {
+                return std::nullopt;
+            }
+            if (previous >= 0) {
+                x += kerningOf(previous, c);
+            }
+            indexes[i] = index[static_cast<std::size_t>(c)];
+            positions[i] = QPointF(x, 0);
+            x += advance[static_cast<std::size_t>(c)];
+            previous = c;
+        }
+        run.setRawFont(raw);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        return x;
+    }
+
     qreal kerningOf(int first, int second)
     {
         qreal &k = kerning[static_cast<std::size_t>(first * kPlainCount + second)];
@@ -119,41 +147,28 @@ ValueBox::Glyphs &ValueBox::glyphsOfFont()
     return *m_glyphs;
 }
 
-bool ValueBox::paintGlyphs()
+bool ValueBox::quickWayAllowed() const
 {
-    const QString shown = text();
     const Qt::Alignment horizontal = alignment() & Qt::AlignHorizontal_Mask;
     const Qt::Alignment vertical = alignment() & Qt::AlignVertical_Mask;
-    if (shown.isEmpty() || hasFocus() || hasSelectedText() || echoMode() != Normal ||
-        !inputMask().isEmpty() || layoutDirection() != Qt::LeftToRight ||
-        testAttribute(Qt::WA_StyleSheet) || isClearButtonEnabled() || !actions().isEmpty() ||
-        (horizontal != Qt::AlignLeft && horizontal != Qt::AlignLeading) ||
-        (vertical != Qt::AlignVCenter && vertical != 0)) {
+    return !text().isEmpty() && !hasFocus() && !hasSelectedText() && echoMode() == Normal &&
+           inputMask().isEmpty() && layoutDirection() == Qt::LeftToRight &&
+           !testAttribute(Qt::WA_StyleSheet) && !isClearButtonEnabled() && actions().isEmpty() &&
+           (horizontal == Qt::AlignLeft || horizontal == Qt::AlignLeading) &&
+           (vertical == Qt::AlignVCenter || vertical == 0);
+}
+
+bool ValueBox::paintGlyphs()
+{
+    if (!quickWayAllowed()) {
         return false;
     }
     Glyphs &glyphs = glyphsOfFont();
-    if (!glyphs.usable) {
+    QGlyphRun run;
+    const std::optional<qreal> width = glyphs.usable ? glyphs.layOut(text(), run) : std::nullopt;
+    if (!width) {
         return false;
     }
-    // Where the layout puts each glyph, as it would: advances and kerning, left to right.
-    QList<quint32> indexes(shown.size());
-    QList<QPointF> positions(shown.size());
-    qreal x = 0;
-    int previous = -1;
-    for (qsizetype i = 0; i < shown.size(); ++i) {
-        const int c = plainIndex(shown[i]);
-        if (c < 0) {
-            return false;
-        }
-        if (previous >= 0) {
-            x += glyphs.kerningOf(previous, c);
-        }
-        indexes[i] = glyphs.index[static_cast<std::size_t>(c)];
-        positions[i] = QPointF(x, 0);
-        x += glyphs.advance[static_cast<std::size_t>(c)];
-        previous = c;
-    }
-
     QStyleOptionFrame panel;
     initStyleOption(&panel);
     const QRect r = style()
@@ -162,7 +177,7 @@ bool ValueBox::paintGlyphs()
     const int top = r.y() + (r.height() - glyphs.height + 1) / 2;
     const QRect line(r.x() + kHorizontalMargin, top, r.width() - 2 * kHorizontalMargin,
                      glyphs.height);
-    if (qRound(x) + 1 > line.width()) {
+    if (qRound(*width) + 1 > line.width()) {
         return false; // QLineEdit scrolls such a text to keep its cursor in sight
     }
 
@@ -170,10 +185,6 @@ bool ValueBox::paintGlyphs()
     style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
     painter.setClipRect(r);
     painter.setPen(palette().text().color());
-    QGlyphRun run;
-    run.setRawFont(glyphs.raw);
-    run.setGlyphIndexes(indexes);
-    run.setPositions(positions);
     painter.drawGlyphRun(QPointF(line.x(), line.y() + glyphs.ascent), run);
     return true;
 }

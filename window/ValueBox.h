@@ -35,6 +35,8 @@ protected:
 private:
     struct Glyphs;
 
+    /// Whether the box shows its text plainly, as the quick way paints it.
+    bool quickWayAllowed() const;
     bool paintGlyphs();
     Glyphs &glyphsOfFont();
 

@@ -15,8 +15,8 @@ TEST(BenchOptions, SweepIsOffUnlessAskedForAndListPortsEndsWithoutAWindow)
         arguments.prepend(QStringLiteral("adconverter"));
         return CommandLine::parse(arguments);
     };
-    EXPECT_FALSE(parse({}).sweep());
-    EXPECT_TRUE(parse({"--sweep", "--port", "/dev/ttyUSB0"}).sweep());
+    EXPECT_FALSE(parse({}).settings().sweep);
+    EXPECT_TRUE(parse({"--sweep", "--port", "/dev/ttyUSB0"}).settings().sweep);
     EXPECT_EQ(parse({"--sweep"}).action(), CommandLine::Action::Run);
     EXPECT_EQ(parse({"--list-ports"}).action(), CommandLine::Action::ListPorts);
     EXPECT_EQ(parse({"--list-ports"}).exitStatus(), 0);
@@ -31,12 +31,12 @@ TEST(BenchOptions, BaudTakesAnyPositiveWholeNumberAndReconnectIsOffUnlessAskedFo
         arguments.prepend(QStringLiteral("adconverter"));
         return CommandLine::parse(arguments);
     };
-    EXPECT_EQ(parse({}).lineSettings().baud, 9600);
-    EXPECT_FALSE(parse({}).reconnect());
-    EXPECT_TRUE(parse({"--reconnect", "--demo"}).reconnect());
-    EXPECT_EQ(parse({"--baud", "115200"}).lineSettings().baud, 115200);
-    EXPECT_EQ(parse({"--baud=300"}).lineSettings().baud, 300);
-    EXPECT_EQ(parse({"--baud", "250000", "--port", "/dev/ttyUSB0"}).lineSettings().baud, 250000);
+    EXPECT_EQ(parse({}).settings().baud, 9600);
+    EXPECT_FALSE(parse({}).settings().reconnect);
+    EXPECT_TRUE(parse({"--reconnect", "--demo"}).settings().reconnect);
+    EXPECT_EQ(parse({"--baud", "115200"}).settings().baud, 115200);
+    EXPECT_EQ(parse({"--baud=300"}).settings().baud, 300);
+    EXPECT_EQ(parse({"--baud", "250000", "--port", "/dev/ttyUSB0"}).settings().baud, 250000);
     for (const char *bad :
          {"", "0", "-9600", "+9600", "96.5", "9600 ", "fast", "2147483648", "12000001"}) {
         const CommandLine refused = parse({"--baud", bad});

@@ -24,7 +24,7 @@ TEST(CommandLineParse, WithoutOptionsRunsOnTheFirstSerialPort)
 {
     const CommandLine c = parse({});
     EXPECT_EQ(c.action(), Action::Run);
-    EXPECT_EQ(c.port1Device(), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(c.settings().device, QStringLiteral("/dev/ttyS0"));
 }
 
 TEST(CommandLineParse, PortNamesTheDevice)
@@ -35,10 +35,10 @@ TEST(CommandLineParse, PortNamesTheDevice)
         SCOPED_TRACE(args.join(' ').toStdString());
         const CommandLine c = parse(args);
         EXPECT_EQ(c.action(), Action::Run);
-        EXPECT_EQ(c.port1Device(), QStringLiteral("/dev/ttyUSB0"));
+        EXPECT_EQ(c.settings().device, QStringLiteral("/dev/ttyUSB0"));
     }
     // The last one given counts.
-    EXPECT_EQ(parse({"--port", "/dev/a", "--port", "/dev/b"}).port1Device(),
+    EXPECT_EQ(parse({"--port", "/dev/a", "--port", "/dev/b"}).settings().device,
               QStringLiteral("/dev/b"));
 }
 
@@ -61,7 +61,11 @@ TEST(CommandLineParse, MistakesAreRefusedWithAReason)
         {{"--bogus"}, "bogus"},
         {{"--port"}, "port"},
         {{"--port="}, "port"},
-        {{"/dev/ttyS1"}, "/dev/ttyS1"},
+        {{"/dev/ttyS1"}, "give --port /dev/ttyS1"},
+        // A bare recording is most likely meant for the scope; a misspelt option is named.
+        {{"bench.csv"}, "give --view bench.csv"},
+        {{"--recrod", "x.csv"}, "did you mean --record?"},
+        {{"--hedless"}, "did you mean --headless?"},
         {{"--version=3"}, "version"},
         // What goes together, from the option table: either order of a pair refused.
         {{"--demo", "--port", "/dev/ttyUSB0"}, "--port"},
@@ -92,6 +96,27 @@ TEST(CommandLineParse, MistakesAreRefusedWithAReason)
         EXPECT_TRUE(tooLarge.errorText().contains(QString::number(fits)))
             << tooLarge.errorText().toStdString();
     }
+}
+
+TEST(CommandLineParse, OptionsGivenTakeThePlaceOfWhatWasKept)
+{
+    StartSettings kept;
+    kept.device = QStringLiteral("/dev/ttyUSB3");
+    kept.baud = 115200;
+    kept.mode = Mode::Mcp3201;
+    kept.sweep = true;
+    const StartSettings given =
+        parse({"--choose", "--port", "/dev/ttyACM0", "--reconnect"}).overriding(kept);
+    EXPECT_EQ(given.device, QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(given.baud, 115200);
+    EXPECT_TRUE(given.reconnect);
+    EXPECT_TRUE(given.sweep);
+    EXPECT_EQ(given.mode, Mode::Mcp3201);
+    EXPECT_EQ(parse({"--baud", "300"}).overriding(kept).baud, 300);
+    EXPECT_TRUE(parse({"--demo"}).overriding(kept).simulated);
+    StartSettings simulated = kept;
+    simulated.simulated = true;
+    EXPECT_FALSE(parse({"--port", "/dev/ttyS1"}).overriding(simulated).simulated);
 }
 
 TEST(OptionTable, CompanionsAreRowsAndTheHelpListsEveryRow)
@@ -228,6 +253,15 @@ TEST(Program, AStartThatFailsSaysWhatToDoAndLeavesNoRecording)
                    environment);
     EXPECT_EQ(o.status, 1);
     EXPECT_FALSE(QFile::exists(record));
+    // Every input is checked before the recording is made, in the window as without it.
+    const QStringList publishing = {"--publish", "mqtt://bench@127.0.0.1:1/lab",
+                                    "--publish-password-file", dir.filePath("none")};
+    for (const QStringList &frontEnd : {QStringList{"--headless", "--mode", "int"}, {}}) {
+        o = runProgram(frontEnd + publishing + QStringList{"--demo", "--record", record});
+        EXPECT_EQ(o.status, 2);
+        EXPECT_TRUE(o.err.contains(dir.filePath("none"))) << o.err.toStdString();
+        EXPECT_FALSE(QFile::exists(record));
+    }
 }
 
 } // namespace

@@ -40,7 +40,9 @@ TEST(DemoBoard, EitherStartButtonShowsTheSimulatedBoardsRecords)
     const qint64 pid = board.processId();
     ASSERT_GT(pid, 0);
 
-    MainWindow window(device);
+    RunSession session;
+    session.setDevice(device);
+    MainWindow window(session);
     window.show();
     window.Command1->click();
     // At 9600 baud both record kinds arrive every few tens of milliseconds.
@@ -68,16 +70,28 @@ TEST(DemoBoard, EitherStartButtonShowsTheSimulatedBoardsRecords)
 
 TEST(DemoBoard, TheProgramLeavesNoSimulatorBehind)
 {
-    // However the program ends, by EXIT or killed outright, its simulator ends too.
+    // However the program ends, by EXIT or killed outright, its simulator ends too; and it
+    // never has the broker's password.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ADC_PUBLISH_PASSWORD"), QStringLiteral("secret"));
     for (const int signal : {SIGTERM, SIGKILL}) {
         QProcess program;
+        program.setProcessEnvironment(environment);
         program.start(QStringLiteral(ADC_PROGRAM), {QStringLiteral("--demo")});
         ASSERT_TRUE(program.waitForStarted(5000));
         qint64 sim = 0;
         ASSERT_TRUE(
             test::waitUntil([&] { return (sim = test::childOf(program.processId())) > 0; }));
-        ASSERT_TRUE(
-            test::waitUntil([&] { return QFile::exists("/proc/" + QString::number(sim)); }));
+        const QString proc = "/proc/" + QString::number(sim);
+        // Once it runs the simulator (before, it is the program's copy).
+        ASSERT_TRUE(test::waitUntil([&] {
+            QFile command(proc + "/cmdline");
+            return command.open(QIODevice::ReadOnly) && command.readAll().contains("adc-board-sim");
+        }));
+        QFile simulatorEnvironment(proc + "/environ");
+        ASSERT_TRUE(simulatorEnvironment.open(QIODevice::ReadOnly));
+        const QByteArray variables = simulatorEnvironment.readAll();
+        EXPECT_TRUE(variables.contains("PATH=") && !variables.contains("ADC_PUBLISH_PASSWORD"));
         ::kill(static_cast<pid_t>(program.processId()), signal);
         ASSERT_TRUE(program.waitForFinished(5000));
         EXPECT_TRUE(test::waitUntil([&] { return processGone(sim); }, 3000))
@@ -89,9 +103,10 @@ TEST(DemoBoard, ADeadSimulatorComesBackAndStartNeverOpensAnotherTerminal)
 {
     DemoBoard board;
     ASSERT_TRUE(board.start()) << board.errorText().toStdString();
-    MainWindow window(board.port1Device());
-    QObject::connect(&board, &DemoBoard::restarted, &window.port(),
-                     &QtSerialControl::setPort1Device);
+    RunSession session;
+    session.setDevice(board.port1Device());
+    MainWindow window(session);
+    QObject::connect(&board, &DemoBoard::restarted, &session, &RunSession::setDevice);
     const qint64 first = board.processId();
     ::kill(static_cast<pid_t>(first), SIGKILL);
     // Another terminal opens meanwhile and takes the lowest free line number.
@@ -100,8 +115,8 @@ TEST(DemoBoard, ADeadSimulatorComesBackAndStartNeverOpensAnotherTerminal)
         test::waitUntil([&] { return board.processId() > 0 && board.processId() != first; }));
 
     window.Command1->click();
-    ASSERT_TRUE(window.port().portOpen()) << window.port().errorText();
-    EXPECT_NE(window.port().port1Device().toStdString(), stranger.slavePath());
+    ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
+    EXPECT_NE(session.port().port1Device().toStdString(), stranger.slavePath());
     EXPECT_TRUE(test::waitUntil([&] { return window.TIMES_TEXT->text().toLongLong() >= 1; }));
     window.unload();
 }
@@ -110,12 +125,12 @@ TEST(DemoBoard, DemoTakesNoPort)
 {
     const CommandLine demo = CommandLine::parse({"adconverter", "--demo"});
     EXPECT_EQ(demo.action(), CommandLine::Action::Run);
-    EXPECT_TRUE(demo.demo());
+    EXPECT_TRUE(demo.settings().simulated);
     const CommandLine both =
         CommandLine::parse({"adconverter", "--demo", "--port", "/dev/ttyUSB0"});
     EXPECT_EQ(both.action(), CommandLine::Action::Fail);
     EXPECT_EQ(both.exitStatus(), 2);
-    EXPECT_FALSE(CommandLine::parse({"adconverter"}).demo());
+    EXPECT_FALSE(CommandLine::parse({"adconverter"}).settings().simulated);
 }
 
 } // namespace

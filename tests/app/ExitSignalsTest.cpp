@@ -21,17 +21,19 @@ TEST(ExitSignals, EndTheProgramAsExitDoesAndReleaseThePortsLock)
         // The lock file Qt keeps for the device while it is open ("/dev/pts/3": "LCK..pts_3").
         const QString lock = QStringLiteral("/var/lock/LCK..") +
                              QString::fromStdString(pty.slavePath().substr(5)).replace('/', '_');
-        MainWindow window(QString::fromStdString(pty.slavePath()));
+        RunSession session;
+        session.setDevice(QString::fromStdString(pty.slavePath()));
+        MainWindow window(session);
         ExitSignals exitSignals;
         QObject::connect(&exitSignals, &ExitSignals::received, &window, &QWidget::close);
         window.show();
         window.Command1->click();
-        ASSERT_TRUE(window.port().portOpen()) << window.port().errorText();
+        ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
         ASSERT_TRUE(QFile::exists(lock)) << lock.toStdString();
 
         ::raise(signalNumber);
         ASSERT_TRUE(test::waitUntil([&] { return window.isUnloaded(); }));
-        EXPECT_FALSE(window.port().portOpen());
+        EXPECT_FALSE(session.port().portOpen());
         EXPECT_FALSE(QFile::exists(lock)) << lock.toStdString();
     }
 }

@@ -1,17 +1,22 @@
 #include "CommandLine.h"
 #include "CsvRecorder.h"
+#include "DeviceName.h"
 #include "PseudoTerminal.h"
+#include "ScopeWindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace adc {
@@ -71,11 +76,12 @@ TEST(HeadlessCommandLine, LoggingOptionsAreCheckedBeforeAnythingStarts)
         CommandLine::parse({"adconverter", "--headless", "--mode", "mcp", "--demo", "--record", "-",
                             "--count", "5", "--duration", "2.5", "--append"});
     EXPECT_EQ(logger.action(), CommandLine::Action::Run);
-    EXPECT_TRUE(logger.headless() && logger.append() && logger.demo());
-    EXPECT_EQ(logger.mode(), Mode::Mcp3201);
-    EXPECT_EQ(logger.recordPath(), QStringLiteral("-"));
-    EXPECT_EQ(logger.countLimit(), 5);
-    EXPECT_EQ(logger.durationSeconds(), 2.5);
+    const StartSettings &settings = logger.settings();
+    EXPECT_TRUE(logger.headless() && settings.append && settings.simulated);
+    EXPECT_EQ(settings.mode, Mode::Mcp3201);
+    EXPECT_EQ(settings.recordPath, QStringLiteral("-"));
+    EXPECT_EQ(settings.countLimit, 5);
+    EXPECT_EQ(settings.durationSeconds, 2.5);
     for (const QStringList &wrong : {QStringList{"--headless"},
                                      {"--headless", "--mode", "pic"},
                                      {"--mode", "int"},
@@ -93,7 +99,7 @@ TEST(HeadlessCommandLine, LoggingOptionsAreCheckedBeforeAnythingStarts)
         return CommandLine::parse({"adconverter", "--headless", "--mode", "int", "--duration",
                                    QString::fromLatin1(seconds)});
     };
-    EXPECT_EQ(duration("1e9").durationSeconds(), 1e9);
+    EXPECT_EQ(duration("1e9").settings().durationSeconds, 1e9);
     for (const char *beyond : {"1000000000.5", "1e300", "inf", "nan"}) {
         const CommandLine refused = duration(beyond);
         EXPECT_EQ(refused.action(), CommandLine::Action::Fail) << beyond;
@@ -166,6 +172,42 @@ TEST(HeadlessLogger, CountEndsItAfterExactlyThatManyRowsAndAnExistingFileIsRefus
     EXPECT_EQ(program.exitCode(), 1);
     EXPECT_TRUE(program.readAllStandardError().startsWith(
         QStringLiteral("adconverter: Cannot open %1").arg(dir.filePath("ttyNone")).toLocal8Bit()));
+}
+
+TEST(HeadlessLogger, AFileIsNamedByteForByteForTheRecordingAndTheScope)
+{
+    // "rec\xff.csv" is not UTF-8; it must not become another file ("rec\uFFFD.csv"). The shell
+    // gives the byte: QProcess passes its arguments as text.
+    QTemporaryDir dir;
+    const QByteArray name = QFile::encodeName(dir.path()) + "/rec\xff.csv";
+    QProcess program;
+    program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    program.start(QStringLiteral("/bin/sh"),
+                  {"-c",
+                   R"(exec "$0" --headless --mode int --demo --count 2 )"
+                   R"(--record "$1$(printf '\377').csv")",
+                   QStringLiteral(ADC_PROGRAM), dir.filePath(QStringLiteral("rec"))});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    const std::filesystem::path folder(QFile::encodeName(dir.path()).toStdString());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+    std::ifstream written(name.constData());
+    std::string line;
+    int lines = 0;
+    while (std::getline(written, line)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 3) << "the header and two rows in " << name.toStdString();
+
+    // --view reads the same name back.
+    ScopeWindow viewed;
+    QSignalSpy loaded(&viewed, &ScopeWindow::loaded);
+    viewed.open(DeviceName::fromBytes(name), 100);
+    ASSERT_TRUE(loaded.wait(10000));
+    EXPECT_TRUE(loaded.front().front().toString().isEmpty())
+        << loaded.front().front().toString().toStdString();
+    EXPECT_EQ(viewed.runChoice()->count(), 1);
+    std::filesystem::remove(name.toStdString()); // QTemporaryDir cannot name it
 }
 
 TEST(HeadlessLogger, EndedBySignalTheFileHoldsOnlyWholeRows)

@@ -1,5 +1,4 @@
 #include "ChoiceStore.h"
-#include "CommandLine.h"
 #include "ProcessInfo.h"
 
 #include <QDir>
@@ -19,17 +18,11 @@
 namespace adc {
 namespace {
 
-StartChoices overridden(const StartChoices &remembered, QStringList options)
-{
-    options.prepend(QStringLiteral("adconverter"));
-    return remembered.overriddenBy(CommandLine::parse(options));
-}
-
-TEST(ChoiceStore, ChoicesComeBackAndTheCommandLineOverridesThem)
+TEST(ChoiceStore, ChoicesComeBackAndWhatCannotBeReadLeavesTheDefaults)
 {
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("adconverter.conf"));
-    StartChoices made;
+    StartSettings made;
     made.device = QStringLiteral("/dev/ttyUSB3");
     made.baud = 115200;
     made.mode = Mode::Mcp3201;
@@ -42,30 +35,16 @@ TEST(ChoiceStore, ChoicesComeBackAndTheCommandLineOverridesThem)
         ChoiceStore::save(settings, made);
     }
     QSettings settings(file, QSettings::IniFormat);
-    StartChoices back = ChoiceStore::load(settings);
+    StartSettings back = ChoiceStore::load(settings);
     // The recording's file is not kept: the next start would add to it unasked.
     EXPECT_TRUE(back.recordPath.isEmpty());
     back.recordPath = made.recordPath;
     EXPECT_EQ(back, made);
 
-    // Options given take the place of what was kept; the rest stays.
-    const StartChoices given =
-        overridden(back, {"--choose", "--port", "/dev/ttyACM0", "--reconnect"});
-    EXPECT_EQ(given.device, QStringLiteral("/dev/ttyACM0"));
-    EXPECT_EQ(given.baud, 115200);
-    EXPECT_TRUE(given.reconnect);
-    EXPECT_TRUE(given.sweep);
-    EXPECT_EQ(given.mode, Mode::Mcp3201);
-    EXPECT_EQ(overridden(back, {"--baud", "300"}).baud, 300);
-    EXPECT_TRUE(overridden(back, {"--demo"}).simulated);
-    StartChoices simulated = back;
-    simulated.simulated = true;
-    EXPECT_FALSE(overridden(simulated, {"--port", "/dev/ttyS1"}).simulated);
-
     // What cannot be read leaves the program's own defaults.
     settings.setValue(QStringLiteral("port/baud"), QStringLiteral("fast"));
     settings.setValue(QStringLiteral("run/mode"), QStringLiteral("pic"));
-    StartChoices defaults;
+    StartSettings defaults;
     defaults.mode = Mode::Int;
     EXPECT_EQ(ChoiceStore::load(settings, defaults).baud, defaults.baud);
     EXPECT_EQ(ChoiceStore::load(settings, defaults).mode, Mode::Int);

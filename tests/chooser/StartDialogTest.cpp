@@ -35,7 +35,7 @@ TEST(StartDialog, ListsTheDeviceAndStartsTheChosenRunAtTheChosenSpeed)
     test::PseudoTerminal pty;
     ASSERT_TRUE(pty.isOpen());
     PortScanner scanner;
-    StartChoices remembered;
+    StartSettings remembered;
     remembered.device = slavePath(pty);
     StartDialog dialog(remembered, scanner);
     dialog.show();
@@ -51,16 +51,19 @@ TEST(StartDialog, ListsTheDeviceAndStartsTheChosenRunAtTheChosenSpeed)
     dialog.mode->setCurrentIndex(2);
     clickOk(dialog);
     ASSERT_EQ(dialog.result(), QDialog::Accepted) << dialog.warning->text().toStdString();
-    const StartChoices chosen = dialog.choices();
+    const StartSettings chosen = dialog.choices();
 
     // What the program does with the choices: the window on the device, the run started.
-    MainWindow window(chosen.device);
-    WindowRecording recording(window);
-    WindowMenu menu(window, recording, scanner, chosen);
+    RunSession session;
+    session.setDevice(chosen.device);
+    session.setLineSettings(chosen.line());
+    MainWindow window(session);
+    WindowRecording recording(session, window);
+    WindowMenu menu(window, session, recording, scanner, chosen);
     window.show();
     menu.startChosenRun();
     ASSERT_NE(window.run(), nullptr);
-    ASSERT_TRUE(window.run()->running()) << window.port().errorText();
+    ASSERT_TRUE(window.run()->running()) << session.port().errorText();
     EXPECT_EQ(window.run()->mode(), Mode::Mcp3201);
     EXPECT_EQ(pty.lineSettings().baud, 57600);
     ASSERT_TRUE(pty.write("MCP 0:100 1:200\n"));
@@ -72,7 +75,7 @@ TEST(StartDialog, SaysWhyTheDeviceCannotBeOpenedBeforeTheWindowOpens)
 {
     QTemporaryDir folder;
     PortScanner scanner;
-    StartChoices remembered;
+    StartSettings remembered;
     remembered.device = folder.filePath(QStringLiteral("ttyUSB9"));
     StartDialog dialog(remembered, scanner);
     dialog.show();
@@ -81,9 +84,14 @@ TEST(StartDialog, SaysWhyTheDeviceCannotBeOpenedBeforeTheWindowOpens)
     clickOk(dialog);
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     ASSERT_TRUE(dialog.warning->isVisible());
-    // The same hints as the message of a failed Start.
+    // The same hints as the message of a failed Start, but about the dialog's own controls,
+    // and every line of it in view.
     EXPECT_TRUE(dialog.warning->text().contains(QStringLiteral("does not exist")));
     EXPECT_TRUE(dialog.warning->text().contains(QStringLiteral("Serial devices on this computer")));
+    EXPECT_TRUE(dialog.warning->text().contains(QStringLiteral("Device list")));
+    EXPECT_FALSE(dialog.warning->text().contains(QStringLiteral("--port")));
+    EXPECT_GE(dialog.warning->height(), dialog.warning->heightForWidth(dialog.warning->width()));
+    EXPECT_TRUE(dialog.rect().contains(dialog.warning->geometry()));
 
     // Once there but not to be read, it is told anew (root is held to the file's modes as any
     // user).

@@ -27,17 +27,19 @@ QString slavePath(const test::PseudoTerminal &pty)
 
 /// The window with its menu, as the program makes them, on `device`.
 struct MenuWindow {
-    explicit MenuWindow(const QString &device) : window(device)
+    explicit MenuWindow(const QString &device) : window(session)
     {
+        session.setDevice(device);
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
     std::int64_t count() const { return window.run() ? window.run()->count() : -1; }
 
+    RunSession session;
     MainWindow window;
     PortScanner scanner;
-    WindowRecording recording{window};
-    WindowMenu menu{window, recording, scanner, StartChoices{}};
+    WindowRecording recording{session, window};
+    WindowMenu menu{window, session, recording, scanner, StartSettings{}};
 };
 
 TEST(WindowMenu, PortAndSpeedChosenDuringARunApplyAtTheNextStart)
@@ -58,14 +60,14 @@ TEST(WindowMenu, PortAndSpeedChosenDuringARunApplyAtTheNextStart)
     // The run going stays on the first device.
     ASSERT_TRUE(first.write(kIntLine));
     ASSERT_TRUE(test::waitUntil([&] { return w.count() == 1; }));
-    EXPECT_EQ(w.window.port().port1Device(), slavePath(first));
+    EXPECT_EQ(w.session.port().port1Device(), slavePath(first));
     // The menu names the device and speed of the next Start.
     emit w.menu.menu()->aboutToShow();
     EXPECT_TRUE(w.menu.menu()->actions().at(0)->text().contains(slavePath(second)));
     EXPECT_TRUE(w.menu.menu()->actions().at(1)->text().contains(QStringLiteral("19200")));
 
     w.window.Command1->click();
-    ASSERT_TRUE(w.window.run()->running()) << w.window.port().errorText();
+    ASSERT_TRUE(w.window.run()->running()) << w.session.port().errorText();
     EXPECT_EQ(second.lineSettings().baud, 19200);
     ASSERT_TRUE(first.write(kIntLine));
     ASSERT_TRUE(second.write(kIntLine));

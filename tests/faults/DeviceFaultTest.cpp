@@ -29,7 +29,7 @@ protected:
 TEST_F(DeviceFault, ABoardResetMidRecordCostsOneSampleAndNoMore)
 {
     click(window->Command1);
-    ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
     probe->rebase();
     // The board resets after three fields and starts afresh: without a line feed in between,
     // both halves make one record, whose "P" in the middle is only a character.
@@ -50,7 +50,7 @@ TEST_F(DeviceFault, ABoardResetMidRecordCostsOneSampleAndNoMore)
 TEST_F(DeviceFault, APulledAdapterGivesOneMessageAndComesBackCountingFromOne)
 {
     click(window->Command1);
-    ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
     ASSERT_TRUE(line().write(picRecord({11, 12, 13, 14, 15, 16, 17, 18})));
     ASSERT_TRUE(line().write(picRecord({21, 22, 23, 24, 25, 26, 27, 28})));
     ASSERT_TRUE(settle(2));
@@ -70,7 +70,7 @@ TEST_F(DeviceFault, APulledAdapterGivesOneMessageAndComesBackCountingFromOne)
     EXPECT_TRUE(message.contains(devicePath())) << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("lost"))) << message.toStdString();
     EXPECT_EQ(window->Shape1->fillColour(), kGrey);
-    EXPECT_FALSE(window->port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
     EXPECT_FALSE(window->run()->running());
     // The half record was not counted and showed nothing.
     EXPECT_EQ(countText(), QStringLiteral("2"));
@@ -82,7 +82,7 @@ TEST_F(DeviceFault, APulledAdapterGivesOneMessageAndComesBackCountingFromOne)
     ASSERT_TRUE(dismissFailure());
     PseudoTerminal &back = plugInNewLine();
     click(window->Command1);
-    ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
     EXPECT_EQ(window->Shape1->fillColour(), kGreen);
     EXPECT_EQ(window->failureBox(), nullptr);
     // The rest of the old record, without its start, is not a record on the new line.
@@ -101,7 +101,7 @@ TEST_F(DeviceFault, APulledAdapterGivesOneMessageAndComesBackCountingFromOne)
 TEST_F(DeviceFault, APullDuringAFloodGivesOneMessageAndACountThatMatchesTheBoxes)
 {
     click(window->Command1);
-    ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
     // Record i carries i in channel 7; the board sends as fast as the line goes, then the cable
     // is pulled with records still on their way.
     constexpr int kRecords = 50000;
@@ -120,7 +120,7 @@ TEST_F(DeviceFault, APullDuringAFloodGivesOneMessageAndACountThatMatchesTheBoxes
     EXPECT_EQ(messageBoxesOwned(), 1);
     EXPECT_TRUE(window->failureBox()->text().contains(devicePath()));
     EXPECT_EQ(window->Shape1->fillColour(), kGrey);
-    EXPECT_FALSE(window->port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
     EXPECT_FALSE(window->display().hasPending());
 
     // Whatever was lost on the way, what is shown agrees with itself: the counter is the
@@ -138,7 +138,7 @@ TEST_F(DeviceFault, RepeatedPullsAndReplugsLeakNeitherMemoryNorDescriptors)
 {
     const auto cycle = [&](int value) {
         click(window->Command1);
-        ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+        ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
         ASSERT_TRUE(line().write(picRecord({value, 0, 0, 0, 0, 0, 0, value})));
         ASSERT_TRUE(settle(1));
         EXPECT_EQ(window->Text[7]->text(), QStringLiteral("0%1").arg(value));
@@ -172,7 +172,7 @@ TEST_F(DeviceFault, AMissingDeviceGivesOneMessagePerStartAndNoCascade)
 {
     removeDevice();
     click(window->Command1);
-    EXPECT_FALSE(window->port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
     EXPECT_EQ(window->Shape1->fillColour(), kGrey);
     ASSERT_NE(window->failureBox(), nullptr);
     const QString message = window->failureBox()->text();
@@ -203,7 +203,7 @@ TEST_F(DeviceFault, AMissingDeviceGivesOneMessagePerStartAndNoCascade)
     ASSERT_TRUE(dismissFailure());
     pointDeviceAt(line().slavePath());
     click(window->Command1);
-    ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
     EXPECT_EQ(window->Shape1->fillColour(), kGreen);
     ASSERT_TRUE(line().write(picRecord({1, 2, 3, 4, 5, 6, 7, 8})));
     ASSERT_TRUE(settle(1));
@@ -230,7 +230,7 @@ TEST_F(DeviceFault, ADeviceWithoutPermissionGivesOneMessageNamingItsOwnerGroupAn
         }
 
         click(window->Command1);
-        EXPECT_FALSE(window->port().portOpen());
+        EXPECT_FALSE(session.port().portOpen());
         EXPECT_EQ(window->Shape1->fillColour(), kGrey);
         ASSERT_NE(window->failureBox(), nullptr);
         const QString message = window->failureBox()->text();
@@ -242,14 +242,14 @@ TEST_F(DeviceFault, ADeviceWithoutPermissionGivesOneMessageNamingItsOwnerGroupAn
         QTest::qWait(100);
         EXPECT_EQ(visibleMessageBoxes(), 1);
         EXPECT_EQ(messageBoxesOwned(), 1);
-        EXPECT_FALSE(window->port().portOpen());
+        EXPECT_FALSE(session.port().portOpen());
     }
 
     // The user has joined the group: the device opens and the run counts.
     ASSERT_EQ(::chmod(slave.c_str(), before.st_mode & 07777), 0);
     ASSERT_TRUE(dismissFailure());
     click(window->Command1);
-    ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
     ASSERT_TRUE(line().write(picRecord({5, 5, 5, 5, 5, 5, 5, 5})));
     ASSERT_TRUE(settle(1));
     expectHealthy(4 * 1024);

@@ -47,7 +47,8 @@ void FaultTest::SetUp()
     m_line = std::make_unique<PseudoTerminal>();
     ASSERT_TRUE(m_line->isOpen());
     pointDeviceAt(m_line->slavePath());
-    window = std::make_unique<MainWindow>(devicePath());
+    session.setDevice(devicePath());
+    window = std::make_unique<MainWindow>(session);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     probe = std::make_unique<LivenessProbe>();
@@ -131,7 +132,7 @@ QString FaultTest::countText() const
 
 bool FaultTest::idle()
 {
-    return m_line->waitingAtSlave() == 0 && window->port().inBufferCount() == 0 &&
+    return m_line->waitingAtSlave() == 0 && session.port().inBufferCount() == 0 &&
            !window->display().hasPending();
 }
 
@@ -144,7 +145,7 @@ bool FaultTest::idle()
             s += ", the run counted " + std::to_string(window->run()->count());
         }
         s += ", " + std::to_string(m_line->waitingAtSlave()) + " bytes wait on the line, " +
-             std::to_string(window->port().inBufferCount()) + " in the port";
+             std::to_string(session.port().inBufferCount()) + " in the port";
         return s;
     };
     const auto done = [&] {

@@ -75,6 +75,7 @@ protected:
     /// rose by less than `memoryBoundKiB` since the probe's last rebase; prints what was seen.
     void expectHealthy(qint64 memoryBoundKiB);
 
+    RunSession session;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<LivenessProbe> probe;
 
@@ -94,7 +95,7 @@ protected:
             return;
         }
         click(window->Command1);
-        ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+        ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
     }
 };
 

@@ -15,7 +15,7 @@ namespace {
 class BenchLine : public FaultTest {
 protected:
     QString tip() const { return window->Shape1->toolTip(); }
-    bool waiting() const { return window->session().waiting(); }
+    bool waiting() const { return session.waiting(); }
     /// The rows of a recording after its header, each split into its cells.
     static QList<QList<QByteArray>> rowsOf(const QString &path)
     {
@@ -46,9 +46,9 @@ protected:
 TEST_F(BenchLine, TheLineRunsAtTheSpeedAskedForAndTheTooltipSaysSo)
 {
     for (const int baud : {115200, 250000}) {
-        window->session().setLineSettings({baud});
+        session.setLineSettings({baud});
         click(window->Command2);
-        ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+        ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
         EXPECT_EQ(line().lineSettings().baud, baud);
         EXPECT_EQ(line().lineSettings().stopBits, 1);
         const QString settings = QString::number(baud) + QStringLiteral(",N,8,1");
@@ -60,11 +60,10 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("pulled.csv"));
-    ASSERT_TRUE(window->session().startRecording(path, false))
-        << window->session().recordingError().toStdString();
-    window->session().setReconnect(true);
+    ASSERT_TRUE(session.startRecording(path, false)) << session.recordingError().toStdString();
+    session.setReconnect(true);
     click(window->Command1);
-    ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
     constexpr int kPerConnection = 5000;
     constexpr int kPulls = 3;
     std::int64_t expected = 0;
@@ -73,7 +72,7 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
         PseudoTerminal *board = &line();
         if (connection > 0) {
             board = &plugInNewLine();
-            ASSERT_TRUE(waitFor([&] { return !waiting() && window->port().portOpen(); }, 3000,
+            ASSERT_TRUE(waitFor([&] { return !waiting() && session.port().portOpen(); }, 3000,
                                 "the run to go on"));
             EXPECT_EQ(window->Shape1->fillColour(), WindowDisplay::runningColour());
             EXPECT_FALSE(tip().contains(QStringLiteral("waiting"))) << tip().toStdString();
@@ -99,11 +98,11 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
     }
     EXPECT_EQ(window->failureBox(), nullptr);
     EXPECT_EQ(visibleMessageBoxes(), 0);
-    EXPECT_EQ(window->session().reconnections(), kPulls);
+    EXPECT_EQ(session.reconnections(), kPulls);
     EXPECT_EQ(window->run()->count(), expected);
     EXPECT_EQ(window->Text[0]->text(), QStringLiteral("0") + QString::number(kPulls));
     // One row per record, counted on across the pulls, with the gaps in the time column.
-    window->session().stopRecording();
+    session.stopRecording();
     const QList<QList<QByteArray>> rows = rowsOf(path);
     ASSERT_EQ(rows.size(), expected);
     for (int connection = 1; connection <= kPulls; ++connection) {
@@ -122,7 +121,7 @@ TEST_F(BenchLine, ThreePullsDuringAFloodLeaveOneRunWithEveryRecordThatArrived)
     EXPECT_FALSE(waiting());
     plugInNewLine();
     QTest::qWait(3 * RunSession::kReconnectMilliseconds);
-    EXPECT_FALSE(window->port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
     EXPECT_EQ(visibleMessageBoxes(), 0);
 }
 
@@ -131,9 +130,9 @@ TEST_F(BenchLine, ADeviceOfAnotherOwnerAtTheLostPathIsNotOpenedAndTheTooltipSays
     if (::geteuid() != 0) {
         GTEST_SKIP() << "only root can give a terminal to another user";
     }
-    window->session().setReconnect(true);
+    session.setReconnect(true);
     click(window->Command1);
-    ASSERT_TRUE(window->port().portOpen()) << window->port().errorText();
+    ASSERT_TRUE(session.port().portOpen()) << session.port().errorText();
     line().closeMaster();
     ASSERT_TRUE(waitFor([&] { return waiting(); }, 5000, "the run to wait for the device"));
 
@@ -147,14 +146,14 @@ TEST_F(BenchLine, ADeviceOfAnotherOwnerAtTheLostPathIsNotOpenedAndTheTooltipSays
         << tip().toStdString();
     QTest::qWait(3 * RunSession::kReconnectMilliseconds);
     EXPECT_TRUE(waiting());
-    EXPECT_FALSE(window->port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
     EXPECT_TRUE(tip().contains(QStringLiteral("belongs to"))) << tip().toStdString();
 
     // The board's own adapter comes back: the run goes on.
     plugInNewLine();
     ASSERT_TRUE(
-        waitFor([&] { return !waiting() && window->port().portOpen(); }, 3000, "the run to go on"));
-    EXPECT_EQ(window->session().reconnections(), 1);
+        waitFor([&] { return !waiting() && session.port().portOpen(); }, 3000, "the run to go on"));
+    EXPECT_EQ(session.reconnections(), 1);
 }
 
 TEST_F(BenchLine, TheHeadlessLoggerWaitsForTheDeviceAndRecordsEveryRecordOnce)

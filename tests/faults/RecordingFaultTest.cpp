@@ -29,8 +29,7 @@ TEST_F(RecordingFault, ANoisyFloodLeavesExactlyOneRowPerRecordShown)
         QDir(QDir::tempPath())
             .filePath(QStringLiteral("adc-flood-%1.csv").arg(QCoreApplication::applicationPid()));
     QFile::remove(path);
-    ASSERT_TRUE(window->session().startRecording(path, false))
-        << window->session().recordingError().toStdString();
+    ASSERT_TRUE(session.startRecording(path, false)) << session.recordingError().toStdString();
     click(window->Command1);
     // Four records among the noise a line can carry: other tags, lines cut short, garbage.
     const std::string pattern =
@@ -55,7 +54,7 @@ TEST_F(RecordingFault, AFailedWriteIsToldOnceAndTheRunGoesOn)
     // A full disk: no byte fits.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("full.csv"));
-    ASSERT_TRUE(window->session().startRecording(path, false));
+    ASSERT_TRUE(session.startRecording(path, false));
     click(window->Command2);
     FileSizeLimit nothingFits(0); // once the port and its lock file are open
     ASSERT_TRUE(feed({{"MCP 0:1 1:2\n", 10}}, 10));

@@ -1,33 +1,37 @@
 #!/usr/bin/env bash
 # scripts/run.sh hands its options to adconverter and keeps the demo's simulated board on port 1
-# unless a port is named. It runs from a copy beside stand-ins for the install, the build and
-# the program, which prints the options it was given.
+# unless a port is named; its own progress goes to standard error, so that standard output holds
+# the program's alone (scripts/run.sh > x.csv). It runs from a copy beside stand-ins for the
+# install and the build, which report on standard output, and for the program, which prints the
+# options it was given.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 mkdir -p "$tree/scripts" "$tree/build/bin"
 cp "$source_dir/scripts/run.sh" "$tree/scripts/"
-printf '#!/bin/sh\nexit 0\n' >"$tree/scripts/install-deps.sh"
-printf '#!/bin/sh\nexit 0\n' >"$tree/scripts/build.sh"
+printf '#!/bin/sh\necho Installing\n' >"$tree/scripts/install-deps.sh"
+printf '#!/bin/sh\necho Building\n' >"$tree/scripts/build.sh"
 printf '#!/bin/sh\necho "$*"\n' >"$tree/build/bin/adconverter"
 chmod +x "$tree/scripts/"*.sh "$tree/build/bin/adconverter"
 
 failed=0
 expect() {
-  local want=$1
-  shift
+  local display=$1 want=$2
+  shift 2
   local got
-  got=$(DISPLAY=:0 BUILD_DIR="$tree/build" "$tree/scripts/run.sh" "$@" 2>/dev/null | tail -n 1)
+  got=$(DISPLAY=$display WAYLAND_DISPLAY= BUILD_DIR="$tree/build" "$tree/scripts/run.sh" "$@" \
+    2>/dev/null)
   if [ "$got" != "$want" ]; then
-    echo "FAILED: run.sh $* started adconverter $got, not $want" >&2
+    echo "FAILED: run.sh $* wrote '$got' on standard output, not adconverter's '$want'" >&2
     failed=1
   fi
 }
-expect "--demo"
-expect "--demo --sweep" --sweep
-expect "--demo --baud 300 --record x.csv" --baud 300 --record x.csv
-expect "--port /dev/ttyUSB0 --sweep" --port /dev/ttyUSB0 --sweep
-expect "--sweep --port=/dev/ttyUSB0" --sweep --port=/dev/ttyUSB0
-expect "--demo --reconnect" --demo --reconnect
+expect :0 "--demo"
+expect :0 "--demo --sweep" --sweep
+expect :0 "--demo --baud 300 --record x.csv" --baud 300 --record x.csv
+expect :0 "--port /dev/ttyUSB0 --sweep" --port /dev/ttyUSB0 --sweep
+expect :0 "--sweep --port=/dev/ttyUSB0" --sweep --port=/dev/ttyUSB0
+expect :0 "--demo --reconnect" --demo --reconnect
+expect "" "--headless --demo --mode int --record -"
 exit $failed

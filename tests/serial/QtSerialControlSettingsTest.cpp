@@ -71,6 +71,12 @@ TEST(QtSerialControlSettings, SpeedsOutOfRangeAreRefusedAndChangeNothing)
     // The last good settings are still the ones a fresh opening uses.
     ASSERT_TRUE(port.setPortOpen(true)) << port.errorText();
     EXPECT_EQ(pty.lineSettings().baud, 9600);
+
+    // A device's name is told as it is, whatever it holds.
+    QtSerialControl named(QStringLiteral("/tmp/board%1%2"));
+    EXPECT_FALSE(named.setLineSettings({0}));
+    EXPECT_TRUE(contains(named.errorText(), "Cannot set /tmp/board%1%2 to 0 baud: the speed"))
+        << named.errorText();
 }
 
 TEST(QtSerialControlSettings, StepsOutsideTheirRangeAreRefusedWithAText)

@@ -71,7 +71,10 @@ QString captionOf(QWidget *w)
 
 class MainWindowLayout : public ::testing::Test {
 protected:
-    MainWindow window{kNoDevice};
+    MainWindowLayout() { session.setDevice(kNoDevice); }
+
+    RunSession session;
+    MainWindow window{session};
 };
 
 TEST_F(MainWindowLayout, EveryControlHasItsPlaceCaptionAndFont)
@@ -155,7 +158,7 @@ TEST_F(MainWindowLayout, StartsWithZeroesAGreyIndicatorAndAnEmptyChart)
     EXPECT_EQ(window.Shape1->fillColour(), QColor(192, 192, 192));
     EXPECT_EQ(test::inkPixels(window.Picture1->image()), 0);
     EXPECT_EQ(window.run(), nullptr);
-    EXPECT_FALSE(window.port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
 
     // What reaches the screen: the indicator's grey, the chart's white, the note on white and
     // the teal heading.
@@ -241,7 +244,7 @@ TEST_F(MainWindowLayout, ClearBeforeAnyRunLeavesAnEmptyChartAndExitClosesNothing
     EXPECT_TRUE(unloaded);
     EXPECT_TRUE(window.isUnloaded());
     EXPECT_FALSE(window.isVisible());
-    EXPECT_FALSE(window.port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
     EXPECT_EQ(window.run(), nullptr);
     // After the unload the Start buttons start nothing.
     window.startRun(Mode::Int);

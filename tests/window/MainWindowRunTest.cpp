@@ -35,7 +35,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(pty.isOpen());
-        window = std::make_unique<MainWindow>(QString::fromStdString(pty.slavePath()));
+        session.setDevice(QString::fromStdString(pty.slavePath()));
+        window = std::make_unique<MainWindow>(session);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -51,13 +52,14 @@ protected:
     QString count() const { return window->TIMES_TEXT->text(); }
 
     test::PseudoTerminal pty;
+    RunSession session;
     std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(MainWindowRun, IntRunShowsValuesCountIndicatorAndTraces)
 {
     QTest::mouseClick(window->Command1, Qt::LeftButton);
-    ASSERT_TRUE(window->port().portOpen());
+    ASSERT_TRUE(session.port().portOpen());
     EXPECT_EQ(window->Shape1->fillColour(), QColor(0, 255, 0));
 
     const std::array<int, 8> first{0, 100, 200, 300, 400, 500, 600, 700};
@@ -118,7 +120,7 @@ TEST_F(MainWindowRun, McpStartEmptiesTheBoxesItDoesNotUse)
     QTest::keyClicks(window->Text[5], QStringLiteral("typed"));
     QTest::mouseClick(window->Command4, Qt::LeftButton);
     QTest::mouseClick(window->Command2, Qt::LeftButton);
-    ASSERT_TRUE(window->port().portOpen());
+    ASSERT_TRUE(session.port().portOpen());
     send("MCP 0:4095 1:0\n");
     ASSERT_TRUE(
         test::waitUntil([&] { return window->Text[0]->text() == QStringLiteral("04095"); }, 5000))
@@ -154,7 +156,7 @@ TEST_F(MainWindowRun, ClearDuringARunKeepsTheCountAndThePlotPosition)
     EXPECT_EQ(inkPixels(window->Picture1->image()), 0);
     EXPECT_EQ(count(), QStringLiteral("3"));
     EXPECT_EQ(window->Text[0]->text(), QStringLiteral("0100"));
-    EXPECT_TRUE(window->port().portOpen());
+    EXPECT_TRUE(session.port().portOpen());
 
     // The fourth record draws from x 75 to 100 twips: pixels 5 and 6, not the left edge.
     send(picRecord({100, 100, 100, 100, 100, 100, 100, 100}));
@@ -180,7 +182,7 @@ TEST_F(MainWindowRun, ASecondStartBeginsAfreshWithoutClearingTheChart)
 
     QTest::mouseClick(window->Command1, Qt::LeftButton);
     EXPECT_NE(window->run(), firstRun);
-    EXPECT_TRUE(window->port().portOpen());
+    EXPECT_TRUE(session.port().portOpen());
     EXPECT_EQ(window->Shape1->fillColour(), QColor(0, 255, 0));
     // The chart still shows the first run.
     EXPECT_EQ(inkPixels(window->Picture1->image()), oldInk);
@@ -199,7 +201,7 @@ TEST_F(MainWindowRun, ASecondStartBeginsAfreshWithoutClearingTheChart)
 TEST_F(MainWindowRun, AFloodOfRecordsIsTakenInTurns)
 {
     // Small turns, so that most of what arrives is left waiting after each one.
-    window->session().setServiceBudget(300);
+    session.setServiceBudget(300);
     QTest::mouseClick(window->Command1, Qt::LeftButton);
     constexpr int kRecords = 4000;
     std::string all;
@@ -235,7 +237,7 @@ TEST_F(MainWindowRun, ExitClosesThePortFirstAndNothingRunsAfterwards)
     bool portOpenAtUnload = true;
     QObject::connect(window.get(), &MainWindow::unloaded, [&] {
         ++unloads;
-        portOpenAtUnload = window->port().portOpen();
+        portOpenAtUnload = session.port().portOpen();
     });
     QTest::mouseClick(window->Command1, Qt::LeftButton);
     send(picRecord({1, 1, 1, 1, 1, 1, 1, 1}));
@@ -265,10 +267,10 @@ TEST_F(MainWindowRun, TheCloseBoxUnloadsLikeExit)
     int unloads = 0;
     QObject::connect(window.get(), &MainWindow::unloaded, [&] { ++unloads; });
     QTest::mouseClick(window->Command2, Qt::LeftButton);
-    ASSERT_TRUE(window->port().portOpen());
+    ASSERT_TRUE(session.port().portOpen());
     window->close();
     EXPECT_EQ(unloads, 1);
-    EXPECT_FALSE(window->port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
     send("MCP 0:1 1:1\n");
     QTest::qWait(100);
     EXPECT_EQ(count(), QStringLiteral("0"));
@@ -287,7 +289,7 @@ TEST_F(MainWindowRun, AVanishedDeviceGivesOneMessageAndAGreyIndicator)
     EXPECT_EQ(visibleMessageBoxes(), 1);
     EXPECT_FALSE(window->failureBox()->text().isEmpty());
     EXPECT_EQ(window->Shape1->fillColour(), QColor(192, 192, 192));
-    EXPECT_FALSE(window->port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
     EXPECT_FALSE(window->run()->running());
     // What was shown stays, and the window stays open.
     EXPECT_EQ(count(), QStringLiteral("1"));
@@ -304,11 +306,13 @@ TEST_F(MainWindowRun, AVanishedDeviceGivesOneMessageAndAGreyIndicator)
 
 TEST(MainWindowMissingDevice, GivesOneMessageAndAGreyIndicator)
 {
-    MainWindow window(QStringLiteral("/dev/adconverter-no-such-device"));
+    RunSession session;
+    session.setDevice(QStringLiteral("/dev/adconverter-no-such-device"));
+    MainWindow window(session);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QTest::mouseClick(window.Command1, Qt::LeftButton);
-    EXPECT_FALSE(window.port().portOpen());
+    EXPECT_FALSE(session.port().portOpen());
     EXPECT_EQ(window.Shape1->fillColour(), QColor(192, 192, 192));
     ASSERT_NE(window.failureBox(), nullptr);
     EXPECT_TRUE(
@@ -328,7 +332,9 @@ TEST(MainWindowMissingDevice, ExitAndEveryCloseRequestEndTheProgramWhileTheMessa
     enum class Way { Exit, CloseWindow, CloseMessage };
     for (const Way way : {Way::Exit, Way::CloseWindow, Way::CloseMessage}) {
         SCOPED_TRACE(static_cast<int>(way));
-        MainWindow window(QStringLiteral("/dev/adconverter-no-such-device"));
+        RunSession session;
+        session.setDevice(QStringLiteral("/dev/adconverter-no-such-device"));
+        MainWindow window(session);
         bool unloaded = false;
         QObject::connect(&window, &MainWindow::unloaded, [&] { unloaded = true; });
         window.show();

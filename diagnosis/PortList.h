@@ -2,10 +2,13 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace adc {
 
-/// The serial ports this computer has, for --list-ports.
+/// The serial ports this computer has: for --list-ports, the start dialog, the window's menu and
+/// the hints of the port's messages. Both lists come in the order of their paths, with numbers
+/// counted as numbers (ttyS2 before ttyS10).
 class PortList {
 public:
     /// What identifies one port; empty texts and a zero USB identifier stand for unknown.
@@ -18,9 +21,11 @@ public:
         quint16 productId = 0;
     };
 
-    /// Every serial port the system reports (QSerialPortInfo), in the order of their paths
-    /// with numbers counted as numbers (ttyS2 before ttyS10).
+    /// Every serial port the system reports (QSerialPortInfo). Slow: Qt opens every on-board
+    /// port to see whether it is real, so a window asks for it in the background.
     static QList<Port> available();
+    /// The paths of available() and of any USB adapter in /dev (ttyUSB*, ttyACM*) besides.
+    static QStringList devices();
 
     /// One line per port: the device path, then what else identifies it, as in
     /// "/dev/ttyUSB0  FT232R USB UART, manufacturer FTDI, serial number A50285BI, USB 0403:6001".

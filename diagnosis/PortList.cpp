@@ -1,5 +1,6 @@
 #include "PortList.h"
 
+#include <QDir>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -19,6 +20,11 @@ std::tuple<QString, qulonglong, QString> sortKey(const QString &device)
     return {device.left(digits), device.mid(digits).toULongLong(), device};
 }
 
+bool before(const QString &a, const QString &b)
+{
+    return sortKey(a) < sortKey(b);
+}
+
 } // namespace
 
 QList<PortList::Port> PortList::available()
@@ -34,8 +40,25 @@ QList<PortList::Port> PortList::available()
         ports << port;
     }
     std::sort(ports.begin(), ports.end(),
-              [](const Port &a, const Port &b) { return sortKey(a.device) < sortKey(b.device); });
+              [](const Port &a, const Port &b) { return before(a.device, b.device); });
     return ports;
+}
+
+QStringList PortList::devices()
+{
+    QStringList found;
+    for (const Port &port : available()) {
+        found << port.device;
+    }
+    const QDir dev(QStringLiteral("/dev"));
+    const QStringList adapters =
+        dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")}, QDir::System);
+    for (const QString &name : adapters) {
+        found << dev.filePath(name);
+    }
+    found.removeDuplicates();
+    std::sort(found.begin(), found.end(), before);
+    return found;
 }
 
 QString PortList::text(const QList<Port> &ports)
