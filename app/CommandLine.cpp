@@ -208,8 +208,9 @@ bool CommandLine::readPublishing(const QCommandLineParser &parser)
     }
     if (parser.isSet(QStringLiteral("publish-password-file"))) {
         const QString passwordFile = parser.value(QStringLiteral("publish-password-file"));
-        if (passwordFile.isEmpty()) {
-            return refuse(QStringLiteral("The option --publish-password-file needs a file name."));
+        if (target->user.empty() || passwordFile.isEmpty()) {
+            return refuse(QStringLiteral("--publish-password-file FILE goes with a user name in "
+                                         "the URL: mqtt://USER@HOST/TOPIC."));
         }
         publishing.passwordFile = DeviceName::toBytes(passwordFile).toStdString();
     }

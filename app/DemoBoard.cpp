@@ -1,5 +1,5 @@
 #include "DemoBoard.h"
-#include "Publishing.h"
+#include "BrokerPassword.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,7 +43,7 @@ DemoBoard::DemoBoard(QObject *parent) : QObject(parent)
     });
     // The simulator needs no secret of the program's: the broker's password stays here.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QLatin1String(Publishing::kPasswordVariable));
+    environment.remove(QLatin1String(BrokerPassword::kVariable));
     m_process.setProcessEnvironment(environment);
     connect(&m_process, &QProcess::finished, this, &DemoBoard::simulatorEnded);
 }

@@ -1,4 +1,5 @@
 #include "SessionStart.h"
+#include "DeviceName.h"
 
 #include <cstdio>
 
@@ -15,7 +16,8 @@ SessionStart::~SessionStart()
     stop();
 }
 
-bool SessionStart::prepare(const StartSettings &settings, const PublishSettings &publishing)
+bool SessionStart::prepare(const StartSettings &settings,
+                           const std::optional<PublishSettings> &publishing)
 {
     m_exitStatus = 0;
     m_errorText.clear();
@@ -27,9 +29,11 @@ bool SessionStart::prepare(const StartSettings &settings, const PublishSettings 
     m_session.setDevice(device);
     m_session.setLineSettings(settings.line());
     m_session.setReconnect(settings.reconnect);
-    if (publishing.target) {
+    if (publishing) {
+        PublishSettings withDevice = *publishing;
+        withDevice.device = DeviceName::toBytes(device).toStdString();
         QString error;
-        m_publishing = Publishing::create(publishing, device, error);
+        m_publishing = Publishing::create(withDevice, error);
         if (!m_publishing) {
             return fail(2, error);
         }

@@ -28,7 +28,7 @@ public:
     /// Gives the session port 1's device (the simulated board's, started here, or the one
     /// named), the line and the wait for a lost device, checks publishing and opens the
     /// recording. False when a step fails, with nothing left behind.
-    bool prepare(const StartSettings &settings, const PublishSettings &publishing);
+    bool prepare(const StartSettings &settings, const std::optional<PublishSettings> &publishing);
     /// Connects publishing, if asked for: every record from now on is published. False when
     /// its settings are refused, with the recording discarded.
     bool begin();
