@@ -272,7 +272,7 @@ bool CsvRecorder::flush()
     if (m_buffer.empty()) {
         return true;
     }
-    // One write of whole rows: a program killed around it leaves no row cut in half.
+    // Whole rows only: a program ended between two writes leaves no row cut in half.
     errno = 0;
     const std::size_t put = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file);
     if (put != m_buffer.size()) {

@@ -28,7 +28,9 @@ namespace adc {
 /// when a block is full, when the oldest waiting row is kFlushInterval old (checked with every
 /// row and by flushIfDue(), which a timer calls on a quiet line; a header alone goes at its first
 /// call), and at close(). Should the
-/// program be killed, at most the rows of the last second are missing and no row is cut.
+/// program be killed, at most the rows of the last second are missing. A kill -9 during a write
+/// may leave the last row cut (the system can stop a write at a page boundary); open() of such a
+/// file for appending starts the new rows on a line of their own.
 ///
 /// A failing write stops the recording: the file is cut back to the rows already safe in it,
 /// errorText() says what happened, and later rows are ignored.
