@@ -74,6 +74,12 @@ constexpr Row kRows[] = {
                    "about 78 bytes each")
         .value("N", kDecimal<HistoryStore::kDefaultCapacity>.data())
         .excluding("headless"),
+    Row("channel",
+        "name channel N (from 0, as the recording's ch0, ch1 ...) in the scope and "
+        "show its counts in units: count x GAIN + OFFSET UNIT, e.g. 0:supply:5/1023:0:V; "
+        "an empty field keeps its default; once per channel")
+        .value("N:NAME:GAIN:OFFSET:UNIT")
+        .takenBy(FrontEnd::Window),
     Row("publish", "publish every accepted record as JSON to the MQTT broker at "
                    "mqtt://[USER@]HOST[:PORT]/TOPIC (mqtts:// for TLS) on TOPIC/records, and "
                    "the logger's state on TOPIC/status")
