@@ -119,6 +119,9 @@ public:
     std::optional<std::int64_t> marker(Marker which) const;
     void setMarker(Marker which, std::int64_t record);
 
+    /// Pauses on records [first, last) of the history (as fitAll() shows the whole of it).
+    void showRecords(std::int64_t first, std::int64_t last);
+
 private:
     std::pair<double, double> wholeRange() const;
     std::pair<double, double> rangeOf(std::int64_t first, std::int64_t last) const;
