@@ -342,6 +342,13 @@ void HistoryStore::walk(std::int64_t from, std::int64_t to, Records records, Blo
     }
 }
 
+std::int64_t HistoryStore::blockSize(std::int64_t size) const
+{
+    const auto level =
+        std::ranges::find_if(m_levels, [size](const Level &l) { return l.size >= size; });
+    return level != m_levels.end() ? level->size : m_levels.back().size;
+}
+
 HistoryStore::MinMax HistoryStore::minMax(std::int64_t from, std::int64_t to, int channel) const
 {
     MinMax all[kMaxStoreChannels];
