@@ -225,11 +225,16 @@ void HistoryStore::reduceBlock(std::size_t at, float *out, Sums *sums) const
     const auto capacity = static_cast<std::size_t>(m_capacity);
     float lo[kMaxStoreChannels];
     float hi[kMaxStoreChannels];
-    Sums s[kMaxStoreChannels];
+    // Without a branch per value, so that the channels go side by side: a value that is not
+    // finite adds nothing.
+    double sum[kMaxStoreChannels];
+    double squares[kMaxStoreChannels];
+    std::int64_t finite[kMaxStoreChannels];
     const double *row = this->row(at);
     for (std::size_t k = 0; k < channels; ++k) {
         lo[k] = hi[k] = static_cast<float>(row[k]);
-        s[k] = {};
+        sum[k] = squares[k] = 0;
+        finite[k] = 0;
     }
     for (std::int64_t r = 0;;) {
         for (std::size_t k = 0; k < channels; ++k) {
@@ -237,7 +242,11 @@ void HistoryStore::reduceBlock(std::size_t at, float *out, Sums *sums) const
             const auto f = static_cast<float>(v);
             lo[k] = f < lo[k] ? f : lo[k];
             hi[k] = f > hi[k] ? f : hi[k];
-            s[k].add(v);
+            const bool counted = std::isfinite(v);
+            const double x = counted ? v : 0.0;
+            sum[k] += x;
+            squares[k] += x * x;
+            finite[k] += counted ? 1 : 0;
         }
         if (++r == kBlock) {
             break;
@@ -248,7 +257,7 @@ void HistoryStore::reduceBlock(std::size_t at, float *out, Sums *sums) const
     for (std::size_t k = 0; k < channels; ++k) {
         out[2 * k] = lo[k];
         out[2 * k + 1] = hi[k];
-        sums[k] = s[k];
+        sums[k] = {finite[k], sum[k], squares[k]};
     }
 }
 
