@@ -232,7 +232,9 @@ void HistoryStore::reduceBlock(std::size_t at, float *out, Sums *sums) const
     std::int64_t finite[kMaxStoreChannels];
     const double *row = this->row(at);
     for (std::size_t k = 0; k < channels; ++k) {
-        lo[k] = hi[k] = static_cast<float>(row[k]);
+        // A value a line did not give (NaN) takes no part: it fails every comparison.
+        lo[k] = std::numeric_limits<float>::infinity();
+        hi[k] = -std::numeric_limits<float>::infinity();
         sum[k] = squares[k] = 0;
         finite[k] = 0;
     }

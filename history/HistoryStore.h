@@ -37,7 +37,7 @@ namespace adc {
 class HistoryStore : public RecordObserver {
 public:
     /// The most channels a store keeps: as many as a line of text may carry.
-    static constexpr int kMaxStoreChannels = 32;
+    static constexpr int kMaxStoreChannels = kMaxTextChannels;
     /// The records kept unless told otherwise.
     static constexpr std::int64_t kDefaultCapacity = 1'000'000;
     /// Records per block of the lowest index level, and blocks per block of the next.
@@ -99,7 +99,7 @@ public:
     void recordAccepted(const AcceptedRecord &record) override;
     /// The channels' names (at most kMaxStoreChannels are kept): names that differ from those
     /// held empty the store, which goes on with as many channels as there are names.
-    void channelsNamed(std::span<const std::string> names);
+    void channelsNamed(std::span<const std::string> names) override;
 
     /// Empties the store for run number `run` in `mode`, started at `start` (a recording read
     /// back).
