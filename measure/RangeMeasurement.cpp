@@ -22,7 +22,7 @@ Measurement RangeMeasurement::measure(std::int64_t from, std::int64_t to, int ch
     m.channel = channel;
     from = std::max(from, m_history.first());
     to = std::min(to, m_history.end());
-    if (from >= to) {
+    if (from >= to || channel < 0 || channel >= m_history.channelCount()) {
         return m;
     }
     m.records = to - from;

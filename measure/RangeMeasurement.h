@@ -43,6 +43,8 @@ public:
     {
     }
 
+    /// The figures of `channel` in records [from, to); no records for a channel the history
+    /// does not have.
     Measurement measure(std::int64_t from, std::int64_t to, int channel) const;
 
 private:
