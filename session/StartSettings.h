@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChannelUnits.h"
 #include "DeviceName.h"
 #include "HistoryStore.h"
 #include "LineSettings.h"
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace adc {
 
@@ -27,8 +29,12 @@ struct StartSettings {
     bool simulated = false;
     qint32 baud = kDefaultBaud;
     /// The run started at once (the headless logger's mode); none: the window waits for a
-    /// Start button.
+    /// Start button. For the lines of other boards the run is modeOf(format).
     std::optional<Mode> mode;
+    /// What the lines on the port are: the board's records or the lines of another board.
+    Format format = Format::Board;
+    /// How many values each CSV line carries; 0: as many as the first line of numbers.
+    int channels = 0;
     /// The CSV file recorded to from the start, as DeviceName keeps it ("-": standard output);
     /// empty: none.
     QString recordPath;
@@ -42,6 +48,9 @@ struct StartSettings {
     bool scope = false;
     /// The records the scope keeps.
     std::int64_t historyRecords = HistoryStore::kDefaultCapacity;
+    /// Channel names and units given on the command line (--channel), in their order; they go
+    /// over what the scope keeps and are never kept themselves.
+    std::vector<ChannelUnits::Setting> channelUnits;
     /// The headless logger ends after this many records, or seconds; 0: no limit.
     std::int64_t countLimit = 0;
     double durationSeconds = 0;
