@@ -1,5 +1,6 @@
 #include "RecordingFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -21,6 +22,48 @@ bool readDigits(std::string_view text, std::size_t at, std::size_t width, unsign
 }
 
 } // namespace
+
+bool RecordingFormat::isHeader(std::string_view line)
+{
+    return line.size() > kFixedColumns.size() + 1 && line.starts_with(kFixedColumns) &&
+           line[kFixedColumns.size()] == ',';
+}
+
+std::vector<std::string> RecordingFormat::columnNames(std::span<const std::string> names)
+{
+    std::vector<std::string> taken{"time", "seconds", "run", "mode", "count"};
+    std::vector<std::string> columns;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        std::string name = names[k].substr(0, kMaxColumnName);
+        for (char &c : name) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte <= 0x20 || byte >= 0x7f || c == ',' || c == ';' || c == '"' || c == '\\') {
+                c = '_';
+            }
+        }
+        if (name.empty()) {
+            name = "ch" + std::to_string(k);
+        }
+        std::string unique = name;
+        for (int n = 2; std::ranges::find(taken, unique) != taken.end(); ++n) {
+            unique = name + "_" + std::to_string(n);
+        }
+        taken.push_back(unique);
+        columns.push_back(std::move(unique));
+    }
+    return columns;
+}
+
+std::string RecordingFormat::headerLine(std::span<const std::string> columns)
+{
+    std::string line(kFixedColumns);
+    for (const std::string &column : columns) {
+        line += ',';
+        line += column;
+    }
+    line += '\n';
+    return line;
+}
 
 std::string_view RecordingFormat::modeName(Mode mode)
 {

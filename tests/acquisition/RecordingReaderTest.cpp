@@ -82,7 +82,8 @@ TEST(RecordingReader, ReadsBackEveryRowTheRecorderWroteExactly)
         EXPECT_EQ(row.mode, run == 1 ? Mode::Int : Mode::Mcp3201);
         EXPECT_EQ(row.count, static_cast<std::int64_t>(n % 15000) + 1);
         EXPECT_EQ(row.time.size(), 24u);
-        EXPECT_EQ(row.values, values[n]) << "row " << n;
+        EXPECT_TRUE(std::equal(values[n].begin(), values[n].end(), row.values.begin()))
+            << "row " << n;
         EXPECT_TRUE(n == 15000 || row.seconds >= lastSeconds);
         lastSeconds = row.seconds;
         ++n;
@@ -106,6 +107,73 @@ TEST(RecordingReader, ABadRowEndsTheReadingAndNamesItsLine)
     EXPECT_FALSE(reader.next(row));
     EXPECT_EQ(reader.error(), "line 4: count 'x' is not a whole number");
     EXPECT_FALSE(reader.next(row));
+}
+
+// Runs of other boards' lines: a CSV run, then a name:value run whose third name comes later,
+// then a board run appended; each set of columns has its header, and every row reads back.
+TEST(RecordingReader, OtherBoardsRunsHaveTheirOwnHeadersAndReadBackWithTheirNames)
+{
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("adc-text-" + std::to_string(::getpid()) + ".csv");
+    std::filesystem::remove(path);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::string> csvNames{"time", "a,b", ""};
+    const std::vector<std::string> two{"temp", "hum"};
+    const std::vector<std::string> three{"temp", "hum", "lux"};
+    test::ManualClock clock;
+    auto record = [&](CsvRecorder &recorder, Mode mode, std::int64_t run,
+                      const std::vector<std::vector<std::string>> &namings,
+                      const std::vector<std::vector<double>> &rows) {
+        const RunStart start = clock.startOf(mode, run);
+        recorder.runStarted(start);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (i < namings.size() && !namings[i].empty()) {
+                recorder.channelsNamed(namings[i]);
+            }
+            recorder.charactersTaken(clock.stampIn(start));
+            recorder.recordAccepted({mode, static_cast<std::int64_t>(i + 1), rows[i]});
+        }
+    };
+    {
+        CsvRecorder recorder;
+        recorder.setFormat(Format::Csv);
+        ASSERT_TRUE(recorder.open(path.string(), false));
+        record(recorder, Mode::Csv, 1, {csvNames}, {{-1.5, 1e300, nan}});
+        record(recorder, Mode::KeyValue, 2, {two, {}, three}, {{1, 2}, {nan, 3}, {4, nan, 5}});
+        recorder.close();
+        ASSERT_TRUE(recorder.open(path.string(), true));
+        EXPECT_EQ(recorder.lastRunInFile(), 2);
+        record(recorder, Mode::Mcp3201, 3, {{"ch0", "ch1"}}, {{7, 8}});
+        recorder.close();
+    }
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string rows = text.str();
+    EXPECT_EQ(rows.substr(0, rows.find('\n')), "time,seconds,run,mode,count,time_2,a_b,ch2");
+    EXPECT_NE(rows.find(",1,csv,1,-1.5,1e+300,\n"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("\ntime,seconds,run,mode,count,temp,hum,lux\n"), std::string::npos);
+    EXPECT_NE(rows.find(RecordingFormat::kHeaderLine), std::string::npos);
+
+    std::ifstream in(path);
+    RecordingReader reader(in);
+    RecordingRow row;
+    ASSERT_TRUE(reader.next(row)) << reader.error();
+    EXPECT_EQ(row.mode, Mode::Csv);
+    EXPECT_EQ(std::vector<std::string>(reader.names().begin(), reader.names().end()),
+              (std::vector<std::string>{"time_2", "a_b", "ch2"}));
+    EXPECT_EQ(row.values[1], 1e300);
+    EXPECT_TRUE(std::isnan(row.values[2]));
+    ASSERT_TRUE(reader.next(row) && reader.next(row) && reader.next(row)) << reader.error();
+    EXPECT_EQ(row.channels, 3);
+    EXPECT_EQ(reader.names()[2], "lux");
+    EXPECT_EQ(row.values[2], 5);
+    ASSERT_TRUE(reader.next(row)) << reader.error();
+    EXPECT_EQ(row.mode, Mode::Mcp3201);
+    EXPECT_EQ(row.values[1], 8);
+    EXPECT_FALSE(reader.next(row));
+    EXPECT_EQ(reader.error(), "");
+    std::filesystem::remove(path);
 }
 
 } // namespace
