@@ -72,8 +72,12 @@ bool DemoBoard::start()
                           .arg(kSimulatorName);
         return false;
     }
-    m_process.start(program, {QStringLiteral("--mode"), QStringLiteral("both"),
-                              QStringLiteral("--baud"), QString::number(m_baud)});
+    const QStringList lines = m_format == Format::Board
+                                  ? QStringList{QStringLiteral("--mode"), QStringLiteral("both")}
+                                  : QStringList{QStringLiteral("--format"),
+                                                QString::fromUtf8(formatOptionName(m_format))};
+    m_process.start(program,
+                    lines + QStringList{QStringLiteral("--baud"), QString::number(m_baud)});
     if (!m_process.waitForStarted(kStartMilliseconds)) {
         m_errorText =
             tr("Cannot start the board simulator %1: %2.").arg(program, m_process.errorString());
