@@ -45,8 +45,7 @@ bool RecordingLoader::load(std::istream &in, const Progress &progress)
         Run &run = runOf(row, micros);
         run.history->append(
             micros, row.count,
-            std::span<const double>(row.values.data(),
-                                    static_cast<std::size_t>(modeInfo(row.mode).channelCount)),
+            std::span<const double>(row.values.data(), static_cast<std::size_t>(row.channels)),
             RecordingFormat::readTime(row.time));
         ++run.rows;
         if (++m_rows % kRowsPerProgress == 0 && progress && !progress(reader.bytesRead())) {
