@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace adc {
@@ -89,7 +90,41 @@ char *RecordingFormat::writeValue(char *out, double value)
             return std::to_chars(out, out + kMaxValueLength, whole).ptr;
         }
     }
+    if (char *end = writeShortDecimal(out, value)) {
+        return end;
+    }
     return std::to_chars(out, out + kMaxValueLength, value).ptr;
+}
+
+char *RecordingFormat::writeShortDecimal(char *out, double value)
+{
+    // Sensors print a few decimals ("22.19", "-0.5"). The fewest decimals whose number is the
+    // value are its shortest text here: from 0.001 up to 1e9 a decimal digit is worth many
+    // steps between doubles, so only one number of that many decimals is the value, and the
+    // fixed form is no longer than the one with an exponent. Whole values are not taken.
+    const double magnitude = std::fabs(value);
+    if (!(magnitude >= 0.001 && magnitude < 1e9)) {
+        return nullptr;
+    }
+    std::uint64_t scale = 1;
+    for (int decimals = 1; decimals <= 6; ++decimals) {
+        scale *= 10;
+        const auto scaled =
+            static_cast<std::uint64_t>(std::llround(magnitude * static_cast<double>(scale)));
+        if (static_cast<double>(scaled) / static_cast<double>(scale) != magnitude) {
+            continue;
+        }
+        if (scaled % 10 == 0) {
+            return nullptr; // a whole value, or one that fewer decimals would have found
+        }
+        if (value < 0) {
+            *out++ = '-';
+        }
+        out = std::to_chars(out, out + kMaxValueLength, scaled / scale).ptr;
+        *out++ = '.';
+        return writeDigits(out, static_cast<unsigned>(scaled % scale), decimals);
+    }
+    return nullptr;
 }
 
 char *RecordingFormat::writeDigits(char *out, unsigned value, int width)

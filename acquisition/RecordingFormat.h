@@ -72,6 +72,9 @@ public:
     /// Writes `value` as the shortest text that reads back as it exactly ("512", "1.5", "1e+22",
     /// "inf") and returns the end of the text (at most kMaxValueLength characters).
     static char *writeValue(char *out, double value);
+    /// Writes a value of one to six decimals from 0.001 to 1e9 in magnitude ("22.19") as
+    /// writeValue() does, only faster, and returns the end; nullptr for any other value.
+    static char *writeShortDecimal(char *out, double value);
     /// Writes the `time` column, UTC with milliseconds ("2026-12-07T08:15:02.123Z"), and returns
     /// the end of the text (kTimeLength characters).
     static char *writeTime(char *out, std::chrono::system_clock::time_point time);

@@ -72,10 +72,13 @@ bool DemoBoard::start()
                           .arg(kSimulatorName);
         return false;
     }
-    const QStringList lines = m_format == Format::Board
-                                  ? QStringList{QStringLiteral("--mode"), QStringLiteral("both")}
-                                  : QStringList{QStringLiteral("--format"),
-                                                QString::fromUtf8(formatOptionName(m_format))};
+    QStringList lines{QStringLiteral("--mode"), QStringLiteral("both")};
+    if (m_format != Format::Board) {
+        lines = {QStringLiteral("--format"), QString::fromUtf8(formatOptionName(m_format))};
+        if (m_channels > 0) {
+            lines << QStringLiteral("--channels") << QString::number(m_channels);
+        }
+    }
     m_process.start(program,
                     lines + QStringList{QStringLiteral("--baud"), QString::number(m_baud)});
     if (!m_process.waitForStarted(kStartMilliseconds)) {

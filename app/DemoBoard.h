@@ -28,6 +28,8 @@ public:
     void setBaud(qint32 baud) { m_baud = baud; }
     /// What the simulated board prints from the next start() on (--format).
     void setFormat(Format format) { m_format = format; }
+    /// How many channels its lines carry (0: the simulator's own count).
+    void setChannels(int channels) { m_channels = channels; }
     /// Starts the simulator and waits (a few seconds at most) for its line to be ready.
     /// Returns false, with errorText() telling why, when it cannot be started.
     bool start();
@@ -60,6 +62,7 @@ private:
     int m_restarts = 0;
     qint32 m_baud = kDefaultBaud;
     Format m_format = Format::Board;
+    int m_channels = 0;
     bool m_stopping = false;
 };
 

@@ -23,6 +23,7 @@ bool SessionStart::prepare(const StartSettings &settings,
     m_errorText.clear();
     m_board.setBaud(settings.baud);
     m_board.setFormat(settings.format);
+    m_board.setChannels(settings.channels);
     if (settings.simulated && !m_board.start()) {
         return fail(1, m_board.errorText());
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,26 @@ double randomValue(std::mt19937_64 &random)
         return std::numeric_limits<double>::infinity();
     default:
         return std::numeric_limits<double>::denorm_min() * static_cast<double>(random() % 100);
+    }
+}
+
+// Values of a few decimals take a quicker way to the same shortest text as any other value's.
+TEST(RecordingFormat, AValueOfAFewDecimalsIsWrittenAsItsShortestText)
+{
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 200000; ++i) {
+        const double tens[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
+        const auto whole = static_cast<double>(random() % 2'000'000'000'000ull);
+        const double value =
+            (random() % 4 == 0 ? std::ldexp(whole, -static_cast<int>(random() % 40))
+                               : whole / tens[random() % 8]) *
+            (random() % 2 == 0 ? 1 : -1);
+        char written[RecordingFormat::kMaxValueLength];
+        char shortest[RecordingFormat::kMaxValueLength];
+        const std::string_view ours(written, RecordingFormat::writeValue(written, value) - written);
+        const std::string_view theirs(
+            shortest, std::to_chars(shortest, shortest + sizeof shortest, value).ptr - shortest);
+        ASSERT_EQ(ours, value == 0 ? std::string_view("0") : theirs) << value;
     }
 }
 
