@@ -322,7 +322,8 @@ QString OptionTable::helpText()
     help += QStringLiteral(
         "\nShows the channels of an A/D converter board on serial port 1: the latest value of\n"
         "every channel, the number of samples and a strip chart. With --headless it logs the\n"
-        "records of one mode without a window.\n\nOptions:\n");
+        "records of one mode without a window. With --format csv or keyvalue it reads any\n"
+        "board that prints its numbers as lines of text.\n\nOptions:\n");
 
     qsizetype width = 0;
     QStringList names;
