@@ -4,9 +4,9 @@
 #include "BoardPort.h"
 #include "BoardSimulator.h"
 #include "CsvReplay.h"
-#include "TextBoard.h"
 #include "LineSender.h"
 #include "SimulatorOptions.h"
+#include "TextBoard.h"
 
 #include <atomic>
 #include <cerrno>

@@ -53,8 +53,8 @@ TEST(RecordJson, ARecordIsAnObjectWithTheRecordingsFieldsAndAGatheredBlockAnArra
     json.setNames(names);
     const std::array<double, 2> text{-23.5, std::numeric_limits<double>::quiet_NaN()};
     json.add({Mode::KeyValue, 4, text});
-    EXPECT_TRUE(json.message().ends_with(
-        R"("mode":"keyvalue","count":4,"temp":-23.5,"say__hi__":null})"))
+    EXPECT_TRUE(
+        json.message().ends_with(R"("mode":"keyvalue","count":4,"temp":-23.5,"say__hi__":null})"))
         << json.message();
 }
 
