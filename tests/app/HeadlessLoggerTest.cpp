@@ -95,6 +95,19 @@ TEST(HeadlessCommandLine, LoggingOptionsAreCheckedBeforeAnythingStarts)
         EXPECT_EQ(CommandLine::parse(QStringList{"adconverter"} + wrong).action(),
                   CommandLine::Action::Fail);
     }
+    // Other boards' lines need no mode; --channels goes with CSV only.
+    const CommandLine csv = CommandLine::parse(
+        {"adconverter", "--headless", "--format", "csv", "--channels", "3", "--show-dropped"});
+    EXPECT_EQ(csv.settings().runMode(), Mode::Csv);
+    EXPECT_TRUE(csv.settings().channels == 3 && csv.settings().showDropped);
+    for (const QStringList &wrong : {QStringList{"--format", "csv", "--channels", "33"},
+                                     {"--format", "keyvalue", "--channels", "3"},
+                                     {"--headless", "--format", "csv", "--mode", "int"},
+                                     {"--format", "json"}}) {
+        EXPECT_EQ(CommandLine::parse(QStringList{"adconverter"} + wrong).action(),
+                  CommandLine::Action::Fail)
+            << wrong.join(' ').toStdString();
+    }
     // A duration is taken up to the limit, and one beyond it is told the limit.
     const auto duration = [](const char *seconds) {
         return CommandLine::parse({"adconverter", "--headless", "--mode", "int", "--duration",
