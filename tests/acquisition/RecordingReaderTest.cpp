@@ -163,7 +163,6 @@ TEST(RecordingReader, OtherBoardsRunsHaveTheirOwnHeadersAndReadBackWithTheirName
         record(recorder, Mode::KeyValue, 2, {two, {}, three}, {{1, 2}, {nan, 3}, {4, nan, 5}});
         recorder.close();
         ASSERT_TRUE(recorder.open(path.string(), true));
-        EXPECT_EQ(recorder.lastRunInFile(), 2);
         record(recorder, Mode::Mcp3201, 3, {{"ch0", "ch1"}}, {{7, 8}});
         recorder.close();
     }
@@ -183,7 +182,6 @@ TEST(RecordingReader, OtherBoardsRunsHaveTheirOwnHeadersAndReadBackWithTheirName
     EXPECT_EQ(row.mode, Mode::Csv);
     EXPECT_EQ(std::vector<std::string>(reader.names().begin(), reader.names().end()),
               (std::vector<std::string>{"time_2", "a_b", "ch2"}));
-    EXPECT_EQ(row.values[1], 1e300);
     EXPECT_TRUE(std::isnan(row.values[2]));
     ASSERT_TRUE(reader.next(row) && reader.next(row) && reader.next(row)) << reader.error();
     EXPECT_EQ(row.channels, 3);
