@@ -45,7 +45,6 @@ TEST(RecordingLoader, OtherBoardsRunsKeepTheirHeadersNames)
     RecordingLoader loader(100);
     ASSERT_TRUE(loader.load(in)) << loader.error();
     ASSERT_EQ(loader.runs().size(), 1u);
-    // The new header started the store afresh with its three channels.
     const HistoryStore &h = *loader.runs()[0].history;
     EXPECT_EQ(h.names(), (std::vector<std::string>{"temp", "hum", "lux"}));
     ASSERT_EQ(h.end(), 2);
