@@ -142,6 +142,7 @@ void ScopeWindow::connectControls()
     shortcut(QKeySequence(Qt::Key_Home), [this] { m_view->fitAll(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { askPicture(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_E), [this] { askExport(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_L), [this] { emit lineViewWanted(); });
 }
 
 ScopeWindow::~ScopeWindow()

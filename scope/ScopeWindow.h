@@ -55,6 +55,8 @@ signals:
     void loaded(const QString &error);
     /// An export has ended; `error` is empty when every row was written.
     void exported(const QString &error);
+    /// Ctrl+L: the user asks for the line view of the run shown live.
+    void lineViewWanted();
 
 private:
     void connectControls();
