@@ -34,6 +34,7 @@ void LiveScope::open()
     }
     m_history = std::make_unique<HistoryStore>(m_records);
     m_scope = std::make_unique<ScopeWindow>();
+    connect(m_scope.get(), &ScopeWindow::lineViewWanted, this, &LiveScope::lineViewWanted);
     m_feed = std::make_unique<LiveFeed>(*m_history,
                                         [view = m_scope->view()] { view->historyChanged(); });
     m_session.addObserver(m_feed.get());

@@ -48,6 +48,10 @@ public:
     static std::optional<QRect> placeBeside(const QRect &available, const QRect &main, QSize size,
                                             QSize least);
 
+signals:
+    /// The scope asks for the line view (Ctrl+L).
+    void lineViewWanted();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -33,6 +34,10 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
     m_reconnect = m_menu->addAction(tr("Wait for the device when it drops out"));
     m_reconnect->setCheckable(true);
     QAction *scope = m_menu->addAction(tr("Open the scope"));
+    QAction *lines = m_menu->addAction(tr("Open the line view"));
+    lines->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    // The key works whenever the window is active, the menu closed.
+    m_window.addAction(lines);
     m_menu->addSeparator();
     QAction *about = m_menu->addAction(tr("About AD Converter"));
 
@@ -54,6 +59,7 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
     connect(m_sweep, &QAction::triggered, this, &WindowMenu::chooseSweep);
     connect(m_reconnect, &QAction::triggered, this, &WindowMenu::chooseReconnect);
     connect(scope, &QAction::triggered, this, &WindowMenu::openScope);
+    connect(lines, &QAction::triggered, this, &WindowMenu::lineViewWanted);
     connect(about, &QAction::triggered, this, &WindowMenu::showAbout);
 
     // A right click anywhere on the window: on the window itself and on every control.

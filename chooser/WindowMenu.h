@@ -18,7 +18,8 @@ class WindowRecording;
 
 /// The main window's context menu, opened by a right click anywhere on it: port 1's device and
 /// the line speed (both from the next Start on), a recording started or stopped at any time,
-/// the sweep, waiting for a device that drops out, and the program's version and licence.
+/// the sweep, waiting for a device that drops out, the scope, the line view (also Ctrl+L) and
+/// the program's version and licence.
 ///
 /// The menu adds nothing to the window's look. A value box keeps its own items (Copy, Select
 /// All) above the menu's.
@@ -63,6 +64,8 @@ signals:
     void chosen(const adc::StartSettings &choices);
     /// "Open the scope" was chosen.
     void scopeWanted();
+    /// "Open the line view" was chosen, or Ctrl+L typed.
+    void lineViewWanted();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
