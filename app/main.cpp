@@ -1,9 +1,11 @@
 #include "ChoiceStore.h"
 #include "CommandLine.h"
+#include "ConsoleWindow.h"
 #include "DesktopCheck.h"
 #include "DeviceName.h"
 #include "ExitSignals.h"
 #include "HeadlessLogger.h"
+#include "LineViewOpener.h"
 #include "LiveScope.h"
 #include "MainWindow.h"
 #include "PortDiagnosis.h"
@@ -126,6 +128,9 @@ int showWindow(adc::RunSession &session, adc::SessionStart &start,
     recording.setShownInTitle(chosen);
     adc::LiveScope scope(session, window, settings.historyRecords);
     QObject::connect(&menu, &adc::WindowMenu::scopeWanted, &scope, &adc::LiveScope::open);
+    adc::LineViewOpener lines(session);
+    QObject::connect(&menu, &adc::WindowMenu::lineViewWanted, &lines, &adc::LineViewOpener::open);
+    QObject::connect(&scope, &adc::LiveScope::lineViewWanted, &lines, &adc::LineViewOpener::open);
     if (adc::Publishing *publishing = start.publishing()) {
         window.addLineNote([publishing] { return publishing->stateText(); });
         // A refused password or certificate is told once; the runs go on.
@@ -143,7 +148,44 @@ int showWindow(adc::RunSession &session, adc::SessionStart &start,
     return status;
 }
 
-/// The main window until it is unloaded; with --choose the start dialog first.
+/// The window for boards that print lines of numbers (the scope, the port, Start and Stop) on
+/// `session`, reading at once, until it is closed.
+int showConsole(adc::RunSession &session, adc::SessionStart &start,
+                const adc::StartSettings &settings, adc::PortScanner &scanner,
+                adc::ExitSignals &exitSignals)
+{
+    adc::ConsoleWindow window(session, scanner, settings);
+    window.setSimulatedDevice(start.simulatedDevice());
+    QObject::connect(&start, &adc::SessionStart::simulatedBoardMoved, &window,
+                     &adc::ConsoleWindow::simulatedBoardMoved);
+    QObject::connect(&window, &adc::ConsoleWindow::closed, &start, [&start] {
+        start.stop();
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
+    // Settings are written only once the user chooses something.
+    QObject::connect(&window, &adc::ConsoleWindow::chosen, &window,
+                     [](const adc::StartSettings &choice) {
+                         adc::ChoiceStore::save(*adc::ChoiceStore::openUserSettings(), choice);
+                     });
+    adc::LineViewOpener lines(session);
+    QObject::connect(&window, &adc::ConsoleWindow::lineViewWanted, &lines,
+                     &adc::LineViewOpener::open);
+    if (adc::Publishing *publishing = start.publishing()) {
+        window.addLineNote([publishing] { return publishing->stateText(); });
+        QObject::connect(publishing, &adc::Publishing::failed, &window, &adc::ConsoleWindow::warn);
+    }
+    window.show();
+    window.startRun();
+    const int status = QCoreApplication::exec();
+    if (const QString notice = session.recordingNotice(); !notice.isEmpty()) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(notice));
+    }
+    return status;
+}
+
+/// The main window until it is unloaded; with --choose the start dialog first. A board that
+/// prints lines of numbers gets the window for such boards instead.
 int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine)
 {
     QApplication app(argc, argv);
@@ -163,6 +205,9 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine)
         }
     } else if (!start.prepare(*settings, commandLine.publishing()) || !start.begin()) {
         return startFailed(start);
+    }
+    if (settings->format != adc::Format::Board) {
+        return showConsole(session, start, *settings, scanner, exitSignals);
     }
     return showWindow(session, start, *settings, commandLine.choose(), scanner, exitSignals);
 }
