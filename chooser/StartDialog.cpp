@@ -1,5 +1,6 @@
 #include "StartDialog.h"
 
+#include "FormatChoice.h"
 #include "PortDiagnosis.h"
 #include "PortScanner.h"
 #include "QtSerialControl.h"
@@ -87,9 +88,7 @@ void StartDialog::createControls()
         speed->addItem(QString::number(rate));
     }
     speed->setValidator(new QIntValidator(kMinBaud, kMaxBaud, speed));
-    format->addItem(tr("The A/D board's records (PIC, MCP)"), int(Format::Board));
-    format->addItem(tr("Lines of numbers (CSV): 23.5,1013.2,40"), int(Format::Csv));
-    format->addItem(tr("name:value pairs: temp:23.5 hum:40"), int(Format::KeyValue));
+    FormatChoice::fill(*format, Format::Board);
     channels->setRange(0, kMaxTextChannels);
     channels->setSpecialValueText(tr("as many as the first line has"));
     mode->addItems({tr("No run: wait for a Start button"), tr("INT A/D (PIC records)"),
@@ -103,7 +102,7 @@ void StartDialog::createControls()
 void StartDialog::showSettings(const StartSettings &defaults)
 {
     speed->setCurrentText(QString::number(defaults.baud));
-    format->setCurrentIndex(format->findData(int(defaults.format)));
+    format->setCurrentIndex(format->findData(static_cast<int>(defaults.format)));
     channels->setValue(defaults.channels);
     mode->setCurrentIndex(modeIndex(defaults.mode));
     formatChosen();
@@ -220,12 +219,12 @@ void StartDialog::browseRecording()
 
 void StartDialog::formatChosen()
 {
-    const bool board = static_cast<Format>(format->currentData().toInt()) == Format::Board;
+    const bool board = FormatChoice::chosen(*format) == Format::Board;
     // Other boards' lines are read as soon as their window opens, in the scope.
     mode->setEnabled(board);
     sweep->setEnabled(board);
     scope->setEnabled(board);
-    channels->setEnabled(static_cast<Format>(format->currentData().toInt()) == Format::Csv);
+    channels->setEnabled(FormatChoice::chosen(*format) == Format::Csv);
 }
 
 QString StartDialog::chosenDevice() const
@@ -241,7 +240,7 @@ StartSettings StartDialog::choices() const
         chosen.device = m_current;
     }
     chosen.baud = LineSettings::readBaud(speed->currentText().toStdString()).value_or(kDefaultBaud);
-    chosen.format = static_cast<Format>(format->currentData().toInt());
+    chosen.format = FormatChoice::chosen(*format);
     chosen.channels = channels->value();
     chosen.mode.reset();
     if (mode->currentIndex() == 1) {

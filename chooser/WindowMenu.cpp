@@ -1,5 +1,6 @@
 #include "WindowMenu.h"
 
+#include "FormatChoice.h"
 #include "MainWindow.h"
 #include "PortScanner.h"
 #include "RunSession.h"
@@ -28,6 +29,16 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
 
     m_ports = m_menu->addMenu(QString());
     m_speeds = m_menu->addMenu(QString());
+    QMenu *formats = m_menu->addMenu(tr("Lines"));
+    for (const Format format : FormatChoice::kFormats) {
+        QAction *item = formats->addAction(FormatChoice::label(format));
+        item->setCheckable(true);
+        item->setChecked(format == Format::Board);
+        connect(item, &QAction::triggered, this, [this, format, item] {
+            item->setChecked(format == Format::Board);
+            chooseFormat(format);
+        });
+    }
     m_record = m_menu->addAction(QString());
     m_sweep = m_menu->addAction(tr("Sweep: the chart goes on at the left edge"));
     m_sweep->setCheckable(true);
@@ -193,6 +204,16 @@ void WindowMenu::chooseBaud(qint32 baud)
     m_choices.baud = baud;
     m_session.setLineSettings(LineSettings{baud});
     changed();
+}
+
+void WindowMenu::chooseFormat(Format format)
+{
+    if (format == Format::Board) {
+        return;
+    }
+    m_choices.format = format;
+    changed();
+    emit formatWanted(format);
 }
 
 void WindowMenu::chooseSweep(bool on)

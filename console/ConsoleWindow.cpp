@@ -1,6 +1,7 @@
 #include "ConsoleWindow.h"
 
 #include "DeviceName.h"
+#include "FormatChoice.h"
 #include "HistoryStore.h"
 #include "LineStateTip.h"
 #include "LineSummary.h"
@@ -31,11 +32,6 @@ namespace {
 const QString kSimulatedEntry = QStringLiteral(":simulated");
 const QString kOtherEntry = QStringLiteral(":other");
 
-QString fromView(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 /// A small heading over a control.
 QLabel *heading(const QString &text, QWidget *parent)
 {
@@ -54,7 +50,7 @@ ConsoleWindow::ConsoleWindow(RunSession &session, PortScanner &scanner, const St
       m_history(std::make_unique<HistoryStore>(start.historyRecords)),
       m_scope(new ScopeWindow(this))
 {
-    setWindowTitle(tr("AD Converter - %1").arg(fromView(modeInfo(modeOf(start.format)).label)));
+    setWindowTitle(tr("AD Converter"));
     m_recording = std::make_unique<WindowRecording>(session, *this);
     m_recording->setShownInTitle(true);
     auto *row = new QHBoxLayout(this);
@@ -87,6 +83,9 @@ QWidget *ConsoleWindow::createPanel()
 {
     auto *panel = new QWidget(this);
     panel->setFixedWidth(kPanelWidth);
+    m_format = new QComboBox(panel);
+    FormatChoice::fill(*m_format, m_choices.format);
+    m_format->setToolTip(tr("What the board prints; the board's records open its own window"));
     m_device = new QComboBox(panel);
     m_speed = new QComboBox(panel);
     m_speed->setEditable(true);
@@ -107,21 +106,32 @@ QWidget *ConsoleWindow::createPanel()
     m_line->setWordWrap(true);
     m_line->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     m_record = new QPushButton(panel);
-    m_reconnect = new QCheckBox(tr("Wait for the device when it drops out"), panel);
+    m_reconnect = new QCheckBox(tr("Wait for a lost device"), panel);
+    m_reconnect->setToolTip(tr("When the device drops out, wait for it and go on"));
     m_reconnect->setChecked(m_choices.reconnect);
     m_lineView = new QPushButton(tr("Line view (Ctrl+L)"), panel);
     m_tip = new LineStateTip({m_count, m_state}, this);
+    for (QPushButton *b : {m_start, m_stop, m_record, m_lineView}) {
+        b->setAutoDefault(false);
+    }
+    m_device->installEventFilter(this);
+    fillDevices();
+    layOutPanel(*panel);
+    return panel;
+}
 
+void ConsoleWindow::layOutPanel(QWidget &panel)
+{
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_start);
     buttons->addWidget(m_stop);
-    auto *column = new QVBoxLayout(panel);
-    for (QWidget *w :
-         {static_cast<QWidget *>(heading(tr("Port"), panel)), static_cast<QWidget *>(m_device),
-          static_cast<QWidget *>(heading(tr("Speed (baud)"), panel)),
-          static_cast<QWidget *>(m_speed)}) {
-        column->addWidget(w);
-    }
+    auto *column = new QVBoxLayout(&panel);
+    column->addWidget(heading(tr("Lines"), &panel));
+    column->addWidget(m_format);
+    column->addWidget(heading(tr("Port"), &panel));
+    column->addWidget(m_device);
+    column->addWidget(heading(tr("Speed (baud)"), &panel));
+    column->addWidget(m_speed);
     column->addLayout(buttons);
     column->addWidget(m_count);
     column->addWidget(m_state);
@@ -129,18 +139,13 @@ QWidget *ConsoleWindow::createPanel()
     column->addWidget(m_record);
     column->addWidget(m_reconnect);
     column->addWidget(m_lineView);
-    for (QPushButton *b : {m_start, m_stop, m_record, m_lineView}) {
-        b->setAutoDefault(false);
-    }
-    m_device->installEventFilter(this);
-    fillDevices();
-    return panel;
 }
 
 void ConsoleWindow::connectSession()
 {
     connect(m_start, &QPushButton::clicked, this, &ConsoleWindow::startRun);
     connect(m_stop, &QPushButton::clicked, this, &ConsoleWindow::stopRun);
+    connect(m_format, &QComboBox::activated, this, &ConsoleWindow::chooseFormat);
     connect(m_device, &QComboBox::activated, this, &ConsoleWindow::chooseDevice);
     connect(m_speed, &QComboBox::activated, this, &ConsoleWindow::chooseSpeed);
     connect(m_speed->lineEdit(), &QLineEdit::editingFinished, this, &ConsoleWindow::chooseSpeed);
@@ -227,6 +232,22 @@ void ConsoleWindow::chooseDevice(int index)
         m_choices.device = chosen;
     }
     changed();
+}
+
+void ConsoleWindow::chooseFormat()
+{
+    const Format format = FormatChoice::chosen(*m_format);
+    if (format == m_choices.format) {
+        return;
+    }
+    m_choices.format = format;
+    changed();
+    if (format == Format::Board) {
+        emit formatWanted(format);
+        close();
+    } else if (m_session.run() != nullptr && m_session.run()->running()) {
+        startRun();
+    }
 }
 
 void ConsoleWindow::chooseSpeed()

@@ -26,8 +26,8 @@ class ScopeWindow;
 class WindowRecording;
 
 /// The program's window for boards that print lines of numbers (--format csv or keyvalue): the
-/// scope, and beside it the port and its speed, Start and Stop, the count of records, the
-/// line's state, the recording, waiting for a lost device and the line view.
+/// scope, and beside it what the lines are, the port and its speed, Start and Stop, the count of
+/// records, the line's state, the recording, waiting for a lost device and the line view.
 ///
 /// It drives the session as the main window does: a port missing, busy or lost is told in the
 /// same words, in a box that does not hold the window up; a port chosen applies from the next
@@ -63,6 +63,7 @@ public:
     void tick();
 
     const StartSettings &choices() const { return m_choices; }
+    QComboBox *formatChoice() const { return m_format; }
     ScopeWindow *scope() const { return m_scope; }
     QComboBox *deviceChoice() const { return m_device; }
     QComboBox *speedChoice() const { return m_speed; }
@@ -84,6 +85,9 @@ public:
 signals:
     /// The user has chosen something; `choices` are to be remembered.
     void chosen(const adc::StartSettings &choices);
+    /// The board's records were chosen: the board's own window is to take this one's place,
+    /// which closes.
+    void formatWanted(adc::Format format);
     /// The line view is asked for (the button, Ctrl+L here or in the scope).
     void lineViewWanted();
     /// The window has been closed: the port is closed and the program should end now.
@@ -95,8 +99,10 @@ protected:
 
 private:
     QWidget *createPanel();
+    void layOutPanel(QWidget &panel);
     void connectSession();
     void fillDevices();
+    void chooseFormat();
     void chooseDevice(int index);
     void chooseSpeed();
     void chooseReconnect(bool on);
@@ -112,6 +118,7 @@ private:
     std::unique_ptr<LiveFeed> m_feed;
     std::unique_ptr<WindowRecording> m_recording;
     ScopeWindow *m_scope;
+    QComboBox *m_format = nullptr;
     QComboBox *m_device = nullptr;
     QComboBox *m_speed = nullptr;
     QPushButton *m_start = nullptr;
