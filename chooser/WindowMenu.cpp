@@ -29,16 +29,6 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
 
     m_ports = m_menu->addMenu(QString());
     m_speeds = m_menu->addMenu(QString());
-    QMenu *formats = m_menu->addMenu(tr("Lines"));
-    for (const Format format : FormatChoice::kFormats) {
-        QAction *item = formats->addAction(FormatChoice::label(format));
-        item->setCheckable(true);
-        item->setChecked(format == Format::Board);
-        connect(item, &QAction::triggered, this, [this, format, item] {
-            item->setChecked(format == Format::Board);
-            chooseFormat(format);
-        });
-    }
     m_record = m_menu->addAction(QString());
     m_sweep = m_menu->addAction(tr("Sweep: the chart goes on at the left edge"));
     m_sweep->setCheckable(true);
@@ -49,6 +39,16 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
     lines->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     // The key works whenever the window is active, the menu closed.
     m_window.addAction(lines);
+    QMenu *formats = m_menu->addMenu(tr("Lines the board prints"));
+    for (const Format format : FormatChoice::kFormats) {
+        QAction *item = formats->addAction(FormatChoice::label(format));
+        item->setCheckable(true);
+        item->setChecked(format == Format::Board);
+        connect(item, &QAction::triggered, this, [this, format, item] {
+            item->setChecked(format == Format::Board);
+            chooseFormat(format);
+        });
+    }
     m_menu->addSeparator();
     QAction *about = m_menu->addAction(tr("About AD Converter"));
 
