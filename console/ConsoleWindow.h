@@ -39,7 +39,7 @@ public:
     /// How often the count and the line's state are brought up to date.
     static constexpr int kTickMilliseconds = 250;
     /// The width of the column of controls beside the scope.
-    static constexpr int kPanelWidth = 250;
+    static constexpr int kPanelWidth = 290;
 
     /// The window on `session`, started as `start` says, offering the ports `scanner` finds.
     ConsoleWindow(RunSession &session, PortScanner &scanner, const StartSettings &start,
