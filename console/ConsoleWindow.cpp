@@ -17,10 +17,8 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIntValidator>
-#include <QKeySequence>
 #include <QLocale>
 #include <QMessageBox>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -158,9 +156,8 @@ void ConsoleWindow::connectSession()
         }
     });
     connect(m_lineView, &QPushButton::clicked, this, &ConsoleWindow::lineViewWanted);
+    // The scope's own Ctrl+L works anywhere in the window.
     connect(m_scope, &ScopeWindow::lineViewWanted, this, &ConsoleWindow::lineViewWanted);
-    auto *lineKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
-    connect(lineKey, &QShortcut::activated, this, &ConsoleWindow::lineViewWanted);
     connect(&m_scanner, &PortScanner::scanned, this, &ConsoleWindow::fillDevices);
 
     connect(&m_session, &RunSession::ended, this, [this](const QString &message) {
