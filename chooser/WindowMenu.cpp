@@ -39,16 +39,7 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
     lines->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     // The key works whenever the window is active, the menu closed.
     m_window.addAction(lines);
-    QMenu *formats = m_menu->addMenu(tr("Lines the board prints"));
-    for (const Format format : FormatChoice::kFormats) {
-        QAction *item = formats->addAction(FormatChoice::label(format));
-        item->setCheckable(true);
-        item->setChecked(format == Format::Board);
-        connect(item, &QAction::triggered, this, [this, format, item] {
-            item->setChecked(format == Format::Board);
-            chooseFormat(format);
-        });
-    }
+    addFormats();
     m_menu->addSeparator();
     QAction *about = m_menu->addAction(tr("About AD Converter"));
 
@@ -81,6 +72,20 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
 }
 
 WindowMenu::~WindowMenu() = default;
+
+void WindowMenu::addFormats()
+{
+    QMenu *formats = m_menu->addMenu(tr("Lines the board prints"));
+    for (const Format format : FormatChoice::kFormats) {
+        QAction *item = formats->addAction(FormatChoice::label(format));
+        item->setCheckable(true);
+        item->setChecked(format == Format::Board);
+        connect(item, &QAction::triggered, this, [this, format, item] {
+            item->setChecked(format == Format::Board);
+            chooseFormat(format);
+        });
+    }
+}
 
 void WindowMenu::startChosenRun()
 {

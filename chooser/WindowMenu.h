@@ -76,6 +76,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    /// The submenu of what the lines are.
+    void addFormats();
     void fill();
     void fillPorts();
     void fillSpeeds();
