@@ -125,6 +125,10 @@ void AcquisitionRun::process(std::string_view characters)
 
 void AcquisitionRun::processRecords(std::string_view characters)
 {
+    if (m_wire == nullptr) {
+        frameRecords(characters);
+        return;
+    }
     // The characters go to the record framer one line at a time, so that each line the wire
     // log shows gets what became of the record (if any) that ended on it.
     while (m_running && !characters.empty()) {
@@ -137,7 +141,7 @@ void AcquisitionRun::processRecords(std::string_view characters)
         characters.remove_prefix(end);
         const LineVerdict verdict = frameRecords(segment);
         std::string_view rest = segment;
-        if (m_wire != nullptr && m_lines.feed(rest)) {
+        if (m_lines.feed(rest)) {
             m_wire->add(m_lines.line(), verdict, m_lines.length());
         }
     }

@@ -38,24 +38,30 @@ std::string alreadyThere(const std::string &path)
            " already exists; choose another name, or give --append to add rows after its own.";
 }
 
-/// The run of a row ("time,seconds,run,..."), or 0 when the line holds no whole run field.
-std::int64_t runOfRow(std::string_view line)
+/// Field `index` of a row, or nothing when the row has no such field followed by a comma.
+std::string_view fieldOf(std::string_view line, std::size_t index)
 {
     std::size_t at = 0;
-    for (int field = 0; field < 2; ++field) {
+    for (std::size_t field = 0; field < index; ++field) {
         at = line.find(',', at);
         if (at == std::string_view::npos) {
-            return 0;
+            return {};
         }
         ++at;
     }
     const std::size_t end = line.find(',', at);
-    if (end == std::string_view::npos) {
-        return 0;
-    }
+    return end == std::string_view::npos ? std::string_view() : line.substr(at, end - at);
+}
+
+/// The run of a row ("time,seconds,run,..."), or 0 when the line holds no whole run field.
+std::int64_t runOfRow(std::string_view line)
+{
+    const std::string_view text = fieldOf(line, RecordingFormat::Run);
     std::int64_t run = 0;
-    const auto [ptr, error] = std::from_chars(line.data() + at, line.data() + end, run);
-    return error == std::errc() && ptr == line.data() + end && run > 0 ? run : 0;
+    const auto [ptr, error] = std::from_chars(text.data(), text.data() + text.size(), run);
+    return !text.empty() && error == std::errc() && ptr == text.data() + text.size() && run > 0
+               ? run
+               : 0;
 }
 
 } // namespace
@@ -83,6 +89,7 @@ bool CsvRecorder::open(const std::string &path, bool append)
     m_created = false;
     m_buffer.clear();
     m_buffer.reserve(kBlockSize + kMaxRowLength);
+    m_columns.clear();
     m_toStandardOutput = path == kStandardOutput;
     if (m_toStandardOutput) {
         m_file = stdout;
@@ -92,8 +99,9 @@ bool CsvRecorder::open(const std::string &path, bool append)
     // Rows leave in blocks of their own making; the stream adds no buffer of its own.
     std::setvbuf(m_file, nullptr, _IONBF, 0);
     m_safeBytes = m_openedSize;
-    if (m_openedSize == 0) {
+    if (m_openedSize == 0 && m_format == Format::Board) {
         m_buffer.append(kHeader);
+        m_columns = kHeader;
     }
     return true;
 }
@@ -163,14 +171,15 @@ bool CsvRecorder::openFile(const std::string &path, bool append)
 
 bool CsvRecorder::continueRecording(int fd, std::uintmax_t size)
 {
-    // Only a recording of this program is added to: its first line is the header.
-    std::string start(kHeader.size(), '\0');
-    if (::pread(fd, start.data(), start.size(), 0) != static_cast<ssize_t>(start.size()) ||
-        start != kHeader) {
+    // Only a recording of this program is added to: its first line is a header.
+    std::string start(RecordingFormat::kFixedColumns.size() + 2, '\0');
+    const ssize_t got = ::pread(fd, start.data(), start.size(), 0);
+    start.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (!RecordingFormat::isHeader(start)) {
         m_errorText = "The file " + m_path +
                       " is not a recording of this program (it does not begin with the line \"" +
                       std::string(kHeader.substr(0, kHeader.size() - 1)) +
-                      "\"); choose another name.";
+                      "\" or another header of one); choose another name.";
         return false;
     }
     // The last rows tell the run to go on from; a row is never longer than kMaxRowLength.
@@ -189,7 +198,36 @@ bool CsvRecorder::continueRecording(int fd, std::uintmax_t size)
                        "on a line of their own.";
     }
     findLastRun(tail, tailStart > 0);
+    findColumns(tail, tailStart > 0);
     return true;
+}
+
+void CsvRecorder::findColumns(std::string_view rest, bool cutAtStart)
+{
+    if (cutAtStart) {
+        rest.remove_prefix(std::min(rest.size(), rest.find('\n') + 1));
+    }
+    // The last header in the tail; without one, rows of the board's columns go on under the
+    // board's header, and any others get a header of their own.
+    bool lastRow = true;
+    while (!rest.empty()) {
+        if (rest.back() == '\n') {
+            rest.remove_suffix(1);
+        }
+        const std::size_t from = rest.rfind('\n') + 1;
+        const std::string_view line = rest.substr(from);
+        if (RecordingFormat::isHeader(line)) {
+            m_columns = std::string(line) + '\n';
+            return;
+        }
+        if (lastRow && !line.empty()) {
+            const std::optional<Mode> mode =
+                RecordingFormat::modeNamed(fieldOf(line, RecordingFormat::ModeName));
+            m_columns = mode && isBoard(*mode) ? std::string(kHeader) : std::string();
+            lastRow = false;
+        }
+        rest = rest.substr(0, from);
+    }
 }
 
 void CsvRecorder::findLastRun(std::string_view rest, bool cutAtStart)
@@ -230,7 +268,25 @@ void CsvRecorder::discard()
     }
 }
 
-void CsvRecorder::runStarted(const RunStart &) {}
+void CsvRecorder::runStarted(const RunStart &start)
+{
+    m_mode = start.mode;
+}
+
+void CsvRecorder::channelsNamed(std::span<const std::string> names)
+{
+    if (m_file == nullptr) {
+        return;
+    }
+    const std::string header =
+        isBoard(m_mode) ? std::string(kHeader)
+                        : RecordingFormat::headerLine(RecordingFormat::columnNames(names));
+    if (header != m_columns) {
+        // A header alone is no row: it goes with the next rows, or at the next flush.
+        m_buffer.append(header);
+        m_columns = header;
+    }
+}
 
 void CsvRecorder::charactersTaken(const Stamp &stamp)
 {

@@ -24,6 +24,11 @@ namespace adc {
 /// `count` the sample count shown, and each channel holds its value written exactly and shortest
 /// ("inf" where it saturated); the channels a mode lacks stay empty. Lines end with "\n".
 ///
+/// The rows of another board's lines have the columns their channels are named by, under a
+/// header line of their own (see RecordingFormat); a header line is written again before the
+/// rows whenever the columns change, and when rows are added to a file whose last columns
+/// differ.
+///
 /// Rows are gathered in memory and handed to the file in blocks of whole rows, one write each:
 /// when a block is full, when the oldest waiting row is kFlushInterval old (checked with every
 /// row and by flushIfDue(), which a timer calls on a quiet line; a header alone goes at its first
@@ -52,11 +57,17 @@ public:
     CsvRecorder(const CsvRecorder &) = delete;
     CsvRecorder &operator=(const CsvRecorder &) = delete;
 
+    /// The lines of the runs to be recorded: for the board (the default) a new file starts with
+    /// the board's header at open(); for other boards' lines it starts with the header their
+    /// channels' names make, once they are named. Set before open().
+    void setFormat(Format format) { m_format = format; }
+
     /// Creates `path` and starts it with the header; "-" writes to standard output. An existing
     /// file is refused unless `append` is true; then rows go after its own, with the header only
     /// if it is empty, and lastRunInFile() tells its last run. Only a regular file is taken, and
-    /// one appended to must begin with the header: anything else is refused untouched, without
-    /// waiting (a FIFO). Returns false, with errorText() saying why, when the file cannot be had.
+    /// one appended to must begin with a header line of a recording: anything else is refused
+    /// untouched, without waiting (a FIFO). Returns false, with errorText() saying why, when the
+    /// file cannot be had.
     bool open(const std::string &path, bool append);
     /// The number of the last run in the file appended to, when it was opened; 0 for none.
     std::int64_t lastRunInFile() const { return m_lastRunInFile; }
@@ -65,6 +76,7 @@ public:
     void discard();
 
     void runStarted(const RunStart &start) override;
+    void channelsNamed(std::span<const std::string> names) override;
     void charactersTaken(const Stamp &stamp) override;
     void recordAccepted(const AcceptedRecord &record) override;
 
@@ -102,6 +114,7 @@ private:
     bool mayOpen(const std::string &path, bool append, bool &existed);
     bool continueRecording(int fd, std::uintmax_t size);
     void findLastRun(std::string_view tail, bool cutAtStart);
+    void findColumns(std::string_view tail, bool cutAtStart);
     void stopAfterFailure(int error);
     std::string fileName() const;
 
@@ -110,6 +123,10 @@ private:
     std::string m_buffer;
     std::string m_errorText;
     std::string m_noticeText;
+    /// The header line the rows go under now; empty while none is known.
+    std::string m_columns;
+    Format m_format = Format::Board;
+    Mode m_mode = Mode::Int;
     /// The fields of the last stamp, and when its characters were taken.
     RowFields m_fields;
     MonotonicClock::time_point m_takenAt{};

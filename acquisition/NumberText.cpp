@@ -1,7 +1,9 @@
 #include "NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace adc {
@@ -46,6 +48,36 @@ bool tooLarge(std::string_view number)
     return lead + (negative ? -exponent : exponent) > 0;
 }
 
+// Most lines hold short decimals ("22.19", "-40"): up to 15 digits make a whole number a double
+// holds exactly, and its division by a power of ten up to 1e15 (exact too) rounds once, as the
+// reading of the text does. Nothing for any other text.
+std::optional<double> shortDecimal(const char *first, const char *end)
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = first != end && *first == '-';
+    first += negative ? 1 : 0;
+    std::uint64_t whole = 0;
+    int digits = 0;
+    int decimals = -1;
+    for (; first != end; ++first) {
+        if (*first == '.' && decimals < 0) {
+            decimals = 0;
+            continue;
+        }
+        if (!isDecimalDigit(*first) || ++digits > 15) {
+            return std::nullopt;
+        }
+        whole = whole * 10 + static_cast<std::uint64_t>(*first - '0');
+        decimals += decimals >= 0 ? 1 : 0;
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    const double value = static_cast<double>(whole) / kPowers[std::max(decimals, 0)];
+    return negative ? -value : value;
+}
+
 } // namespace
 
 std::optional<double> numberFromText(std::string_view text)
@@ -58,6 +90,9 @@ std::optional<double> numberFromText(std::string_view text)
         if (first != end && (*first == '-' || *first == '+')) {
             return std::nullopt;
         }
+    }
+    if (const std::optional<double> quick = shortDecimal(first, end)) {
+        return quick;
     }
     double value = 0.0;
     const auto [stop, error] = std::from_chars(first, end, value, std::chars_format::general);

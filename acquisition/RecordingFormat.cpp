@@ -1,7 +1,9 @@
 #include "RecordingFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace adc {
@@ -21,6 +23,48 @@ bool readDigits(std::string_view text, std::size_t at, std::size_t width, unsign
 }
 
 } // namespace
+
+bool RecordingFormat::isHeader(std::string_view line)
+{
+    return line.size() > kFixedColumns.size() + 1 && line.starts_with(kFixedColumns) &&
+           line[kFixedColumns.size()] == ',';
+}
+
+std::vector<std::string> RecordingFormat::columnNames(std::span<const std::string> names)
+{
+    std::vector<std::string> taken{"time", "seconds", "run", "mode", "count"};
+    std::vector<std::string> columns;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        std::string name = names[k].substr(0, kMaxColumnName);
+        for (char &c : name) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte <= 0x20 || byte >= 0x7f || c == ',' || c == ';' || c == '"' || c == '\\') {
+                c = '_';
+            }
+        }
+        if (name.empty()) {
+            name = "ch" + std::to_string(k);
+        }
+        std::string unique = name;
+        for (int n = 2; std::ranges::find(taken, unique) != taken.end(); ++n) {
+            unique = name + "_" + std::to_string(n);
+        }
+        taken.push_back(unique);
+        columns.push_back(std::move(unique));
+    }
+    return columns;
+}
+
+std::string RecordingFormat::headerLine(std::span<const std::string> columns)
+{
+    std::string line(kFixedColumns);
+    for (const std::string &column : columns) {
+        line += ',';
+        line += column;
+    }
+    line += '\n';
+    return line;
+}
 
 std::string_view RecordingFormat::modeName(Mode mode)
 {
@@ -46,7 +90,41 @@ char *RecordingFormat::writeValue(char *out, double value)
             return std::to_chars(out, out + kMaxValueLength, whole).ptr;
         }
     }
+    if (char *end = writeShortDecimal(out, value)) {
+        return end;
+    }
     return std::to_chars(out, out + kMaxValueLength, value).ptr;
+}
+
+char *RecordingFormat::writeShortDecimal(char *out, double value)
+{
+    // Sensors print a few decimals ("22.19", "-0.5"). The fewest decimals whose number is the
+    // value are its shortest text here: from 0.001 up to 1e9 a decimal digit is worth many
+    // steps between doubles, so only one number of that many decimals is the value, and the
+    // fixed form is no longer than the one with an exponent. Whole values are not taken.
+    const double magnitude = std::fabs(value);
+    if (!(magnitude >= 0.001 && magnitude < 1e9)) {
+        return nullptr;
+    }
+    std::uint64_t scale = 1;
+    for (int decimals = 1; decimals <= 6; ++decimals) {
+        scale *= 10;
+        const auto scaled =
+            static_cast<std::uint64_t>(std::llround(magnitude * static_cast<double>(scale)));
+        if (static_cast<double>(scaled) / static_cast<double>(scale) != magnitude) {
+            continue;
+        }
+        if (scaled % 10 == 0) {
+            return nullptr; // a whole value, or one that fewer decimals would have found
+        }
+        if (value < 0) {
+            *out++ = '-';
+        }
+        out = std::to_chars(out, out + kMaxValueLength, scaled / scale).ptr;
+        *out++ = '.';
+        return writeDigits(out, static_cast<unsigned>(scaled % scale), decimals);
+    }
+    return nullptr;
 }
 
 char *RecordingFormat::writeDigits(char *out, unsigned value, int width)

@@ -1,10 +1,12 @@
 #include "RecordingReader.h"
 
+#include "NumberText.h"
 #include "RecordingFormat.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 namespace adc {
 
@@ -15,7 +17,10 @@ constexpr std::size_t kBlock = 1 << 20;
 /// reading rather than fill the memory.
 constexpr std::size_t kLongestLine = 1 << 16;
 
-/// Splits `line` at its commas into `fields`; false when the field count is not a row's.
+/// Most fields a row may have.
+constexpr std::size_t kMostFields = RecordingFormat::FirstChannel + kMaxTextChannels;
+
+/// Splits `line` at its commas into `fields`; false when there are more than a row may have.
 bool splitPlain(std::string_view line, std::vector<std::string_view> &fields)
 {
     fields.clear();
@@ -27,16 +32,16 @@ bool splitPlain(std::string_view line, std::vector<std::string_view> &fields)
             break;
         }
         fields.push_back(line.substr(start, comma - start));
-        if (fields.size() == RecordingFormat::kColumns) {
+        if (fields.size() == kMostFields) {
             return false;
         }
         start = comma + 1;
     }
-    return fields.size() == RecordingFormat::kColumns;
+    return true;
 }
 
 /// Splits a line with quotes: a field in double quotes may hold commas and doubled quotes. The
-/// fields' text goes to `storage`. False when a quote is left open or the count is wrong.
+/// fields' text goes to `storage`. False when a quote is left open or there are too many fields.
 bool splitQuoted(std::string_view line, std::string &storage, std::vector<std::string_view> &fields)
 {
     storage.clear();
@@ -63,7 +68,7 @@ bool splitQuoted(std::string_view line, std::string &storage, std::vector<std::s
         fields.push_back(std::string_view(storage).substr(start, end - start));
         start = end;
     }
-    return !quoted && fields.size() == RecordingFormat::kColumns;
+    return !quoted && fields.size() <= kMostFields;
 }
 
 bool readWhole(std::string_view text, std::int64_t &value)
@@ -82,9 +87,25 @@ RecordingReader::RecordingReader(std::istream &in) : m_in(in), m_buffer(kBlock)
         if (m_error.empty()) {
             fail("the file is empty, not a recording");
         }
-    } else if (header != RecordingFormat::kHeader) {
-        fail("not the header of a recording (" + std::string(RecordingFormat::kHeader) + ")");
+    } else if (!RecordingFormat::isHeader(header)) {
+        fail("not the header of a recording (" + std::string(RecordingFormat::kHeader) +
+             ", or another that begins " + std::string(RecordingFormat::kFixedColumns) + ")");
+    } else {
+        readHeader(header);
     }
+}
+
+void RecordingReader::readHeader(std::string_view line)
+{
+    ++m_headers;
+    m_boardColumns = line == RecordingFormat::kHeader;
+    m_names.clear();
+    line.remove_prefix(RecordingFormat::kFixedColumns.size() + 1);
+    for (std::size_t comma; (comma = line.find(',')) != std::string_view::npos;) {
+        m_names.emplace_back(line.substr(0, comma));
+        line.remove_prefix(comma + 1);
+    }
+    m_names.emplace_back(line);
 }
 
 bool RecordingReader::fail(const std::string &what)
@@ -143,8 +164,17 @@ bool RecordingReader::next(RecordingRow &row)
         return false;
     }
     std::string_view line;
-    if (!nextLine(line)) {
-        return false;
+    for (;;) {
+        if (!nextLine(line)) {
+            return false;
+        }
+        if (!RecordingFormat::isHeader(line)) {
+            break;
+        }
+        readHeader(line);
+        if (m_names.size() > static_cast<std::size_t>(kMaxTextChannels)) {
+            return fail("a header of more than " + std::to_string(kMaxTextChannels) + " channels");
+        }
     }
     const std::string why = rowError(line, row);
     return why.empty() || fail(why);
@@ -156,14 +186,17 @@ std::string RecordingReader::rowError(std::string_view line, RecordingRow &row)
     const bool split = line.find('"') == std::string_view::npos
                            ? splitPlain(line, m_fields)
                            : splitQuoted(line, m_unquoted, m_fields);
-    if (!split) {
-        return "not a row of a recording (" + std::to_string(F::kColumns) + " fields)";
+    const std::size_t columns = F::FirstChannel + m_names.size();
+    if (!split || m_fields.size() != columns) {
+        return "not a row of a recording (" + std::to_string(columns) + " fields)";
     }
     const std::optional<Mode> mode = F::modeNamed(m_fields[F::ModeName]);
     if (!mode) {
-        return "mode '" + std::string(m_fields[F::ModeName]) + "' is neither " +
-               std::string(F::modeName(Mode::Int)) + " nor " +
-               std::string(F::modeName(Mode::Mcp3201));
+        std::string known;
+        for (const ModeInfo &info : modeTable()) {
+            known += (known.empty() ? "" : ", ") + std::string(info.recordingName);
+        }
+        return "mode '" + std::string(m_fields[F::ModeName]) + "' is none of " + known;
     }
     row.mode = *mode;
     if (!readWhole(m_fields[F::Run], row.run)) {
@@ -178,24 +211,37 @@ std::string RecordingReader::rowError(std::string_view line, RecordingRow &row)
     }
     row.seconds = *seconds;
     row.time = m_fields[F::Time];
-    const int channels = modeInfo(row.mode).channelCount;
-    for (int k = 0; k < kMaxChannels; ++k) {
-        const std::string_view text = m_fields[F::FirstChannel + static_cast<std::size_t>(k)];
-        const auto slot = static_cast<std::size_t>(k);
-        if (k >= channels) {
+    return channelsError(row);
+}
+
+std::string RecordingReader::channelsError(RecordingRow &row) const
+{
+    using F = RecordingFormat;
+    const bool board = isBoard(row.mode);
+    if (board && !m_boardColumns) {
+        return std::string(F::modeName(row.mode)) + " row under a header not the board's";
+    }
+    const int channels = board ? modeInfo(row.mode).channelCount : static_cast<int>(m_names.size());
+    row.channels = channels;
+    row.values.fill(0.0);
+    for (std::size_t k = 0; k < m_names.size(); ++k) {
+        const std::string_view text = m_fields[F::FirstChannel + k];
+        const std::string &column = m_names[k];
+        if (static_cast<int>(k) >= channels) {
             if (!text.empty()) {
-                return "ch" + std::to_string(k) + " holds a value, but " +
-                       std::string(F::modeName(row.mode)) + " has " + std::to_string(channels) +
-                       " channels";
+                return column + " holds a value, but " + std::string(F::modeName(row.mode)) +
+                       " has " + std::to_string(channels) + " channels";
             }
-            row.values[slot] = 0.0;
             continue;
         }
-        const std::optional<double> value = F::readValue(text);
+        const std::optional<double> value =
+            board ? F::readValue(text)
+                  : (text.empty() ? std::optional(std::numeric_limits<double>::quiet_NaN())
+                                  : numberFromText(text));
         if (!value) {
-            return "ch" + std::to_string(k) + " '" + std::string(text) + "' is not a value";
+            return column + " '" + std::string(text) + "' is not a value";
         }
-        row.values[slot] = *value;
+        row.values[k] = *value;
     }
     return {};
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <istream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,14 +20,20 @@ struct RecordingRow {
     std::int64_t run = 0;
     Mode mode = Mode::Int;
     std::int64_t count = 0;
-    /// The mode's channels hold their values (+infinity where saturated); the others 0.
-    std::array<double, kMaxChannels> values{};
+    /// How many channels the row has: a board mode's, or the columns of another board's header.
+    int channels = 0;
+    /// The row's channels hold their values (+infinity where saturated; NaN where another
+    /// board's row left a cell empty); the others 0.
+    std::array<double, kMaxTextChannels> values{};
 };
 
-/// Reads a recording (see RecordingFormat) row by row, checking each: its header, thirteen
-/// fields (RFC 4180 quotes allowed), a known mode, whole `run` and `count`, a time of zero or
-/// more, a value in every channel of the mode and none in the others. The first fault ends the
-/// reading, and error() names its line ("line 7: ...").
+/// Reads a recording (see RecordingFormat) row by row, checking each: a header first, and rows
+/// with its fields (RFC 4180 quotes allowed), a known mode, whole `run` and `count`, a time of
+/// zero or more. A board's row has a value of zero or more (or `inf`) in every channel of its
+/// mode and none in the others, under the board's header; another board's row has a number or
+/// nothing in each of its header's channels. A header line may come again between rows: the
+/// rows after it have its columns. The first fault ends the reading, and error() names its
+/// line ("line 7: ...").
 class RecordingReader {
 public:
     /// Reads from `in`, which must outlive the reader; the header is read at once.
@@ -34,6 +41,11 @@ public:
 
     /// Reads the next row into `row`; false at the end of the file or at a fault (see error()).
     bool next(RecordingRow &row);
+
+    /// The channel columns of the header read last ("ch0" ... "ch7" for the board's).
+    std::span<const std::string> names() const { return m_names; }
+    /// Header lines read so far: one more means the rows from the last one have new columns.
+    int headers() const { return m_headers; }
 
     /// What is wrong with the file, from the line concerned; empty while it reads well.
     const std::string &error() const { return m_error; }
@@ -45,6 +57,8 @@ public:
 private:
     bool nextLine(std::string_view &line);
     std::string rowError(std::string_view line, RecordingRow &row);
+    std::string channelsError(RecordingRow &row) const;
+    void readHeader(std::string_view line);
     bool fail(const std::string &what);
 
     std::istream &m_in;
@@ -54,6 +68,10 @@ private:
     std::string m_longLine;  ///< a line longer than the buffer, or the last without a line feed
     std::vector<std::string_view> m_fields;
     std::string m_unquoted; ///< the fields of a quoted row, their quotes taken off
+    std::vector<std::string> m_names;
+    /// Whether the header read last is the board's.
+    bool m_boardColumns = false;
+    int m_headers = 0;
     std::uint64_t m_lineNumber = 0;
     std::uint64_t m_bytesRead = 0;
     std::string m_error;

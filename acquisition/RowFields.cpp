@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace adc {
 
@@ -51,6 +52,17 @@ char *RowFields::writeCsvRow(char *out, Mode mode, std::int64_t count,
     }
     out = std::copy_n(m_text, m_rowPrefixLength, out);
     out = writeCount(out, count);
+    if (!isBoard(mode)) {
+        for (const double value :
+             values.first(std::min<std::size_t>(values.size(), kMaxTextChannels))) {
+            *out++ = ',';
+            if (!std::isnan(value)) {
+                out = writeValue(out, value);
+            }
+        }
+        *out++ = '\n';
+        return out;
+    }
     for (std::size_t k = 0; k < kMaxChannels; ++k) {
         *out++ = ',';
         if (k < values.size()) {

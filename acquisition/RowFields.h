@@ -22,8 +22,10 @@ namespace adc {
 /// setStamp(); the date and time of day once per second of the stamps.
 class RowFields {
 public:
-    /// Longest row writeCsvRow() writes, line feed included.
-    static constexpr std::size_t kMaxCsvRow = 512;
+    /// Longest row writeCsvRow() writes, line feed included: the fixed columns and the most
+    /// channels in their longest values.
+    static constexpr std::size_t kMaxCsvRow =
+        256 + kMaxTextChannels * (1 + RecordingFormat::kMaxValueLength);
 
     /// Fields of a stamp at the epoch, run 0, until setStamp() is called.
     RowFields() { setStamp({}, 0, 0); }
@@ -40,7 +42,7 @@ public:
     std::string_view seconds() const { return {m_text + m_secondsAt, m_secondsLength}; }
     /// "1": the run's number.
     std::string_view run() const { return {m_text + m_runAt, m_runLength}; }
-    /// "INT" or "MCP3201".
+    /// "INT", "MCP3201", "csv" or "keyvalue".
     static std::string_view mode(Mode mode) { return modeInfo(mode).recordingName; }
     /// Writes the sample count and returns the end of the text.
     static char *writeCount(char *out, std::int64_t count);
@@ -51,8 +53,9 @@ public:
     }
 
     /// Writes the row of a record of `mode` with the sample count `count` and the mode's
-    /// `values`, the channels the mode lacks left empty, line feed included; returns the end
-    /// (at most kMaxCsvRow characters on).
+    /// `values`, line feed included; returns the end (at most kMaxCsvRow characters on). A
+    /// board's row has all eight channel columns, those the mode lacks left empty; another
+    /// board's row has one column per value (at most kMaxTextChannels), empty for NaN.
     char *writeCsvRow(char *out, Mode mode, std::int64_t count, std::span<const double> values);
 
 private:

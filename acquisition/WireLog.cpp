@@ -5,9 +5,7 @@
 
 namespace adc {
 
-namespace {
-
-void appendEscaped(std::string_view line, std::string &out)
+void WireLog::appendEscaped(std::string_view line, std::string &out)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
     for (const char c : line) {
@@ -23,8 +21,6 @@ void appendEscaped(std::string_view line, std::string &out)
         }
     }
 }
-
-} // namespace
 
 WireLog::WireLog() : m_characters(kCapacity * kKeptCharacters), m_slots(kCapacity) {}
 

@@ -63,6 +63,9 @@ public:
     /// with control characters and backslashes written as "\xNN" and "\\"; a line cut says
     /// how long it was, and lines not kept while paused are told between the lines around them.
     std::string text() const;
+    /// Appends `line` to `out` as text() writes it: control characters and backslashes as
+    /// "\xNN" and "\\".
+    static void appendEscaped(std::string_view line, std::string &out);
 
 private:
     struct Slot {

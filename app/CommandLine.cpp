@@ -18,8 +18,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         const QString combination = OptionTable::combinationError(parser);
         if (!combination.isEmpty()) {
             result.refuse(combination);
-        } else if (result.readPort(parser) && result.readLogging(parser) &&
-                   result.readLimits(parser) && result.readScope(parser)) {
+        } else if (result.readPort(parser) && result.readFormat(parser) &&
+                   result.readLogging(parser) && result.readLimits(parser) &&
+                   result.readScope(parser)) {
             result.readPublishing(parser);
         }
     }
@@ -120,6 +121,15 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
     if (!m_headless) {
         return true;
     }
+    m_settings.showDropped = parser.isSet(QStringLiteral("show-dropped"));
+    if (m_settings.format != Format::Board) {
+        if (parser.isSet(QStringLiteral("mode"))) {
+            return refuse(QStringLiteral("--mode chooses among the board's records and cannot be "
+                                         "combined with --format %1.")
+                              .arg(QString::fromUtf8(formatOptionName(m_settings.format))));
+        }
+        return true;
+    }
     const QString mode = parser.value(QStringLiteral("mode"));
     const std::optional<Mode> named = modeForOption(mode.toStdString());
     if (!named) {
@@ -128,6 +138,35 @@ bool CommandLine::readLogging(const QCommandLineParser &parser)
                       mode + QStringLiteral("'."));
     }
     m_settings.mode = *named;
+    return true;
+}
+
+bool CommandLine::readFormat(const QCommandLineParser &parser)
+{
+    m_formatGiven = parser.isSet(QStringLiteral("format"));
+    const QString format = parser.value(QStringLiteral("format"));
+    const std::optional<Format> named = formatForOption(format.toStdString());
+    if (!named) {
+        return refuse(QStringLiteral("--format takes ") +
+                      QString::fromStdString(formatNames(", ")) + QStringLiteral(", not '") +
+                      format + QStringLiteral("'."));
+    }
+    m_settings.format = *named;
+    if (!parser.isSet(QStringLiteral("channels"))) {
+        return true;
+    }
+    const QString channels = parser.value(QStringLiteral("channels"));
+    bool ok = false;
+    m_settings.channels = channels.toInt(&ok);
+    if (m_settings.format != Format::Csv) {
+        return refuse(QStringLiteral("--channels sets the values of a CSV line and goes with "
+                                     "--format csv."));
+    }
+    if (!ok || m_settings.channels < 1 || m_settings.channels > kMaxTextChannels) {
+        return refuse(QStringLiteral("--channels needs a whole number from 1 to %1, not '")
+                          .arg(kMaxTextChannels) +
+                      channels + QStringLiteral("'."));
+    }
     return true;
 }
 
@@ -227,6 +266,10 @@ StartSettings CommandLine::overriding(StartSettings remembered) const
     remembered.simulated = remembered.simulated || m_settings.simulated;
     if (m_baudGiven) {
         remembered.baud = m_settings.baud;
+    }
+    if (m_formatGiven) {
+        remembered.format = m_settings.format;
+        remembered.channels = m_settings.channels;
     }
     if (!m_settings.recordPath.isEmpty()) {
         remembered.recordPath = m_settings.recordPath;

@@ -68,6 +68,7 @@ private:
     bool refuse(const QString &text);
     bool readBaud(const QString &value);
     bool readLogging(const QCommandLineParser &parser);
+    bool readFormat(const QCommandLineParser &parser);
     bool readLimits(const QCommandLineParser &parser);
     bool readScope(const QCommandLineParser &parser);
     bool readPublishing(const QCommandLineParser &parser);
@@ -78,6 +79,7 @@ private:
     std::optional<PublishSettings> m_publishing;
     bool m_portGiven = false;
     bool m_baudGiven = false;
+    bool m_formatGiven = false;
     bool m_choose = false;
     bool m_headless = false;
     QString m_viewPath;

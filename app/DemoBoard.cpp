@@ -72,8 +72,15 @@ bool DemoBoard::start()
                           .arg(kSimulatorName);
         return false;
     }
-    m_process.start(program, {QStringLiteral("--mode"), QStringLiteral("both"),
-                              QStringLiteral("--baud"), QString::number(m_baud)});
+    QStringList lines{QStringLiteral("--mode"), QStringLiteral("both")};
+    if (m_format != Format::Board) {
+        lines = {QStringLiteral("--format"), QString::fromUtf8(formatOptionName(m_format))};
+        if (m_channels > 0) {
+            lines << QStringLiteral("--channels") << QString::number(m_channels);
+        }
+    }
+    m_process.start(program,
+                    lines + QStringList{QStringLiteral("--baud"), QString::number(m_baud)});
     if (!m_process.waitForStarted(kStartMilliseconds)) {
         m_errorText =
             tr("Cannot start the board simulator %1: %2.").arg(program, m_process.errorString());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "ModeTable.h"
 
 #include <QObject>
 #include <QProcess>
@@ -10,7 +11,8 @@ namespace adc {
 
 /// The simulated board behind `adconverter --demo`: the board simulator run as a child
 /// process on a pseudo-terminal of its own, at the pace of a line of setBaud() (kDefaultBaud
-/// unless set), sending INT and MCP records in turn so that either Start button shows data.
+/// unless set), sending INT and MCP records in turn so that either Start button shows data, or
+/// the lines of a board that prints text (setFormat()).
 ///
 /// The simulator ends with this object, and also with the program if the program dies first.
 /// Should it die on its own, it is started again on a new line and restarted() tells where;
@@ -24,6 +26,10 @@ public:
 
     /// The pace of the simulated line from the next start() on (--baud).
     void setBaud(qint32 baud) { m_baud = baud; }
+    /// What the simulated board prints from the next start() on (--format).
+    void setFormat(Format format) { m_format = format; }
+    /// How many channels its lines carry (0: the simulator's own count).
+    void setChannels(int channels) { m_channels = channels; }
     /// Starts the simulator and waits (a few seconds at most) for its line to be ready.
     /// Returns false, with errorText() telling why, when it cannot be started.
     bool start();
@@ -55,6 +61,8 @@ private:
     int m_held = -1;
     int m_restarts = 0;
     qint32 m_baud = kDefaultBaud;
+    Format m_format = Format::Board;
+    int m_channels = 0;
     bool m_stopping = false;
 };
 

@@ -42,7 +42,7 @@ int HeadlessLogger::exec()
     m_session.setForTerminal(true);
     follow();
     m_clock.start();
-    if (!m_session.start(m_settings.mode.value_or(Mode::Int))) {
+    if (!m_session.start(m_settings.runMode())) {
         return m_status;
     }
     m_started = true;
@@ -111,6 +111,33 @@ void HeadlessLogger::recordAccepted(const AcceptedRecord &record)
         QMetaObject::invokeMethod(
             this, [this] { finish(0); }, Qt::QueuedConnection);
     }
+}
+
+void HeadlessLogger::charactersDone()
+{
+    if (!m_settings.showDropped) {
+        return;
+    }
+    std::string text;
+    m_dropReport.collect(m_session.wireLog(), std::chrono::steady_clock::now(), text);
+    tellDropped(text);
+}
+
+void HeadlessLogger::tellDropped(const std::string &text)
+{
+    if (text.empty()) {
+        return;
+    }
+    std::string lines;
+    // Every line goes out as one: the line's own text is the board's, never a format.
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        lines += (m_statusLine ? "\r\033[Kadconverter: " : "adconverter: ") +
+                 text.substr(at, end - at + 1);
+        at = end + 1;
+    }
+    std::fputs(lines.c_str(), stderr);
+    std::fflush(stderr);
 }
 
 void HeadlessLogger::showStatus()
@@ -222,6 +249,12 @@ void HeadlessLogger::finish(int status)
     m_finished = true;
     m_statusTimer.stop();
     m_session.stop();
+    if (m_settings.showDropped) {
+        std::string rest;
+        m_dropReport.collect(m_session.wireLog(), std::chrono::steady_clock::now(), rest);
+        m_dropReport.finish(rest);
+        tellDropped(rest);
+    }
     if (m_started) {
         m_session.finishRecording();
     } else {

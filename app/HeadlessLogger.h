@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DropReport.h"
 #include "ExitSignals.h"
 #include "RecordObserver.h"
 #include "RunSession.h"
@@ -31,8 +32,9 @@ namespace adc {
 /// Elsewhere the loss and the return of the device are told on a line each. With --publish,
 /// every record also goes to the MQTT broker; the status line and the summary count the records
 /// published and those left out, and a broker that refuses the password or is not trusted is
-/// told on a line of its own while the logging goes on. Needs a QCoreApplication only: no
-/// window system is touched.
+/// told on a line of its own while the logging goes on. With --show-dropped, each dropped line
+/// and its reason go to standard error, at most ten a second (DropReport). Needs a QCoreApplication
+/// only: no window system is touched.
 class HeadlessLogger : public QObject, private RecordObserver {
     Q_OBJECT
 
@@ -46,9 +48,12 @@ public:
     int exec();
 
 private:
-    // RecordObserver: the --count limit.
+    // RecordObserver: the --count limit and --show-dropped.
     void runStarted(const RunStart &) override {}
     void recordAccepted(const AcceptedRecord &record) override;
+    void charactersDone() override;
+    /// Puts the text of DropReport on standard error, above the status line.
+    void tellDropped(const std::string &text);
 
     void follow();
     void startTimers();
@@ -73,6 +78,7 @@ private:
     QElapsedTimer m_clock;
     QDeadlineTimer m_deadline;
     std::string m_failure;
+    DropReport m_dropReport;
     qint64 m_lastStatusCount = 0;
     qint64 m_lastStatusMs = 0;
     int m_status = 0;

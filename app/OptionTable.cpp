@@ -41,8 +41,8 @@ constexpr Row kRows[] = {
                   "given with it take their place)")
         .takenBy(FrontEnd::Window),
     Row("port", "the device that stands for serial port 1").value("DEVICE", kDefaultPort1Device),
-    Row("demo", "port 1 is a simulated board (INT and MCP records at the --baud pace), for "
-                "trying the program without a board")
+    Row("demo", "port 1 is a simulated board (INT and MCP records, or the lines of --format, at "
+                "the --baud pace), for trying the program without a board")
         .excluding("port"),
     Row("baud", "the line speed in baud, standard such as 300 to 921600 or any other the port "
                 "takes; always N,8,1")
@@ -58,9 +58,24 @@ constexpr Row kRows[] = {
     Row("append", "add the rows after those of an existing recording").needing("record"),
     Row("headless", "log without a window (no display needed)")
         .takenBy(FrontEnd::Headless)
-        .needing("mode"),
+        .needing("mode")
+        .forBoardOnly(),
     Row("mode", "log INT (PIC) or MCP3201 (MCP) records")
         .value("int|mcp")
+        .takenBy(FrontEnd::Headless),
+    // Other boards' lines.
+    Row("format", "what the lines on the port are: board (the ADC board's PIC and MCP records), "
+                  "csv (numbers separated by commas, semicolons, tabs or blanks, named by a "
+                  "first line of names or ch0, ch1, ...) or keyvalue (name:value or name=value "
+                  "pairs); up to 32 channels")
+        .value("board|csv|keyvalue", "board")
+        .excluding("view"),
+    Row("channels", "each CSV line carries N values (1 to 32), and lines with another count are "
+                    "dropped (default: as many as the first line of numbers)")
+        .value("N")
+        .needing("format"),
+    Row("show-dropped", "print each dropped line and why to standard error, at most 10 a "
+                        "second")
         .takenBy(FrontEnd::Headless),
     Row("count", "end after N records").value("N").takenBy(FrontEnd::Headless),
     Row("duration", "end after that many seconds").value("SECONDS").takenBy(FrontEnd::Headless),
@@ -155,6 +170,9 @@ QString describe(const OptionTable::Row &row)
     }
     if (!row.needs.empty()) {
         line += QStringLiteral("; needs ") + spelledList(row.needs, true, kUnbroken);
+        if (row.needsForBoardOnly) {
+            line += QStringLiteral(" for the board's records");
+        }
     }
     return line;
 }
@@ -267,11 +285,15 @@ QString OptionTable::combinationError(const QCommandLineParser &parser)
                 error = QStringLiteral("--%1 cannot be combined with --%2.").arg(name, text(other));
             }
         });
-        forEachName(row.needs, [&](std::string_view needed) {
-            if (error.isEmpty() && !parser.isSet(text(needed))) {
-                error = QStringLiteral("--%1 needs %2.").arg(name, spelledList(needed, true));
-            }
-        });
+        // Other boards' lines have no modes.
+        const bool boardLines = parser.value(QStringLiteral("format")) == QLatin1String("board");
+        forEachName(
+            row.needsForBoardOnly && !boardLines ? std::string_view() : row.needs,
+            [&](std::string_view needed) {
+                if (error.isEmpty() && !parser.isSet(text(needed))) {
+                    error = QStringLiteral("--%1 needs %2.").arg(name, spelledList(needed, true));
+                }
+            });
         if (!error.isEmpty()) {
             return error;
         }
@@ -300,7 +322,8 @@ QString OptionTable::helpText()
     help += QStringLiteral(
         "\nShows the channels of an A/D converter board on serial port 1: the latest value of\n"
         "every channel, the number of samples and a strip chart. With --headless it logs the\n"
-        "records of one mode without a window.\n\nOptions:\n");
+        "records of one mode without a window. With --format csv or keyvalue it reads any\n"
+        "board that prints its numbers as lines of text.\n\nOptions:\n");
 
     qsizetype width = 0;
     QStringList names;

@@ -34,6 +34,8 @@ public:
         std::string_view excludes; ///< options it may not be given with, separated by blanks
         std::string_view needs;    ///< options it may not be given without, separated by blanks
         std::string_view alias;    ///< another name for it (one letter for -h); empty: none
+        /// Whether `needs` holds for the board's records only, not with --format csv|keyvalue.
+        bool needsForBoardOnly = false;
 
         constexpr Row(std::string_view name, std::string_view description)
             : name(name), description(description)
@@ -62,6 +64,12 @@ public:
         {
             Row row = *this;
             row.needs = options;
+            return row;
+        }
+        constexpr Row forBoardOnly() const
+        {
+            Row row = *this;
+            row.needsForBoardOnly = true;
             return row;
         }
         constexpr Row alsoCalled(std::string_view alias) const

@@ -22,6 +22,8 @@ bool SessionStart::prepare(const StartSettings &settings,
     m_exitStatus = 0;
     m_errorText.clear();
     m_board.setBaud(settings.baud);
+    m_board.setFormat(settings.format);
+    m_board.setChannels(settings.channels);
     if (settings.simulated && !m_board.start()) {
         return fail(1, m_board.errorText());
     }
@@ -29,6 +31,8 @@ bool SessionStart::prepare(const StartSettings &settings,
     m_session.setDevice(device);
     m_session.setLineSettings(settings.line());
     m_session.setReconnect(settings.reconnect);
+    m_session.setFormat(settings.format);
+    m_session.setChannelCount(settings.channels);
     if (publishing) {
         PublishSettings withDevice = *publishing;
         withDevice.device = DeviceName::toBytes(device).toStdString();

@@ -66,17 +66,21 @@ std::filesystem::path scratchRecording()
     return dir / ("adc-bench-" + std::to_string(::getpid()) + ".csv");
 }
 
-// With `recorded`, every record is also formatted as a CSV row and written to a scratch file.
-void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare, bool recorded = false)
+// With `recorded`, every record is also formatted as a CSV row and written to a scratch file;
+// with `logged`, every line goes to the wire's log too, as in a session.
+void runPipeline(benchmark::State &state, adc::Mode mode, double noiseShare, bool recorded = false,
+                 bool logged = false)
 {
     const std::filesystem::path recording = scratchRecording();
     std::size_t good = 0;
     const std::string stream = boardStream(mode, noiseShare, &good);
     adc::test::QuietPort port;
     IdleDisplay display;
+    adc::WireLog wire;
     std::int64_t records = 0;
     for (auto _ : state) {
         adc::AcquisitionRun run(mode, port, display);
+        run.setWireLog(logged ? &wire : nullptr);
         adc::CsvRecorder recorder;
         if (recorded) {
             std::filesystem::remove(recording);
@@ -109,6 +113,14 @@ void intRecordsRecorded(benchmark::State &state)
 {
     runPipeline(state, adc::Mode::Int, 0.0, true);
 }
+void intRecordsLogged(benchmark::State &state)
+{
+    runPipeline(state, adc::Mode::Int, 0.0, false, true);
+}
+void intRecordsLoggedRecorded(benchmark::State &state)
+{
+    runPipeline(state, adc::Mode::Int, 0.0, true, true);
+}
 void mcpRecords(benchmark::State &state)
 {
     runPipeline(state, adc::Mode::Mcp3201, 0.0);
@@ -126,6 +138,8 @@ void mcpRecordsTenPercentNoise(benchmark::State &state)
 
 BENCHMARK(intRecords)->Unit(benchmark::kMillisecond);
 BENCHMARK(intRecordsRecorded)->Unit(benchmark::kMillisecond);
+BENCHMARK(intRecordsLogged)->Unit(benchmark::kMillisecond);
+BENCHMARK(intRecordsLoggedRecorded)->Unit(benchmark::kMillisecond);
 BENCHMARK(mcpRecords)->Unit(benchmark::kMillisecond);
 BENCHMARK(intRecordsTenPercentNoise)->Unit(benchmark::kMillisecond);
 BENCHMARK(mcpRecordsTenPercentNoise)->Unit(benchmark::kMillisecond);

@@ -5,6 +5,7 @@
 #include "QuietPort.h"
 #include "ReferenceModel.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -70,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CheckingDisplay display;
     display.channels = info.channelCount;
     adc::AcquisitionRun run(mode, port, display);
+    // With the wire log, the records are framed line by line: the same records, every line logged.
+    adc::WireLog wire;
+    run.setWireLog((data[0] & 2) != 0 ? &wire : nullptr);
     if (!run.start()) {
         std::abort();
     }
@@ -81,7 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     if (run.count() != expected || display.records != expected ||
         display.steps != expected * info.channelCount ||
-        (expected > 0 && display.lastRecord != expected - 1)) {
+        (expected > 0 && display.lastRecord != expected - 1) ||
+        ((data[0] & 2) != 0 && wire.total() != std::ranges::count(stream, '\n'))) {
         std::abort();
     }
     return 0;

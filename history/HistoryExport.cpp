@@ -11,7 +11,10 @@ bool writeHistoryCsv(std::ostream &out, const HistoryStore &history, std::int64_
                      std::int64_t to, bool header)
 {
     if (header) {
-        out << RecordingFormat::kHeaderLine;
+        // Other boards' channels are named as in their recording.
+        out << (isBoard(history.mode())
+                    ? std::string(RecordingFormat::kHeaderLine)
+                    : RecordingFormat::headerLine(RecordingFormat::columnNames(history.names())));
     }
     from = std::max(from, history.first());
     to = std::min(to, history.end());

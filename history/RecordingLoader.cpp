@@ -40,13 +40,21 @@ bool RecordingLoader::load(std::istream &in, const Progress &progress)
     RecordingReader reader(in);
     RecordingRow row;
     constexpr std::int64_t kRowsPerProgress = 65536;
+    // The run and the header its channels were last named from.
+    std::size_t namedRun = m_runs.size();
+    int namedHeader = 0;
     while (reader.next(row)) {
         const std::int64_t micros = std::llround(row.seconds * 1e6);
         Run &run = runOf(row, micros);
+        if (m_current != namedRun || reader.headers() != namedHeader) {
+            run.history->channelsNamed(
+                reader.names().first(static_cast<std::size_t>(row.channels)));
+            namedRun = m_current;
+            namedHeader = reader.headers();
+        }
         run.history->append(
             micros, row.count,
-            std::span<const double>(row.values.data(),
-                                    static_cast<std::size_t>(modeInfo(row.mode).channelCount)),
+            std::span<const double>(row.values.data(), static_cast<std::size_t>(row.channels)),
             RecordingFormat::readTime(row.time));
         ++run.rows;
         if (++m_rows % kRowsPerProgress == 0 && progress && !progress(reader.bytesRead())) {

@@ -39,6 +39,11 @@ void MqttPublisher::runStarted(const RunStart &start)
     m_connection.setStatus(StatusJson::online(m_device, RecordingFormat::modeName(start.mode)));
 }
 
+void MqttPublisher::channelsNamed(std::span<const std::string> names)
+{
+    m_json.setNames(names);
+}
+
 void MqttPublisher::charactersTaken(const Stamp &stamp)
 {
     m_json.setStamp(stamp);

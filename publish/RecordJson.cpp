@@ -1,5 +1,7 @@
 #include "RecordJson.h"
 
+#include "RecordingFormat.h"
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -13,15 +15,35 @@ char *put(char *out, std::string_view text)
     return std::copy(text.begin(), text.end(), out);
 }
 
+/// The longest object: the fixed fields and the most channels, with their longest names and
+/// values.
+constexpr std::size_t kLongestObject =
+    256 +
+    kMaxTextChannels * (RecordingFormat::kMaxColumnName + 8 + RecordingFormat::kMaxValueLength);
+
 } // namespace
+
+RecordJson::RecordJson()
+{
+    for (int k = 0; k < kMaxTextChannels; ++k) {
+        m_keys.push_back(",\"ch" + std::to_string(k) + "\":");
+    }
+}
+
+void RecordJson::setNames(std::span<const std::string> names)
+{
+    m_keys.clear();
+    for (const std::string &column : RecordingFormat::columnNames(names)) {
+        m_keys.push_back(",\"" + column + "\":");
+    }
+}
 
 void RecordJson::add(const AcceptedRecord &record)
 {
     if (m_closed) {
         clear();
     }
-    // The longest object: the fixed fields and eight values in their longest shortest form.
-    std::array<char, 640> text;
+    std::array<char, kLongestObject> text;
     char *out = text.data();
     if (m_records > 0) {
         *out++ = ',';
@@ -36,10 +58,8 @@ void RecordJson::add(const AcceptedRecord &record)
     out = put(out, RowFields::mode(record.mode));
     out = put(out, "\",\"count\":");
     out = RowFields::writeCount(out, record.count);
-    for (std::size_t k = 0; k < record.values.size() && k < kMaxChannels; ++k) {
-        out = put(out, ",\"ch");
-        *out++ = static_cast<char>('0' + k);
-        out = put(out, "\":");
+    for (std::size_t k = 0; k < record.values.size() && k < m_keys.size(); ++k) {
+        out = put(out, m_keys[k]);
         const double value = record.values[k];
         out = std::isfinite(value) ? RowFields::writeValue(out, value) : put(out, "null");
     }

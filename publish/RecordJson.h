@@ -5,8 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace adc {
 
@@ -20,9 +22,16 @@ namespace adc {
 /// RowFields: `time` in UTC, `seconds` since the run's Start, `run` the run's number, `mode`
 /// "INT" or "MCP3201", `count` the sample count, and one number per channel of the mode (an
 /// MCP3201 record has `ch0` and `ch1` only); a value too large to draw is `null`, since JSON
-/// has no infinity.
+/// has no infinity. Another board's channels are named as in the recording's header, and a
+/// value its line did not give is `null` too.
 class RecordJson {
 public:
+    /// Names the channels "ch0", "ch1", ... until setNames() is called.
+    RecordJson();
+
+    /// The records added from now on have channels named `names` (made safe as the recording's
+    /// columns are: RecordingFormat::columnNames).
+    void setNames(std::span<const std::string> names);
     /// The records added from now on were completed by characters taken at `stamp`.
     void setStamp(const Stamp &stamp) { m_fields.setStamp(stamp); }
 
@@ -38,6 +47,8 @@ public:
 private:
     std::string m_buffer = std::string(1, '[');
     RowFields m_fields;
+    /// Each channel's key with its quotes, colon and the comma before it: ,"temp":
+    std::vector<std::string> m_keys;
     std::size_t m_records = 0;
     bool m_closed = false;
 };

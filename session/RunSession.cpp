@@ -241,6 +241,7 @@ void RunSession::noteIdentity()
 bool RunSession::startRecording(const QString &path, bool append)
 {
     auto recorder = std::make_unique<CsvRecorder>();
+    recorder->setFormat(m_run && m_run->running() ? modeInfo(m_run->mode()).format : m_format);
     // The file named, byte for byte: the path keeps the bytes of the user's name.
     if (!recorder->open(DeviceName::toBytes(path).toStdString(), append)) {
         m_recordingError = QString::fromStdString(recorder->errorText());

@@ -71,6 +71,10 @@ public:
     void addObserver(RecordObserver *observer);
     void removeObserver(RecordObserver *observer) { m_observers.remove(observer); }
 
+    /// What the port's lines are; a recording opened from now on starts with the header of
+    /// this format's runs (the board's at once, another board's once its channels are named).
+    void setFormat(Format format) { m_format = format; }
+    Format format() const { return m_format; }
     /// How many values each CSV line carries from the next start() (1 .. kMaxTextChannels), or
     /// 0 to take the count from the first line of numbers.
     void setChannelCount(int channels) { m_channelCount = channels; }
@@ -163,6 +167,7 @@ private:
     WireLog m_wire;
     QString m_sendError;
     int m_channelCount = 0;
+    Format m_format = Format::Board;
     Display *m_display = nullptr;
     const RunClock *m_clock = &RunClock::system();
     /// The number of the last run started.

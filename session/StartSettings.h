@@ -33,6 +33,8 @@ struct StartSettings {
     Format format = Format::Board;
     /// How many values each CSV line carries; 0: as many as the first line of numbers.
     int channels = 0;
+    /// The headless logger tells each dropped line on standard error (--show-dropped).
+    bool showDropped = false;
     /// The CSV file recorded to from the start, as DeviceName keeps it ("-": standard output);
     /// empty: none.
     QString recordPath;
@@ -53,6 +55,11 @@ struct StartSettings {
     bool operator==(const StartSettings &) const = default;
 
     LineSettings line() const { return LineSettings{baud}; }
+    /// The run to start: `mode` (INT unless set) for the board's records, else the format's.
+    Mode runMode() const
+    {
+        return format == Format::Board ? mode.value_or(Mode::Int) : modeOf(format);
+    }
 };
 
 } // namespace adc

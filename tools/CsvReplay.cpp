@@ -22,6 +22,17 @@ void appendValue(double value, std::string &out)
     out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
+// Appends `value` as a board that prints text would: "nan" and "-inf" included.
+void appendText(double value, std::string &out)
+{
+    if (std::isnan(value)) {
+        out += "nan";
+        return;
+    }
+    char buffer[32];
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
 } // namespace
 
 CsvReplay::CsvReplay(std::istream &in, std::string_view lineEnd) : m_reader(in), m_lineEnd(lineEnd)
@@ -65,14 +76,46 @@ void CsvReplay::readRow()
     m_nextGap = m_row.run == m_run ? std::max(0.0, m_row.seconds - m_seconds) : m_row.seconds;
     m_run = m_row.run;
     m_seconds = m_row.seconds;
+    if (isBoard(m_row.mode)) {
+        writeRecord();
+    } else {
+        writeLine();
+    }
+    m_ready = true;
+}
 
+void CsvReplay::writeRecord()
+{
     const ModeInfo &format = modeInfo(m_row.mode);
     m_record = format.tag;
     for (int k = 0; k < format.channelCount; ++k) {
         m_record += ' ' + std::to_string(k) + ':';
         appendValue(m_row.values[static_cast<std::size_t>(k)], m_record);
     }
-    m_ready = true;
+}
+
+void CsvReplay::writeLine()
+{
+    m_record.clear();
+    const auto names = m_reader.names();
+    const bool csv = m_row.mode == Mode::Csv;
+    if (csv && m_reader.headers() != m_headers) {
+        // The names go first, on a line of their own.
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            m_record += (k > 0 ? "," : "") + names[k];
+        }
+        m_record += m_lineEnd;
+        m_headers = m_reader.headers();
+    }
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        if (k > 0) {
+            m_record += csv ? "," : " ";
+        }
+        if (!csv) {
+            m_record += names[k] + ':';
+        }
+        appendText(m_row.values[k], m_record);
+    }
 }
 
 } // namespace adc

@@ -14,9 +14,11 @@ namespace adc {
 ///
 /// The recording is read by RecordingReader, which checks every row. Each row becomes the
 /// record the board sent, with every value written so that the program reads back the same
-/// number. Rows follow one another with their recorded spacing; a new run (another `run`
-/// number) starts its own `seconds` after the last row of the run before. A recording holds
-/// records of one mode.
+/// number. Rows of another board's lines become such lines: in CSV the values (a line of the
+/// header's names first, and again when the header changes), in name:value pairs every
+/// channel's pair, "nan" where a cell is empty. Rows follow one another with their recorded
+/// spacing; a new run (another `run` number) starts its own `seconds` after the last row of the
+/// run before. A recording holds records of one mode.
 class CsvReplay : public LineSource {
 public:
     /// Reads the header and the first row from `in`. Lines end with `lineEnd`.
@@ -32,6 +34,8 @@ public:
 
 private:
     void readRow();
+    void writeRecord();
+    void writeLine();
 
     RecordingReader m_reader;
     std::string m_lineEnd;
@@ -42,6 +46,7 @@ private:
     std::string m_record;       ///< the record of the row read ahead, without its line end
     double m_nextGap = 0.0;     ///< its gap to the row before
     double m_gap = -1.0;        ///< the gap before the line last appended
+    int m_headers = 0;          ///< the reader's header count when the last names went
     bool m_ready = false;       ///< a row was read ahead
     std::string m_error;
 };

@@ -42,6 +42,8 @@ constexpr option kOptions[] = {
     {"wait-reader", no_argument, nullptr, 'w'},
     {"replay", required_argument, nullptr, 'R'},
     {"speed", required_argument, nullptr, 'S'},
+    {"format", required_argument, nullptr, 'f'},
+    {"channels", required_argument, nullptr, 'C'},
     {"version", no_argument, nullptr, 'V'},
     {"help", no_argument, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
@@ -62,6 +64,9 @@ constexpr std::tuple<char, char, std::string_view> kClashes[] = {
     {'R', 'n', "--replay sends the recording's records and cannot be used with --noise"},
     {'R', 's', "--replay sends the recording's records and cannot be used with --seed"},
     {'R', 'b', "--replay keeps the recording's pace and cannot be used with --baud"},
+    {'R', 'f', "--replay sends the recording's lines and cannot be used with --format"},
+    {'f', 'm', "--format prints lines of another board and cannot be used with --mode"},
+    {'f', 'n', "--noise spoils the board's records and cannot be used with --format"},
 };
 
 // The modes "--mode" names: one of the table's option names, or "both" for all of them.
@@ -69,7 +74,7 @@ std::string takeModes(SimulatorOptions &o, std::string_view name, std::string_vi
 {
     if (value == "both") {
         o.modes.clear();
-        for (const ModeInfo &info : modeTable()) {
+        for (const ModeInfo &info : boardModes()) {
             o.modes.push_back(info.mode);
         }
         return {};
@@ -128,6 +133,17 @@ std::string take(SimulatorOptions &o, int key, std::string_view value)
     switch (key) {
     case 'm':
         return takeModes(o, name, value);
+    case 'f':
+        if (const std::optional<Format> format = formatForOption(value)) {
+            o.format = *format;
+            return {};
+        }
+        return badValue(name, value, formatNames(", "));
+    case 'C':
+        return readPlain(value, o.channels) && o.channels >= 1 && o.channels <= kMaxTextChannels
+                   ? ""
+                   : badValue(name, value,
+                              "a whole number from 1 to " + std::to_string(kMaxTextChannels));
     case 'e':
         o.lineEnding = value == "lf" ? O::LineEnding::Lf : O::LineEnding::CrLf;
         return value == "crlf" || value == "lf" ? "" : badValue(name, value, "crlf or lf");
@@ -195,6 +211,9 @@ std::string clash(const SimulatorOptions &o, std::string_view given)
     if (has('R') && o.pacing == SimulatorOptions::Pacing::Rate) {
         return "--replay keeps the recording's pace (see --speed); of --rate it takes only max";
     }
+    if (has('C') && o.format == Format::Board) {
+        return "--channels sets the channels of --format csv or keyvalue and needs it";
+    }
     if (has('S') && !has('R')) {
         return "--speed scales the pace of --replay and needs it";
     }
@@ -210,7 +229,7 @@ std::string modeUsage()
     std::string text = "  --mode " + optionNames("|") +
                        "|both   records to send, or both taking turns "
                        "(default both):\n";
-    for (const ModeInfo &info : modeTable()) {
+    for (const ModeInfo &info : boardModes()) {
         text += "                        " + std::string(info.optionName) + ": \"" +
                 std::string(info.tag) + "\" records, " + std::to_string(info.channelCount) +
                 " channels, 0-" + std::to_string(info.fullScale) + "\n";
@@ -279,10 +298,17 @@ Options:
   --device PATH         write to this device or file instead of a pseudo-terminal
   --wait-reader         send nothing until a reader opens the pseudo-terminal (and has had
                         a moment to set it up), so that it gets every record
+  --format board|csv|keyvalue
+                        what to print (default board): the board's records, or the
+                        lines of a board that prints text: numbers separated by commas
+                        after a line of names (csv), or name:value pairs (keyvalue);
+                        the channels carry a sine, a ramp, a square wave and noise in
+                        turn, named temp, hum, pres, ...; not with --mode or --noise
+  --channels N          the channels of --format csv or keyvalue, 1 to 32 (default 4)
   --replay FILE.csv     send the records of a recording made by AD Converter instead, in
-                        its mode, with its spacing (or as fast as taken with --rate max);
-                        runs one after the other without the pause between them;
-                        not with --mode, --noise, --seed or --baud
+                        its mode or format, with its spacing (or as fast as taken with
+                        --rate max); runs one after the other without the pause between
+                        them; not with --mode, --format, --noise, --seed or --baud
   --speed X             replay X times as fast as recorded (default 1)
   --version             show the version
   -h, --help            show this text

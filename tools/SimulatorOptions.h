@@ -25,6 +25,10 @@ struct SimulatorOptions {
 
     /// The modes whose records the board sends, taking turns.
     std::vector<Mode> modes{Mode::Int, Mode::Mcp3201};
+    /// What the board prints: the ADC board's records, or lines of CSV or name:value pairs.
+    Format format = Format::Board;
+    /// The channels of a board that prints lines (1 .. kMaxTextChannels).
+    int channels = 4;
     LineEnding lineEnding = LineEnding::CrLf;
     Pacing pacing = Pacing::Baud;
     std::uint32_t baud = kDefaultBaud;

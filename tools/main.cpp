@@ -6,6 +6,7 @@
 #include "CsvReplay.h"
 #include "LineSender.h"
 #include "SimulatorOptions.h"
+#include "TextBoard.h"
 
 #include <atomic>
 #include <cerrno>
@@ -98,7 +99,12 @@ int send(adc::BoardPort &port, const adc::SimulatorOptions &options)
     adc::LineSender sender(port.writeFd(), options);
     sender.setReaderFd(port.readerFd());
     std::string error;
-    if (options.replay.empty()) {
+    if (options.replay.empty() && options.format != adc::Format::Board) {
+        adc::TextBoard board(options.format == adc::Format::Csv ? adc::TextBoard::Format::Csv
+                                                                : adc::TextBoard::Format::KeyValue,
+                             options.channels, *options.seed, options.lineEnd());
+        error = sender.run(board, g_stop);
+    } else if (options.replay.empty()) {
         adc::BoardSimulator board(options);
         error = sender.run(board, g_stop);
     } else {

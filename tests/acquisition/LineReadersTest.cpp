@@ -1,9 +1,12 @@
 #include "CsvLineReader.h"
 #include "KeyValueLineReader.h"
+#include "NumberText.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -31,6 +34,27 @@ std::vector<double> values(const LineReader &reader)
 }
 
 } // namespace
+
+// Short decimals take a quicker way to the number C reads; every other text takes C's.
+TEST(NumberText, ReadsNumbersAsCDoes)
+{
+    std::mt19937_64 random(5);
+    const std::string characters = "0123456789.-+e";
+    for (int i = 0; i < 300000; ++i) {
+        std::string text;
+        for (std::size_t n = 1 + random() % 18; n > 0; --n) {
+            text += characters[random() % (n > 3 ? 11 : characters.size())];
+        }
+        char *end = nullptr;
+        const double c = std::strtod(text.c_str(), &end);
+        const std::optional<double> ours = numberFromText(text);
+        ASSERT_EQ(ours.has_value(), *end == '\0' && end != text.c_str()) << text;
+        if (ours) {
+            ASSERT_EQ(std::signbit(*ours), std::signbit(c)) << text;
+            ASSERT_EQ(*ours, c) << text;
+        }
+    }
+}
 
 TEST(CsvLineReader, NamesThenNumbersOfOneCount)
 {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,26 @@ double randomValue(std::mt19937_64 &random)
         return std::numeric_limits<double>::infinity();
     default:
         return std::numeric_limits<double>::denorm_min() * static_cast<double>(random() % 100);
+    }
+}
+
+// Values of a few decimals take a quicker way to the same shortest text as any other value's.
+TEST(RecordingFormat, AValueOfAFewDecimalsIsWrittenAsItsShortestText)
+{
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 200000; ++i) {
+        const double tens[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7};
+        const auto whole = static_cast<double>(random() % 2'000'000'000'000ull);
+        const double value =
+            (random() % 4 == 0 ? std::ldexp(whole, -static_cast<int>(random() % 40))
+                               : whole / tens[random() % 8]) *
+            (random() % 2 == 0 ? 1 : -1);
+        char written[RecordingFormat::kMaxValueLength];
+        char shortest[RecordingFormat::kMaxValueLength];
+        const std::string_view ours(written, RecordingFormat::writeValue(written, value) - written);
+        const std::string_view theirs(
+            shortest, std::to_chars(shortest, shortest + sizeof shortest, value).ptr - shortest);
+        ASSERT_EQ(ours, value == 0 ? std::string_view("0") : theirs) << value;
     }
 }
 
@@ -82,7 +103,8 @@ TEST(RecordingReader, ReadsBackEveryRowTheRecorderWroteExactly)
         EXPECT_EQ(row.mode, run == 1 ? Mode::Int : Mode::Mcp3201);
         EXPECT_EQ(row.count, static_cast<std::int64_t>(n % 15000) + 1);
         EXPECT_EQ(row.time.size(), 24u);
-        EXPECT_EQ(row.values, values[n]) << "row " << n;
+        EXPECT_TRUE(std::equal(values[n].begin(), values[n].end(), row.values.begin()))
+            << "row " << n;
         EXPECT_TRUE(n == 15000 || row.seconds >= lastSeconds);
         lastSeconds = row.seconds;
         ++n;
@@ -106,6 +128,70 @@ TEST(RecordingReader, ABadRowEndsTheReadingAndNamesItsLine)
     EXPECT_FALSE(reader.next(row));
     EXPECT_EQ(reader.error(), "line 4: count 'x' is not a whole number");
     EXPECT_FALSE(reader.next(row));
+}
+
+// Runs of other boards' lines: a CSV run, then a name:value run whose third name comes later,
+// then a board run appended; each set of columns has its header, and every row reads back.
+TEST(RecordingReader, OtherBoardsRunsHaveTheirOwnHeadersAndReadBackWithTheirNames)
+{
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("adc-text-" + std::to_string(::getpid()) + ".csv");
+    std::filesystem::remove(path);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::string> csvNames{"time", "a,b", ""};
+    const std::vector<std::string> two{"temp", "hum"};
+    const std::vector<std::string> three{"temp", "hum", "lux"};
+    test::ManualClock clock;
+    auto record = [&](CsvRecorder &recorder, Mode mode, std::int64_t run,
+                      const std::vector<std::vector<std::string>> &namings,
+                      const std::vector<std::vector<double>> &rows) {
+        const RunStart start = clock.startOf(mode, run);
+        recorder.runStarted(start);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (i < namings.size() && !namings[i].empty()) {
+                recorder.channelsNamed(namings[i]);
+            }
+            recorder.charactersTaken(clock.stampIn(start));
+            recorder.recordAccepted({mode, static_cast<std::int64_t>(i + 1), rows[i]});
+        }
+    };
+    {
+        CsvRecorder recorder;
+        recorder.setFormat(Format::Csv);
+        ASSERT_TRUE(recorder.open(path.string(), false));
+        record(recorder, Mode::Csv, 1, {csvNames}, {{-1.5, 1e300, nan}});
+        record(recorder, Mode::KeyValue, 2, {two, {}, three}, {{1, 2}, {nan, 3}, {4, nan, 5}});
+        recorder.close();
+        ASSERT_TRUE(recorder.open(path.string(), true));
+        record(recorder, Mode::Mcp3201, 3, {{"ch0", "ch1"}}, {{7, 8}});
+        recorder.close();
+    }
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string rows = text.str();
+    EXPECT_EQ(rows.substr(0, rows.find('\n')), "time,seconds,run,mode,count,time_2,a_b,ch2");
+    EXPECT_NE(rows.find(",1,csv,1,-1.5,1e+300,\n"), std::string::npos) << rows;
+    EXPECT_NE(rows.find("\ntime,seconds,run,mode,count,temp,hum,lux\n"), std::string::npos);
+    EXPECT_NE(rows.find(RecordingFormat::kHeaderLine), std::string::npos);
+
+    std::ifstream in(path);
+    RecordingReader reader(in);
+    RecordingRow row;
+    ASSERT_TRUE(reader.next(row)) << reader.error();
+    EXPECT_EQ(row.mode, Mode::Csv);
+    EXPECT_EQ(std::vector<std::string>(reader.names().begin(), reader.names().end()),
+              (std::vector<std::string>{"time_2", "a_b", "ch2"}));
+    EXPECT_TRUE(std::isnan(row.values[2]));
+    ASSERT_TRUE(reader.next(row) && reader.next(row) && reader.next(row)) << reader.error();
+    EXPECT_EQ(reader.names()[2], "lux");
+    EXPECT_EQ(row.values[2], 5);
+    ASSERT_TRUE(reader.next(row)) << reader.error();
+    EXPECT_EQ(row.mode, Mode::Mcp3201);
+    EXPECT_EQ(row.values[1], 8);
+    EXPECT_FALSE(reader.next(row));
+    EXPECT_EQ(reader.error(), "");
+    std::filesystem::remove(path);
 }
 
 } // namespace

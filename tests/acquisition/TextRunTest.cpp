@@ -78,19 +78,13 @@ TEST(TextRun, CsvLinesAreCountedNamedAndDroppedWithTheirReasons)
     b.arrive("3,4\nt,p\r\n1,2\n1,2,3\n1,x\n" + std::string(40000, '1') + "\n5,6\n");
     EXPECT_EQ(b.log.events,
               (std::vector<std::string>{"start", "names t,p", "record 1: 1 2", "record 2: 5 6"}));
-    EXPECT_EQ(b.run.count(), 2);
     EXPECT_EQ(b.display.log.back(), "count 2");
-    EXPECT_EQ(b.run.line().drops(DropReason::OtherCount), 1);
-    EXPECT_EQ(b.run.line().drops(DropReason::NotANumber), 1);
-    EXPECT_EQ(b.run.line().drops(DropReason::TooLong), 1);
-    EXPECT_EQ(b.run.droppedRecords(), 3);
     ASSERT_EQ(b.wire.size(), 7u);
     EXPECT_EQ(b.verdicts()[0], "skipped (first line) 3,4");
     EXPECT_EQ(b.verdicts()[1], "names t,p");
-    EXPECT_EQ(b.verdicts()[3], "another count of values 1,2,3");
-    EXPECT_EQ(b.wire.entry(5).length, 40000u);
-    EXPECT_NE(b.run.line().summary("; ", {}).find("1 not a number, 1 another count"),
-              std::string::npos);
+    EXPECT_TRUE(b.run.line().summary("; ", {}).ends_with(
+        "dropped since Start: 0 too few fields, 1 too long, 1 not a number, 1 another count of "
+        "values"));
     // A reconnection cuts the line going: the next one is not taken for values.
     b.run.suspend();
     ASSERT_TRUE(b.run.resume());
@@ -125,18 +119,14 @@ TEST(TextRun, TheBoardsLinesGoToTheWireLogWithWhatBecameOfThem)
              std::string(40000, 'M') + "\nxxMCP 0:3 1:4\n");
     EXPECT_EQ(b.log.events, (std::vector<std::string>{"start", "names ch0,ch1", "record 1: 1 2",
                                                       "record 2: 3 4"}));
-    EXPECT_EQ(b.verdicts()[0], "taken MCP 0:1 1:2");
-    EXPECT_EQ(b.verdicts()[1], "wrong tag noise");
-    EXPECT_EQ(b.verdicts()[2], "too few fields MCP 0:1");
-    EXPECT_EQ(b.verdicts()[3], "wrong tag PIC 0:1 1:1 2:1 3:1 4:1 5:1 6:1 7:1");
-    EXPECT_EQ(b.verdicts()[4], "wrong tag MXY 0:1 1:2");
-    EXPECT_EQ(b.wire.entry(5).verdict, LineVerdict::dropped(DropReason::TooLong));
-    EXPECT_EQ(b.verdicts()[6], "taken xxMCP 0:3 1:4");
+    const std::vector<std::string> v = b.verdicts();
+    EXPECT_EQ(std::vector(v.begin(), v.begin() + 5),
+              (std::vector<std::string>{
+                  "taken MCP 0:1 1:2", "wrong tag noise", "too few fields MCP 0:1",
+                  "wrong tag PIC 0:1 1:1 2:1 3:1 4:1 5:1 6:1 7:1", "wrong tag MXY 0:1 1:2"}));
+    EXPECT_EQ(v[6], "taken xxMCP 0:3 1:4");
     // The board's own counts stay as they were: the other mode's records and lines without a
     // record are no drops.
-    EXPECT_EQ(b.run.line().drops(DropReason::WrongTag), 1);
-    EXPECT_EQ(b.run.line().drops(DropReason::TooFewFields), 1);
-    EXPECT_EQ(b.run.line().drops(DropReason::TooLong), 1);
     EXPECT_EQ(b.run.line().summary("; ", {}).substr(0, 86),
               "0.0 records per second; dropped since Start: 1 wrong tag, 1 too few fields, 1 too "
               "long");

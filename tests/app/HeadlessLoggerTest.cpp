@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,19 @@ TEST(HeadlessCommandLine, LoggingOptionsAreCheckedBeforeAnythingStarts)
         SCOPED_TRACE(wrong.join(' ').toStdString());
         EXPECT_EQ(CommandLine::parse(QStringList{"adconverter"} + wrong).action(),
                   CommandLine::Action::Fail);
+    }
+    // Other boards' lines need no mode; --channels goes with CSV only.
+    const CommandLine csv = CommandLine::parse(
+        {"adconverter", "--headless", "--format", "csv", "--channels", "3", "--show-dropped"});
+    EXPECT_EQ(csv.settings().runMode(), Mode::Csv);
+    EXPECT_TRUE(csv.settings().channels == 3 && csv.settings().showDropped);
+    for (const QStringList &wrong : {QStringList{"--format", "csv", "--channels", "33"},
+                                     {"--format", "keyvalue", "--channels", "3"},
+                                     {"--headless", "--format", "csv", "--mode", "int"},
+                                     {"--format", "json"}}) {
+        EXPECT_EQ(CommandLine::parse(QStringList{"adconverter"} + wrong).action(),
+                  CommandLine::Action::Fail)
+            << wrong.join(' ').toStdString();
     }
     // A duration is taken up to the limit, and one beyond it is told the limit.
     const auto duration = [](const char *seconds) {
@@ -308,6 +322,54 @@ TEST(HeadlessLogger, ALostDeviceIsToldWithWhatToDoInATerminal)
                 told.contains(QStringLiteral("--reconnect")))
         << told.toStdString();
     EXPECT_FALSE(told.contains(QStringLiteral("Start"))) << told.toStdString();
+}
+
+// A board that prints text, played on a pseudo-terminal: each format is logged with its names
+// in the recording's headers, and the dropped lines are told with their reasons.
+TEST(HeadlessLogger, OtherBoardsLinesAreRecordedUnderTheirNamesAndTheirDropsTold)
+{
+    struct Case {
+        const char *format;
+        const char *lines;
+        const char *expected;
+        const char *told;
+    };
+    const Case cases[] = {
+        {"csv", "cut\ntemp,hum\n1,2\n1,x\n3,4\r\n5,6\n",
+         "time,seconds,run,mode,count,temp,hum\n,1,csv,1,1,2\n,1,csv,2,3,4\n,1,csv,3,5,6\n",
+         "adconverter: dropped (not a number): 1,x\n"},
+        {"keyvalue", "t:0\nt:1\nbad\nt:2 h=-3.5\nh:1e3\n",
+         "time,seconds,run,mode,count,t\n,1,keyvalue,1,1\ntime,seconds,run,mode,count,t,h\n,"
+         "1,keyvalue,2,2,-3.5\n,1,keyvalue,3,,1000\n",
+         "adconverter: dropped (too few fields): bad\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.format);
+        test::PseudoTerminal board;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("text.csv"));
+        QProcess program;
+        startHeadless(program,
+                      {"--format", c.format, "--port", QString::fromStdString(board.slavePath()),
+                       "--baud", "19200", "--count", "3", "--record", path, "--show-dropped"});
+        // The logger has opened the line once it runs at its speed.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return board.lineSettings().baud == 19200; }, 10000));
+        QTest::qWait(200);
+        ASSERT_TRUE(board.write(c.lines));
+        ASSERT_TRUE(program.waitForFinished(10000));
+        EXPECT_EQ(program.exitCode(), 0);
+        const QString told = QString::fromLocal8Bit(program.readAllStandardError());
+        EXPECT_TRUE(told.startsWith(QLatin1String(c.told))) << told.toStdString();
+        // The times differ from run to run: each row from its `seconds` on is compared.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QByteArray rows;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            rows += line.startsWith("time,") ? line : line.mid(line.indexOf(',', 25));
+            rows += '\n';
+        }
+        EXPECT_EQ(rows.chopped(1), c.expected);
+    }
 }
 
 } // namespace

@@ -35,4 +35,20 @@ TEST(RecordingLoader, RunsThatTakeTurnsAreRunsOfTheirOwn)
     EXPECT_EQ(loader.runs()[2].rows, 1);
 }
 
+TEST(RecordingLoader, OtherBoardsRunsKeepTheirHeadersNames)
+{
+    std::istringstream in("time,seconds,run,mode,count,temp,hum\n"
+                          "2026-12-07T00:00:00.000Z,0.000000,1,keyvalue,1,20.5,\n"
+                          "time,seconds,run,mode,count,temp,hum,lux\n"
+                          "2026-12-07T00:00:00.100Z,0.100000,1,keyvalue,2,21,40,7\n"
+                          "2026-12-07T00:00:00.200Z,0.200000,1,keyvalue,3,22,41,8\n");
+    RecordingLoader loader(100);
+    ASSERT_TRUE(loader.load(in)) << loader.error();
+    ASSERT_EQ(loader.runs().size(), 1u);
+    const HistoryStore &h = *loader.runs()[0].history;
+    EXPECT_EQ(h.names(), (std::vector<std::string>{"temp", "hum", "lux"}));
+    ASSERT_EQ(h.end(), 2);
+    EXPECT_EQ(h.value(1, 2), 8);
+}
+
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <limits>
+#include <string>
+#include <vector>
 
 using namespace adc;
 using namespace std::chrono_literals;
@@ -44,6 +46,16 @@ TEST(RecordJson, ARecordIsAnObjectWithTheRecordingsFieldsAndAGatheredBlockAnArra
     json.add({Mode::Mcp3201, 3, one});
     EXPECT_EQ(json.records(), 1u);
     EXPECT_TRUE(json.message().starts_with(R"({"time")"));
+
+    // Another board's channels are named as the recording's columns; a missing value is null.
+    json.clear();
+    const std::vector<std::string> names{"temp", "say \"hi\"\\"};
+    json.setNames(names);
+    const std::array<double, 2> text{-23.5, std::numeric_limits<double>::quiet_NaN()};
+    json.add({Mode::KeyValue, 4, text});
+    EXPECT_TRUE(
+        json.message().ends_with(R"("mode":"keyvalue","count":4,"temp":-23.5,"say__hi__":null})"))
+        << json.message();
 }
 
 } // namespace

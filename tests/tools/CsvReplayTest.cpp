@@ -123,6 +123,17 @@ TEST(CsvReplay, RefusesWhatIsNotARecordingOfOneMode)
     EXPECT_EQ(replay(kHeader + good + "1,2,3\n").bytes, "PIC 0:1 1:2 2:3 3:4 4:5 5:6 6:7 7:8\r\n");
 }
 
+TEST(CsvReplay, OtherBoardsRowsBecomeTheirLinesWithTheNamesFirst)
+{
+    const std::string at = "2026-12-07T08:15:02.123Z,";
+    EXPECT_EQ(replay("time,seconds,run,mode,count,t,h\n" + at + "0.5,1,csv,1,-1.5,\n" + at +
+                     "0.5,1,csv,2,inf,2\ntime,seconds,run,mode,count,t\n" + at + "1,1,csv,3,4\n")
+                  .bytes,
+              "t,h\r\n-1.5,nan\r\ninf,2\r\nt\r\n4\r\n");
+    EXPECT_EQ(replay("time,seconds,run,mode,count,t,h\n" + at + "0.5,1,keyvalue,1,,1e+300\n").bytes,
+              "t:nan h:1e+300\r\n");
+}
+
 TEST(CsvReplay, AGapTooLongForTheClockIsWaitedForNotSkipped)
 {
     // A tiny --speed or a row at 1e300 seconds: the second row waits, it does not go at once.

@@ -128,4 +128,21 @@ TEST(SimulatorOptions, AReplayTakesItsPaceFromTheRecordingAndNoMadeUpRecords)
     }
 }
 
+TEST(SimulatorOptions, ABoardThatPrintsTextTakesItsFormatAndChannels)
+{
+    const auto [o, error] = parse({"--format", "keyvalue", "--channels=32", "--rate", "max"});
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(o.format, Format::KeyValue);
+    EXPECT_EQ(o.channels, 32);
+    for (const auto &arguments :
+         std::vector<std::vector<std::string_view>>{{"--format", "json"},
+                                                    {"--format", "csv", "--channels", "33"},
+                                                    {"--channels", "3"},
+                                                    {"--format", "csv", "--mode", "int"},
+                                                    {"--format", "csv", "--noise", "0.1"},
+                                                    {"--format", "csv", "--replay", "r.csv"}}) {
+        EXPECT_NE(parse(arguments).error, "") << arguments.back();
+    }
+}
+
 } // namespace
