@@ -125,6 +125,7 @@ int showWindow(adc::RunSession &session, adc::SessionStart &start,
     });
     recording.setShownInTitle(chosen);
     adc::LiveScope scope(session, window, settings.historyRecords);
+    scope.setChannelSettings(settings.channelUnits);
     QObject::connect(&menu, &adc::WindowMenu::scopeWanted, &scope, &adc::LiveScope::open);
     if (adc::Publishing *publishing = start.publishing()) {
         window.addLineNote([publishing] { return publishing->stateText(); });
@@ -188,6 +189,8 @@ int runViewer(int argc, char *argv[], const adc::CommandLine &commandLine)
     QApplication app(argc, argv);
     showAsTheMenuEntry();
     adc::ScopeWindow scope;
+    scope.setKeptChannels(&adc::ChoiceStore::openUserSettings);
+    scope.applyChannelSettings(commandLine.settings().channelUnits);
     adc::ExitSignals exitSignals;
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &scope, &QWidget::close);
     scope.show();

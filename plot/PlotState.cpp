@@ -304,4 +304,45 @@ void PlotState::setMarker(Marker which, std::int64_t record)
     (which == Marker::A ? m_markerA : m_markerB) = record;
 }
 
+std::string PlotState::channelName(int channel) const
+{
+    return m_units.name(channel, "ch" + std::to_string(channel));
+}
+
+std::optional<int> PlotState::axisUnitsChannel() const
+{
+    if (m_history == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<int> first;
+    for (int k = 0; k < m_history->channelCount(); ++k) {
+        if (!channelShown(k)) {
+            continue;
+        }
+        if (!first) {
+            first = k;
+        } else if (!m_units.sameScale(*first, k)) {
+            return std::nullopt;
+        }
+    }
+    return first && m_units.scaled(*first) ? first : std::nullopt;
+}
+
+std::vector<AxisTicks::Tick> PlotState::valueTicks(const Mapping &m, int count) const
+{
+    const std::optional<int> k = axisUnitsChannel();
+    if (!k) {
+        return AxisTicks::valueTicks(m.lo, m.hi, count);
+    }
+    // A negative gain turns the axis upside down in units.
+    const double a = m_units.toUnits(*k, m.lo);
+    const double b = m_units.toUnits(*k, m.hi);
+    std::vector<AxisTicks::Tick> ticks =
+        AxisTicks::valueTicks(std::min(a, b), std::max(a, b), count);
+    for (AxisTicks::Tick &tick : ticks) {
+        tick.at = m_units.toRaw(*k, tick.at);
+    }
+    return ticks;
+}
+
 } // namespace adc

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "AxisTicks.h"
+#include "ChannelUnits.h"
 #include "HistoryStore.h"
 
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -119,6 +122,18 @@ public:
     std::optional<std::int64_t> marker(Marker which) const;
     void setMarker(Marker which, std::int64_t record);
 
+    /// The channels' names and units (they stay from run to run).
+    const ChannelUnits &units() const { return m_units; }
+    void setUnits(const ChannelUnits &units) { m_units = units; }
+    /// What channel `channel` is called: the user's name, else the run's.
+    std::string channelName(int channel) const;
+    /// A shown channel whose units the value axis reads in, when every shown channel reads the
+    /// same units and they are not counts; none: the axis is in counts.
+    std::optional<int> axisUnitsChannel() const;
+    /// About `count` ticks over the value range of `m`, placed at raw values, labelled in the
+    /// units of axisUnitsChannel() (or counts).
+    std::vector<AxisTicks::Tick> valueTicks(const Mapping &m, int count) const;
+
 private:
     std::pair<double, double> wholeRange() const;
     std::pair<double, double> rangeOf(std::int64_t first, std::int64_t last) const;
@@ -139,6 +154,7 @@ private:
     std::int64_t m_endAtPause = 0;
     std::array<bool, kMaxChannels> m_hidden{};
     std::optional<std::int64_t> m_markerA, m_markerB;
+    ChannelUnits m_units;
     /// The run shown: a new number, Start or mode, or fewer records, is a new run.
     struct RunKey {
         std::int64_t run = 0;

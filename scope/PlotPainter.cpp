@@ -40,9 +40,9 @@ void drawRow(QPainter &p, int line, const Pieces &pieces)
     }
 }
 
-QString channelName(int channel)
+QString channelName(const PlotState &state, int channel)
 {
-    return QStringLiteral("ch") + QString::number(channel);
+    return QString::fromStdString(state.channelName(channel));
 }
 
 /// A value exactly as the recording writes it.
@@ -50,6 +50,35 @@ QString valueText(double v)
 {
     char text[RecordingFormat::kMaxValueLength];
     return QString::fromLatin1(text, RecordingFormat::writeValue(text, v) - text);
+}
+
+/// Channel `channel`'s value `raw` as the readout shows it: exactly as recorded in counts, or
+/// in its units with their text.
+QString unitsText(const PlotState &state, int channel, double raw)
+{
+    const ChannelUnits &units = state.units();
+    if (!units.scaled(channel)) {
+        return valueText(raw);
+    }
+    QString text = QString::number(units.toUnits(channel, raw), 'g', 6);
+    if (!units.unit(channel).empty()) {
+        text += QLatin1Char(' ') + QString::fromStdString(units.unit(channel));
+    }
+    return text;
+}
+
+/// Channel `channel`'s change from record `a` to record `b`, in its units.
+QString differenceText(const PlotState &state, int channel, std::int64_t a, std::int64_t b)
+{
+    const HistoryStore &h = *state.history();
+    const ChannelUnits &units = state.units();
+    const double change =
+        units.toUnits(channel, h.value(b, channel)) - units.toUnits(channel, h.value(a, channel));
+    QString text = QString::number(change, 'g', units.scaled(channel) ? 6 : 10);
+    if (!units.unit(channel).empty()) {
+        text += QLatin1Char(' ') + QString::fromStdString(units.unit(channel));
+    }
+    return text;
 }
 
 QRect rectOf(const PlotState::Area &area)
@@ -121,7 +150,7 @@ void PlotPainter::drawPlot(QPainter &p, const PlotState &state, const PlotState:
         // Few records: a line through each, drawn straight onto the widget.
         p.fillRect(plot, kPlotBackground);
         drawTimeAxis(p, p, state, m);
-        drawValueAxis(nullptr, &p, m);
+        drawValueAxis(nullptr, &p, state, m);
         p.save();
         p.setClipRect(plot);
         drawFewTraces(p, state, m);
@@ -138,7 +167,7 @@ void PlotPainter::drawPlot(QPainter &p, const PlotState &state, const PlotState:
         QPainter inPlot(&m_plotImage);
         inPlot.translate(-plot.topLeft());
         drawTimeAxis(p, inPlot, state, m);
-        drawValueAxis(nullptr, &inPlot, m);
+        drawValueAxis(nullptr, &inPlot, state, m);
     }
     drawManyTraces(state, m);
     p.drawImage(plot.topLeft(), m_plotImage);
@@ -162,7 +191,8 @@ void PlotPainter::drawMargins(QPainter &p, QSize size, const PlotState &state,
                          m.hi,
                          state.xAxis(),
                          state.xAxis() == PlotState::XAxis::Seconds &&
-                             AxisTicks::clockAxis(m.from, m.to)};
+                             AxisTicks::clockAxis(m.from, m.to),
+                         state.units()};
     if (key != m_marginsKey || m_margins.isNull()) {
         m_marginsKey = key;
         m_margins = QImage(size * ratio, QImage::Format_RGB32);
@@ -171,9 +201,12 @@ void PlotPainter::drawMargins(QPainter &p, QSize size, const PlotState &state,
         QPainter margins(&m_margins);
         margins.setFont(p.font());
         // The value axis's labels; its lines are drawn with the plot.
-        drawValueAxis(&margins, nullptr, m);
+        drawValueAxis(&margins, nullptr, state, m);
         margins.setPen(kAxisText);
         const QFontMetrics metrics = margins.fontMetrics();
+        margins.drawText(
+            QRect(0, plot.top() - metrics.height() - 2, kLeftMargin - 6, metrics.height()),
+            Qt::AlignRight, valueTitle(state));
         const QString xTitle = key.axis == PlotState::XAxis::Records ? tr("record")
                                : key.clock ? tr("time since Start (h:mm:ss)")
                                            : tr("time since Start (s)");
@@ -208,13 +241,28 @@ void PlotPainter::drawTimeAxis(QPainter &labels, QPainter &lines, const PlotStat
     }
 }
 
-void PlotPainter::drawValueAxis(QPainter *labels, QPainter *lines, const PlotState::Mapping &m)
+QString PlotPainter::valueTitle(const PlotState &state)
+{
+    const HistoryStore *h = state.history();
+    if (const std::optional<int> k = state.axisUnitsChannel()) {
+        return QString::fromStdString(state.units().unit(*k));
+    }
+    // Shown channels in different units: the axis stays in counts, and says so.
+    for (int k = 0; h != nullptr && k < h->channelCount(); ++k) {
+        if (state.channelShown(k) && state.units().scaled(k)) {
+            return tr("counts");
+        }
+    }
+    return {};
+}
+
+void PlotPainter::drawValueAxis(QPainter *labels, QPainter *lines, const PlotState &state,
+                                const PlotState::Mapping &m)
 {
     const int left = m.area.left;
     const int right = m.area.left + m.area.width - 1;
     // Value ticks about every 50 pixels.
-    for (const AxisTicks::Tick &tick :
-         AxisTicks::valueTicks(m.lo, m.hi, std::max(2, m.area.height / 50))) {
+    for (const AxisTicks::Tick &tick : state.valueTicks(m, std::max(2, m.area.height / 50))) {
         const int py = static_cast<int>(std::floor(m.pixelOfValue(tick.at)));
         if (lines != nullptr) {
             lines->setPen(kGrid);
@@ -348,7 +396,7 @@ void PlotPainter::drawLegend(QPainter &p, QSize size, const PlotState &state)
             box = QRect();
             continue;
         }
-        const QString name = channelName(k);
+        const QString name = channelName(state, k);
         box = QRect(x, y, 22 + metrics.horizontalAdvance(name) + 6, metrics.height() + 4);
         const QColor colour = channelColour(mode, k);
         if (state.channelShown(k)) {
@@ -366,7 +414,7 @@ void PlotPainter::drawLegend(QPainter &p, QSize size, const PlotState &state)
         QString what = tr("%1, run %2")
                            .arg(QString::fromLatin1(RecordingFormat::modeName(mode)),
                                 QString::number(h->run()));
-        if (!state.isLive()) {
+        if (!state.isLive() && m_growing) {
             what = tr("PAUSED") + QStringLiteral("   ") + what;
         }
         p.drawText(QRect(x, y + 2, size.width() - kRightMargin - x, metrics.height()),
@@ -417,7 +465,8 @@ void PlotPainter::drawReadout(QPainter &p, const PlotState &state, const PlotSta
                        kAxisText}};
         for (int k = 0; k < h->channelCount(); ++k) {
             if (state.channelShown(k)) {
-                pieces.emplace_back(channelName(k) + QLatin1Char(' ') + valueText(h->value(*at, k)),
+                pieces.emplace_back(channelName(state, k) + QLatin1Char(' ') +
+                                        unitsText(state, k, h->value(*at, k)),
                                     channelColour(h->mode(), k));
             }
         }
@@ -432,8 +481,8 @@ void PlotPainter::drawReadout(QPainter &p, const PlotState &state, const PlotSta
             {tr("B-A: %1 s, %2 records").arg(seconds, QString::number(*b - *a)), kMarker}};
         for (int k = 0; k < h->channelCount(); ++k) {
             if (state.channelShown(k)) {
-                pieces.emplace_back(channelName(k) + QLatin1Char(' ') +
-                                        QString::number(h->value(*b, k) - h->value(*a, k), 'g', 10),
+                pieces.emplace_back(channelName(state, k) + QLatin1Char(' ') +
+                                        differenceText(state, k, *a, *b),
                                     channelColour(h->mode(), k));
             }
         }

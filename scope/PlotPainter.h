@@ -34,6 +34,12 @@ public:
 
     /// What an empty plot says.
     void setEmptyText(const QString &text) { m_emptyText = text; }
+    /// Whether the history grows: a still view of one that does not is not "PAUSED".
+    void setGrowing(bool growing)
+    {
+        m_growing = growing;
+        m_margins = QImage();
+    }
     /// Paints the widget `p` draws on (of `size`) as `state` shows it, with the readout of the
     /// record nearest to `mouse`.
     void paint(QPainter &p, QSize size, const PlotState &state, std::optional<QPoint> mouse);
@@ -47,7 +53,9 @@ private:
     void drawPlot(QPainter &p, const PlotState &state, const PlotState::Mapping &m);
     void drawTimeAxis(QPainter &labels, QPainter &lines, const PlotState &state,
                       const PlotState::Mapping &m);
-    void drawValueAxis(QPainter *labels, QPainter *lines, const PlotState::Mapping &m);
+    void drawValueAxis(QPainter *labels, QPainter *lines, const PlotState &state,
+                       const PlotState::Mapping &m);
+    static QString valueTitle(const PlotState &state);
     void drawFewTraces(QPainter &inPlot, const PlotState &state, const PlotState::Mapping &m);
     void drawManyTraces(const PlotState &state, const PlotState::Mapping &m);
     void copyColumns(int columns);
@@ -59,6 +67,7 @@ private:
     QString m_emptyText =
         tr("No records yet: start a run with INT A/D Start or MCP3201 A/D Start.");
     std::array<QRect, kMaxChannels> m_legendBoxes{};
+    bool m_growing = true;
     std::vector<std::int64_t> m_bounds; ///< the records of each pixel column, reused per paint
     QImage m_plotImage;                 ///< the plot area: grid and traces, drawn per paint
     std::vector<QRgb> m_columns;        ///< the traces of the plot area, column by column
@@ -75,6 +84,7 @@ private:
         double low = 0.0, high = 0.0;
         PlotState::XAxis axis = PlotState::XAxis::Seconds;
         bool clock = false;
+        ChannelUnits units;
         bool operator==(const MarginsKey &) const = default;
     };
     MarginsKey m_marginsKey;

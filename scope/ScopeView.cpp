@@ -118,6 +118,18 @@ void ScopeView::setEmptyText(const QString &text)
     update();
 }
 
+void ScopeView::setChannelUnits(const ChannelUnits &units)
+{
+    m_state.setUnits(units);
+    moved(m_state.isLive());
+}
+
+void ScopeView::setGrowing(bool growing)
+{
+    m_painter.setGrowing(growing);
+    update();
+}
+
 void ScopeView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);

@@ -50,6 +50,10 @@ public:
     void setChannelShown(int channel, bool shown);
     /// What the plot says while it has no records.
     void setEmptyText(const QString &text);
+    /// The channels' names and units.
+    void setChannelUnits(const ChannelUnits &units);
+    /// Whether the history grows (a run) or not (a recording, never "PAUSED").
+    void setGrowing(bool growing);
 
     /// Where the traces are drawn, in the widget's pixels.
     QRect plotRect() const { return PlotPainter::plotRect(size()); }

@@ -1,29 +1,37 @@
 #pragma once
 
+#include "ChannelUnits.h"
 #include "HistoryStore.h"
 #include "RecordingLoader.h"
 #include "ScopeView.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <span>
 #include <vector>
+
+class QSettings;
+class QToolBar;
 
 namespace adc {
 
 /// The scope: a window of its own around a ScopeView, with the buttons and the line of text
 /// that go with it.
 ///
-/// Space or the Pause button pauses and resumes the view (acquisition goes on; the window says
-/// how many records came since), Home fits the whole run, Ctrl+S saves the plot as PNG and
-/// Ctrl+E writes the records in view as CSV with the recording's columns. It shows either a
-/// live history (showLive()) or a recording read in the background (open()), whose runs the
-/// user picks from a list.
+/// Its actions are in a toolbar, in the plot's right-click menu and on keys (keyHelp() lists
+/// them): Space pauses and resumes the view (acquisition goes on; the window says how many
+/// records came since), Home fits the whole run, Ctrl+S saves the plot as PNG, Ctrl+E writes the
+/// records in view as CSV with the recording's columns (raw counts, so that it opens again as a
+/// recording), Ctrl+U names the channels and sets their units. It shows either a live history
+/// (showLive()) or a recording read in the background (open()), whose runs the user picks from
+/// a list; a recording is never live: no Pause, no Resume.
 class ScopeWindow : public QWidget {
     Q_OBJECT
 
@@ -38,8 +46,21 @@ public:
     /// once, whatever the file (a FIFO nobody writes, a device that never ends).
     void open(const QString &path, std::int64_t capacity);
 
+    /// Where channel settings are kept when the user presses Keep; the kept ones show now.
+    void setKeptChannels(std::function<std::unique_ptr<QSettings>()> open);
+    /// Names and units given for this session, over the kept ones.
+    void applyChannelSettings(std::span<const ChannelUnits::Setting> settings);
+    const ChannelUnits &channelUnits() const { return m_view->state().units(); }
+    /// Opens the channel settings (Ctrl+U).
+    void editChannels();
+
+    /// The keys of the scope's actions, a line each ("  Space  pause or resume the view").
+    static QString keyHelp();
+
     ScopeView *view() const { return m_view; }
-    QPushButton *pauseButton() const { return m_pause; }
+    QAction *pauseAction() const { return m_pause; }
+    QAction *channelsAction() const { return m_channels; }
+    QToolBar *toolBar() const { return m_toolBar; }
     QComboBox *runChoice() const { return m_runs; }
     QProgressBar *progress() const { return m_progress; }
     QLabel *status() const { return m_status; }
@@ -57,6 +78,8 @@ signals:
     void exported(const QString &error);
 
 private:
+    void makeActions();
+    QAction *addAction(const QString &text, const QKeySequence &keys, const QString &tip);
     void connectControls();
     void updateStatus();
     void chooseRun(int index);
@@ -66,8 +89,13 @@ private:
     void askExport();
 
     ScopeView *m_view;
-    QPushButton *m_pause;
-    QPushButton *m_fit;
+    QToolBar *m_toolBar;
+    QAction *m_pause = nullptr;
+    QAction *m_fit = nullptr;
+    QAction *m_picture = nullptr;
+    QAction *m_exportAction = nullptr;
+    QAction *m_channels = nullptr;
+    std::function<std::unique_ptr<QSettings>()> m_openSettings;
     QComboBox *m_axis;
     QComboBox *m_scale;
     QComboBox *m_runs;

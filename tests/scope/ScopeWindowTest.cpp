@@ -106,7 +106,7 @@ TEST(ScopeWindow, PauseKeepsTheViewStillWhileRecordsGoOnAndResumeJumpsToTheLiveE
     ASSERT_TRUE(waitUntil([&] { return scope.window.status()->text().contains("500"); }))
         << scope.window.status()->text().toStdString();
     EXPECT_EQ(scope.plot(), still);
-    EXPECT_EQ(scope.window.pauseButton()->text(), "Resume");
+    EXPECT_EQ(scope.window.pauseAction()->text(), "Resume");
 
     QTest::keyClick(&scope.window, Qt::Key_Space);
     EXPECT_TRUE(view.state().isLive());
@@ -148,7 +148,7 @@ TEST(ScopeWindow, TheWheelZoomsHomeShowsAllAndANewStartFitsTheNewRun)
     scope.start(Mode::Mcp3201);
     scope.feedRecords(50);
     EXPECT_TRUE(view.state().isLive());
-    EXPECT_EQ(scope.window.pauseButton()->text(), "Pause");
+    EXPECT_EQ(scope.window.pauseAction()->text(), "Pause");
     EXPECT_EQ(view.state().valueRange(), std::pair(0.0, 4095.0));
     EXPECT_FALSE(view.state().marker(PlotState::Marker::A) ||
                  view.state().marker(PlotState::Marker::B));
@@ -251,7 +251,10 @@ TEST(ScopeWindow, ARecordingViewedShowsWhatTheLiveScopeShowed)
             ASSERT_EQ(shown.value(i, k), live.history.value(i, k)) << i << " ch" << k;
         }
     }
+    // The same picture, but for the word PAUSED, which a recording (never live) does not show.
+    live.window.view()->setGrowing(false);
     EXPECT_EQ(viewed.view()->grab().toImage(), live.plot());
+    EXPECT_FALSE(viewed.pauseAction()->isVisible());
 
     // The records in view, exported, are the recording's rows for them.
     QSignalSpy exported(&live.window, &ScopeWindow::exported);
