@@ -17,7 +17,7 @@ bool writeHistoryCsv(std::ostream &out, const HistoryStore &history, std::int64_
     to = std::min(to, history.end());
     RowFields fields;
     char row[RowFields::kMaxCsvRow];
-    double values[kMaxChannels];
+    double values[HistoryStore::kMaxStoreChannels];
     const auto channels = static_cast<std::size_t>(history.channelCount());
     for (std::int64_t i = from; i < to; ++i) {
         fields.setStamp(history.wallTime(i), history.micros(i), history.run(i));

@@ -7,23 +7,17 @@
 
 namespace adc {
 
-namespace {
-
-constexpr std::size_t kPair = 2 * kMaxChannels;
-
-} // namespace
-
 HistoryStore::HistoryStore(std::int64_t capacity) : m_capacity(std::max<std::int64_t>(capacity, 1))
 {
     // Levels up to the one whose blocks span the whole capacity; each keeps one block more than
     // the capacity spans, so that no block still wholly kept is written over.
     for (std::int64_t size = kBlock;; size *= kFanOut) {
-        m_levels.push_back({size, m_capacity / size + 2, {}});
+        m_levels.push_back({size, m_capacity / size + 2, {}, {}});
         if (size >= m_capacity) {
             break;
         }
     }
-    clear(Mode::Int);
+    startRun(Mode::Int, 0, {});
 }
 
 std::int64_t HistoryStore::largestCapacity(std::uint64_t memoryBytes)
@@ -51,21 +45,44 @@ void HistoryStore::runStarted(const RunStart &start)
 void HistoryStore::startRun(Mode mode, std::int64_t run,
                             std::chrono::system_clock::time_point start)
 {
-    clear(mode);
+    m_mode = mode;
+    const int channels = modeInfo(mode).channelCount;
+    m_names.resize(static_cast<std::size_t>(channels));
+    for (int k = 0; k < channels; ++k) {
+        m_names[static_cast<std::size_t>(k)] = "ch" + std::to_string(k);
+    }
+    clear(channels);
     m_runs.assign(1, {0, run});
     m_startWall = start;
 }
 
-void HistoryStore::clear(Mode mode)
+void HistoryStore::channelsNamed(std::span<const std::string> names)
 {
-    m_mode = mode;
-    m_channels = modeInfo(mode).channelCount;
+    names = names.first(std::min<std::size_t>(names.size(), kMaxStoreChannels));
+    if (std::ranges::equal(names, m_names)) {
+        return;
+    }
+    m_names.assign(names.begin(), names.end());
+    // The run goes on under the number it has now; its records so far had other channels.
+    const std::int64_t number = run();
+    clear(static_cast<int>(names.size()));
+    m_runs.assign(1, {0, number});
+}
+
+void HistoryStore::clear(int channels)
+{
+    m_channels = channels;
+    if (m_chunkChannels != channels) {
+        m_chunks.clear();
+        m_chunkChannels = channels;
+    }
     m_end = 0;
     m_nextSlot = 0;
     m_countBase = 0;
     m_farWalls.clear();
     for (Level &level : m_levels) {
         level.minMax.clear();
+        level.sums.clear();
     }
 }
 
@@ -139,7 +156,8 @@ void HistoryStore::store(std::size_t at, std::int64_t micros, std::int64_t wallD
             std::min<std::size_t>(kChunkMask + 1, static_cast<std::size_t>(m_capacity) - at);
         m_chunks.push_back({std::make_unique_for_overwrite<std::int64_t[]>(size),
                             std::make_unique_for_overwrite<std::int32_t[]>(size),
-                            std::make_unique_for_overwrite<double[]>(size * kMaxChannels)});
+                            std::make_unique_for_overwrite<double[]>(
+                                size * static_cast<std::size_t>(m_channels))});
     }
     Chunk &c = m_chunks[number];
     const std::size_t offset = at & kChunkMask;
@@ -153,8 +171,8 @@ void HistoryStore::store(std::size_t at, std::int64_t micros, std::int64_t wallD
     }
     const auto channels = static_cast<std::size_t>(m_channels);
     double *row = c.values.get() + offset * channels;
-    if (channels == kMaxChannels && values.size() >= kMaxChannels) {
-        std::copy_n(values.data(), kMaxChannels, row);
+    if (values.size() == channels) {
+        std::copy_n(values.data(), channels, row);
     } else {
         const std::size_t given = std::min(values.size(), channels);
         std::copy_n(values.data(), given, row);
@@ -165,9 +183,10 @@ void HistoryStore::store(std::size_t at, std::int64_t micros, std::int64_t wallD
 float *HistoryStore::block(std::size_t level, std::int64_t number)
 {
     Level &l = m_levels[level];
-    const auto at = static_cast<std::size_t>(number % l.blocks) * kPair;
-    if (l.minMax.size() < at + kPair) {
-        l.minMax.resize(at + kPair);
+    const auto pair = 2 * static_cast<std::size_t>(m_channels);
+    const auto at = static_cast<std::size_t>(number % l.blocks) * pair;
+    if (l.minMax.size() < at + pair) {
+        l.minMax.resize(at + pair);
     }
     return l.minMax.data() + at;
 }
@@ -175,33 +194,61 @@ float *HistoryStore::block(std::size_t level, std::int64_t number)
 const float *HistoryStore::block(std::size_t level, std::int64_t number) const
 {
     const Level &l = m_levels[level];
-    return l.minMax.data() + static_cast<std::size_t>(number % l.blocks) * kPair;
+    return l.minMax.data() +
+           static_cast<std::size_t>(number % l.blocks) * 2 * static_cast<std::size_t>(m_channels);
 }
 
-template <std::size_t Channels> void HistoryStore::reduceBlock(std::size_t at, float *out) const
+HistoryStore::Sums *HistoryStore::sumsBlock(std::size_t level, std::int64_t number)
 {
-    // Channels known at compile time let the compiler keep each channel's min and max in
-    // registers across the block's rows; 0 stands for the mode's count.
+    Level &l = m_levels[level];
+    const auto channels = static_cast<std::size_t>(m_channels);
+    const auto at = static_cast<std::size_t>(number % l.blocks) * channels;
+    if (l.sums.size() < at + channels) {
+        l.sums.resize(at + channels);
+    }
+    return l.sums.data() + at;
+}
+
+const HistoryStore::Sums *HistoryStore::sumsBlock(std::size_t level, std::int64_t number) const
+{
+    const Level &l = m_levels[level];
+    return l.sums.data() +
+           static_cast<std::size_t>(number % l.blocks) * static_cast<std::size_t>(m_channels);
+}
+
+template <std::size_t Channels>
+void HistoryStore::reduceBlock(std::size_t at, float *out, Sums *sums) const
+{
+    // Channels known at compile time let the compiler keep each channel's figures in registers
+    // across the block's rows; 0 stands for the store's count.
     const std::size_t channels = Channels != 0 ? Channels : static_cast<std::size_t>(m_channels);
     const auto capacity = static_cast<std::size_t>(m_capacity);
-    float lo[kMaxChannels];
-    float hi[kMaxChannels];
+    float lo[kMaxStoreChannels];
+    float hi[kMaxStoreChannels];
+    Sums s[kMaxStoreChannels];
     const double *row = this->row(at);
     for (std::size_t k = 0; k < channels; ++k) {
         lo[k] = hi[k] = static_cast<float>(row[k]);
+        s[k] = {};
     }
-    for (std::int64_t r = 1; r < kBlock; ++r) {
+    for (std::int64_t r = 0;;) {
+        for (std::size_t k = 0; k < channels; ++k) {
+            const double v = row[k];
+            const auto f = static_cast<float>(v);
+            lo[k] = f < lo[k] ? f : lo[k];
+            hi[k] = f > hi[k] ? f : hi[k];
+            s[k].add(v);
+        }
+        if (++r == kBlock) {
+            break;
+        }
         at = at + 1 == capacity ? 0 : at + 1;
         row = this->row(at);
-        for (std::size_t k = 0; k < channels; ++k) {
-            const auto v = static_cast<float>(row[k]);
-            lo[k] = v < lo[k] ? v : lo[k];
-            hi[k] = v > hi[k] ? v : hi[k];
-        }
     }
     for (std::size_t k = 0; k < channels; ++k) {
         out[2 * k] = lo[k];
         out[2 * k + 1] = hi[k];
+        sums[k] = s[k];
     }
 }
 
@@ -212,13 +259,19 @@ void HistoryStore::indexBlock(std::int64_t number)
     // is never read, as no whole block is kept.
     const std::size_t at = slot(number * kBlock);
     float *b = block(0, number);
+    Sums *s = sumsBlock(0, number);
     if (channels == kMaxChannels) {
-        reduceBlock<kMaxChannels>(at, b);
+        reduceBlock<kMaxChannels>(at, b, s);
     } else if (channels == 2) {
-        reduceBlock<2>(at, b);
+        reduceBlock<2>(at, b, s);
     } else {
-        reduceBlock<0>(at, b);
+        reduceBlock<0>(at, b, s);
     }
+    indexUp(channels);
+}
+
+void HistoryStore::indexUp(std::size_t channels)
+{
     // A block that is complete now goes into the block above it, and so on up.
     const std::int64_t i = m_end - 1;
     for (std::size_t level = 0; level + 1 < m_levels.size(); ++level) {
@@ -230,10 +283,17 @@ void HistoryStore::indexBlock(std::int64_t number)
         const std::int64_t done = i / size;
         const float *low = block(level, done);
         float *up = block(level + 1, done / kFanOut);
+        const Sums *lowSums = sumsBlock(level, done);
+        Sums *upSums = sumsBlock(level + 1, done / kFanOut);
         const bool opensUp = done % kFanOut == 0;
         for (std::size_t k = 0; k < channels; ++k) {
             up[2 * k] = opensUp ? low[2 * k] : std::min(up[2 * k], low[2 * k]);
             up[2 * k + 1] = opensUp ? low[2 * k + 1] : std::max(up[2 * k + 1], low[2 * k + 1]);
+            if (opensUp) {
+                upSums[k] = lowSums[k];
+            } else {
+                upSums[k].add(lowSums[k]);
+            }
         }
     }
 }
@@ -256,17 +316,9 @@ std::int64_t HistoryStore::lowerBound(double micros, std::int64_t lo, std::int64
     return lo;
 }
 
-HistoryStore::MinMax HistoryStore::minMax(std::int64_t from, std::int64_t to, int channel) const
+template <class Records, class Blocks>
+void HistoryStore::walk(std::int64_t from, std::int64_t to, Records records, Blocks blocks) const
 {
-    MinMax all[kMaxChannels];
-    minMaxAll(from, to, all);
-    return all[channel];
-}
-
-void HistoryStore::minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChannel) const
-{
-    const auto channels = static_cast<std::size_t>(m_channels);
-    std::fill_n(perChannel, channels, MinMax{});
     from = std::max(from, first());
     to = std::min(to, m_end);
     std::int64_t i = from;
@@ -275,10 +327,7 @@ void HistoryStore::minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChan
             // Single records up to the next block boundary (or the range's end).
             const std::int64_t stop = std::min(to, (i / kBlock + 1) * kBlock);
             for (; i < stop; ++i) {
-                const double *row = this->row(slot(i));
-                for (std::size_t k = 0; k < channels; ++k) {
-                    perChannel[k].add(static_cast<float>(row[k]));
-                }
+                records(this->row(slot(i)));
             }
             continue;
         }
@@ -288,12 +337,45 @@ void HistoryStore::minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChan
                i + m_levels[level + 1].size <= to) {
             ++level;
         }
-        const float *b = block(level, i / m_levels[level].size);
-        for (std::size_t k = 0; k < channels; ++k) {
-            perChannel[k].add(MinMax{b[2 * k], b[2 * k + 1]});
-        }
+        blocks(level, i / m_levels[level].size);
         i += m_levels[level].size;
     }
+}
+
+HistoryStore::MinMax HistoryStore::minMax(std::int64_t from, std::int64_t to, int channel) const
+{
+    MinMax all[kMaxStoreChannels];
+    minMaxAll(from, to, all);
+    return all[channel];
+}
+
+void HistoryStore::minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChannel) const
+{
+    const auto channels = static_cast<std::size_t>(m_channels);
+    std::fill_n(perChannel, channels, MinMax{});
+    walk(
+        from, to,
+        [&](const double *row) {
+            for (std::size_t k = 0; k < channels; ++k) {
+                perChannel[k].add(static_cast<float>(row[k]));
+            }
+        },
+        [&](std::size_t level, std::int64_t number) {
+            const float *b = block(level, number);
+            for (std::size_t k = 0; k < channels; ++k) {
+                perChannel[k].add(MinMax{b[2 * k], b[2 * k + 1]});
+            }
+        });
+}
+
+HistoryStore::Sums HistoryStore::sums(std::int64_t from, std::int64_t to, int channel) const
+{
+    Sums all;
+    const auto k = static_cast<std::size_t>(channel);
+    walk(
+        from, to, [&](const double *row) { all.add(row[k]); },
+        [&](std::size_t level, std::int64_t number) { all.add(sumsBlock(level, number)[k]); });
+    return all;
 }
 
 void HistoryStore::columnBounds(XAxis axis, double from, double to, int columns,
@@ -325,11 +407,13 @@ void HistoryStore::columnBounds(XAxis axis, double from, double to, int columns,
 
 double HistoryStore::bytesPerRecord() const
 {
-    // What the store holds once full: the times, the values of eight channels, every level.
+    // What the store holds once full: the times, the values of its channels, every level.
+    const auto channels = static_cast<double>(m_channels);
     double bytes = static_cast<double>(m_capacity) *
-                   (sizeof(std::int64_t) + sizeof(std::int32_t) + kMaxChannels * sizeof(double));
+                   (sizeof(std::int64_t) + sizeof(std::int32_t) + channels * sizeof(double));
     for (const Level &level : m_levels) {
-        bytes += static_cast<double>(level.blocks) * kPair * sizeof(float);
+        bytes += static_cast<double>(level.blocks) * channels *
+                 static_cast<double>(2 * sizeof(float) + sizeof(Sums));
     }
     return bytes / static_cast<double>(m_capacity);
 }

@@ -3,6 +3,7 @@
 #include "RecordObserver.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -20,13 +22,21 @@ namespace adc {
 /// and run number, up to a capacity (the oldest leave first). Memory grows in chunks as records
 /// come and stays flat once the capacity is reached.
 ///
-/// A min/max index by levels (blocks of 32 records, then of 8 blocks each) reduces any range of
-/// records to its smallest and largest value per channel in O(32 + 8 x levels) steps, so that
-/// a plot of any length costs one such range per pixel column. A block enters the index when its
-/// last record comes (the newest records are read one by one until then). The index holds floats
-/// (which keep the order of the doubles they come from); the values themselves stay doubles.
+/// An index by levels (blocks of 32 records, then of 8 blocks each) keeps per block and channel
+/// the smallest and largest value, and the count, sum and sum of squares of the finite values.
+/// It reduces any range of records to those in O(32 + 8 x levels) steps, so that a plot of any
+/// length costs one such range per pixel column and the mean or RMS of any range costs the
+/// same. A block enters the index when its last record comes (the newest records are read one
+/// by one until then). The minimum and maximum are floats (which keep the order of the doubles
+/// they come from); the sums and the values themselves are doubles.
+///
+/// The channels are named: the recording's column names (ch0, ch1, ...) until channelsNamed()
+/// says otherwise. A run whose names change while it goes (a text line's new header or a new
+/// name) empties the store, which starts again with the new channels under the same run.
 class HistoryStore : public RecordObserver {
 public:
+    /// The most channels a store keeps: as many as a line of text may carry.
+    static constexpr int kMaxStoreChannels = 32;
     /// The records kept unless told otherwise.
     static constexpr std::int64_t kDefaultCapacity = 1'000'000;
     /// Records per block of the lowest index level, and blocks per block of the next.
@@ -52,6 +62,29 @@ public:
         bool operator==(const MinMax &) const = default;
     };
 
+    /// The count, sum and sum of squares of the finite values of a range of one channel.
+    struct Sums {
+        std::int64_t count = 0;
+        double sum = 0;
+        double sumSquares = 0;
+        void add(double v)
+        {
+            // Saturated values (infinite) stay out: they have no place in a mean.
+            if (std::isfinite(v)) {
+                ++count;
+                sum += v;
+                sumSquares += v * v;
+            }
+        }
+        void add(const Sums &other)
+        {
+            count += other.count;
+            sum += other.sum;
+            sumSquares += other.sumSquares;
+        }
+        bool operator==(const Sums &) const = default;
+    };
+
     explicit HistoryStore(std::int64_t capacity = kDefaultCapacity);
 
     /// The largest capacity whose store fits in `memoryBytes` once full.
@@ -63,6 +96,9 @@ public:
     void runStarted(const RunStart &start) override;
     void charactersTaken(const Stamp &stamp) override;
     void recordAccepted(const AcceptedRecord &record) override;
+    /// The channels' names (at most kMaxStoreChannels are kept): names that differ from those
+    /// held empty the store, which goes on with as many channels as there are names.
+    void channelsNamed(std::span<const std::string> names);
 
     /// Empties the store for run number `run` in `mode`, started at `start` (a recording read
     /// back).
@@ -82,6 +118,8 @@ public:
     std::chrono::system_clock::time_point startTime() const { return m_startWall; }
     Mode mode() const { return m_mode; }
     int channelCount() const { return m_channels; }
+    /// One name per channel.
+    const std::vector<std::string> &names() const { return m_names; }
     /// Records numbered from 0 at Start: the oldest kept, and one past the newest (also the
     /// number accepted since Start).
     std::int64_t first() const { return m_end > m_capacity ? m_end - m_capacity : 0; }
@@ -106,6 +144,9 @@ public:
     MinMax minMax(std::int64_t from, std::int64_t to, int channel) const;
     /// The same for every channel of the mode at once, into `perChannel[0..channelCount())`.
     void minMaxAll(std::int64_t from, std::int64_t to, MinMax *perChannel) const;
+    /// The count, sum and sum of squares of the finite values of `channel` in records
+    /// [from, to), clamped to those kept: one visit per index level plus the two ends.
+    Sums sums(std::int64_t from, std::int64_t to, int channel) const;
 
     /// What the x axis of a plot counts: seconds since Start, or records (record i at x = i).
     enum class XAxis { Seconds, Records };
@@ -114,7 +155,8 @@ public:
     void columnBounds(XAxis axis, double from, double to, int columns,
                       std::vector<std::int64_t> &bounds) const;
 
-    /// Bytes held for the records and their index, per record of capacity.
+    /// Bytes held for the records and their index, per record of capacity, with the channels
+    /// the store has now.
     double bytesPerRecord() const;
 
 private:
@@ -144,14 +186,23 @@ private:
                std::span<const double> values);
     float *block(std::size_t level, std::int64_t number);
     const float *block(std::size_t level, std::int64_t number) const;
-    void clear(Mode mode);
+    Sums *sumsBlock(std::size_t level, std::int64_t number);
+    const Sums *sumsBlock(std::size_t level, std::int64_t number) const;
+    void clear(int channels);
+    template <class Records, class Blocks>
+    void walk(std::int64_t from, std::int64_t to, Records records, Blocks blocks) const;
     std::int64_t lowerBound(double micros, std::int64_t lo, std::int64_t hi) const;
     void indexBlock(std::int64_t number);
-    template <std::size_t Channels> void reduceBlock(std::size_t firstSlot, float *out) const;
+    template <std::size_t Channels>
+    void reduceBlock(std::size_t firstSlot, float *out, Sums *sums) const;
+    void indexUp(std::size_t channels);
 
     std::int64_t m_capacity;
     Mode m_mode = Mode::Int;
     int m_channels = kMaxChannels;
+    std::vector<std::string> m_names;
+    /// The channels per record of the chunks allocated.
+    int m_chunkChannels = 0;
     std::chrono::system_clock::time_point m_startWall{};
     /// The stamp of the records being told.
     Stamp m_stamp;
@@ -166,12 +217,13 @@ private:
     std::vector<Chunk> m_chunks;
     /// The records whose wall-clock difference is kFarWall, by record, and the difference.
     std::deque<std::pair<std::int64_t, std::int64_t>> m_farWalls;
-    /// Per level: the records of one block, the blocks kept, and per block the min and max of
-    /// each of kMaxChannels channels.
+    /// Per level: the records of one block, the blocks kept, and per block the min and max and
+    /// the sums of each channel.
     struct Level {
         std::int64_t size;
         std::int64_t blocks;
         std::vector<float> minMax;
+        std::vector<Sums> sums;
     };
     std::vector<Level> m_levels;
 };

@@ -65,6 +65,15 @@ TEST(HistoryStore, TheIndexGivesWhatEveryRecordGivesForAnyRangeAtEveryLevel)
                 ASSERT_EQ(store.minMax(from, to, channel),
                           bruteForce(rows, a, std::max(a, b), channel))
                     << from << ".." << to << " ch" << channel;
+                HistoryStore::Sums direct;
+                for (std::int64_t i = a; i < b; ++i) {
+                    direct.add(
+                        rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(channel)]);
+                }
+                const HistoryStore::Sums indexed = store.sums(from, to, channel);
+                ASSERT_EQ(indexed.count, direct.count);
+                ASSERT_NEAR(indexed.sum, direct.sum, 1e-12 * std::abs(direct.sum));
+                ASSERT_NEAR(indexed.sumSquares, direct.sumSquares, 1e-12 * direct.sumSquares);
             }
         }
         // The values and times themselves are kept exactly.
@@ -79,11 +88,12 @@ TEST(HistoryStore, TheIndexGivesWhatEveryRecordGivesForAnyRangeAtEveryLevel)
     }
 }
 
-TEST(HistoryStore, GrowsWithItsRecordsUpToItsCapacityInFlatMemoryOfAtMost80BytesPerRecord)
+TEST(HistoryStore, GrowsWithItsRecordsUpToItsCapacityInFlatMemoryOfAtMost88BytesPerRecord)
 {
-    EXPECT_LE(HistoryStore().bytesPerRecord(), 80.0);
-    EXPECT_LE(HistoryStore(10'000'000).bytesPerRecord(), 80.0);
-    EXPECT_LE(HistoryStore(1000).bytesPerRecord(), 80.0);
+    // Eight channels: 76 bytes of record, the rest the index's extremes and sums.
+    EXPECT_LE(HistoryStore().bytesPerRecord(), 88.0);
+    EXPECT_LE(HistoryStore(10'000'000).bytesPerRecord(), 88.0);
+    EXPECT_LE(HistoryStore(1000).bytesPerRecord(), 88.0);
     // The largest store that fits in 8 GiB does, and one a tenth larger would not.
     constexpr std::uint64_t k8GiB = std::uint64_t{8} << 30;
     const std::int64_t largest = HistoryStore::largestCapacity(k8GiB);
@@ -129,6 +139,38 @@ TEST(HistoryStore, GrowsWithItsRecordsUpToItsCapacityInFlatMemoryOfAtMost80Bytes
     store.runStarted({Mode::Mcp3201, 2, {}});
     EXPECT_TRUE(store.empty());
     EXPECT_EQ(store.channelCount(), 2);
+    EXPECT_EQ(store.names(), (std::vector<std::string>{"ch0", "ch1"}));
+}
+
+// Names told again unchanged keep the records; new names (here 32 of them) start the run's
+// history afresh with that many channels, under the same run number.
+TEST(HistoryStore, NewChannelNamesStartTheRunsHistoryAgainWithTheirChannels)
+{
+    HistoryStore store(1000);
+    store.runStarted({Mode::Int, 3, {}});
+    const std::vector<std::string> board{"ch0", "ch1", "ch2", "ch3", "ch4", "ch5", "ch6", "ch7"};
+    store.channelsNamed(board);
+    std::vector<double> row(32, 1.0);
+    store.append(0, 1, std::span(row).first(8));
+    store.channelsNamed(board);
+    EXPECT_EQ(store.end(), 1);
+
+    std::vector<std::string> names;
+    for (int k = 0; k < 40; ++k) {
+        names.push_back("v" + std::to_string(k));
+    }
+    store.channelsNamed(names);
+    EXPECT_TRUE(store.empty());
+    ASSERT_EQ(store.channelCount(), 32);
+    EXPECT_EQ(store.names().back(), "v31");
+    for (int i = 0; i < 100; ++i) {
+        row[31] = i;
+        store.append(i, i + 1, row);
+    }
+    EXPECT_EQ(store.value(99, 31), 99.0);
+    EXPECT_EQ(store.minMax(0, 100, 31), (MinMax{0.0f, 99.0f}));
+    EXPECT_EQ(store.sums(0, 100, 31).sum, 4950.0);
+    EXPECT_EQ(store.run(), 3);
 }
 
 TEST(HistoryStore, EachRecordKeepsTheWallTimeAndRunOfItsStamp)
