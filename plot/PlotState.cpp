@@ -306,6 +306,10 @@ void PlotState::setMarker(Marker which, std::int64_t record)
 
 std::string PlotState::channelName(int channel) const
 {
+    const auto k = static_cast<std::size_t>(channel);
+    if (m_history != nullptr && k < m_history->names().size()) {
+        return m_units.name(channel, m_history->names()[k]);
+    }
     return m_units.name(channel, "ch" + std::to_string(channel));
 }
 

@@ -89,7 +89,10 @@ public:
     void setValueScale(ValueScale scale);
     bool channelShown(int channel) const { return !m_hidden[static_cast<std::size_t>(channel)]; }
     void setChannelShown(int channel, bool shown);
-    const std::array<bool, kMaxChannels> &hiddenChannels() const { return m_hidden; }
+    const std::array<bool, HistoryStore::kMaxStoreChannels> &hiddenChannels() const
+    {
+        return m_hidden;
+    }
 
     /// The x (seconds since Start, or record number) shown at the plot's left and right.
     std::pair<double, double> xRange() const;
@@ -152,7 +155,7 @@ private:
     double m_low = 0.0, m_high = 1023.0; ///< the value range when zoomed
     double m_panFrom = 0.0, m_panTo = 1.0;
     std::int64_t m_endAtPause = 0;
-    std::array<bool, kMaxChannels> m_hidden{};
+    std::array<bool, HistoryStore::kMaxStoreChannels> m_hidden{};
     std::optional<std::int64_t> m_markerA, m_markerB;
     ChannelUnits m_units;
     /// The run shown: a new number, Start or mode, or fewer records, is a new run.

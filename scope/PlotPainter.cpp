@@ -113,15 +113,19 @@ QColor PlotPainter::channelColour(Mode mode, int channel)
         {0xff, 0x70, 0x70}, {0xe0, 0x70, 0xe0}, {0xd0, 0xc0, 0x50}, {0xdc, 0xdc, 0xdc},
         {0xff, 0x9f, 0x1c}, {0x5c, 0x9d, 0xff}, {0x5c, 0xf0, 0x5c}, {0x40, 0xe8, 0xe8},
         {0xff, 0x5a, 0x5a}, {0xff, 0x6b, 0xff}, {0xff, 0xe6, 0x4d}, {0xff, 0xff, 0xff}};
-    const int number = modeInfo(mode).paletteNumbers[static_cast<std::size_t>(channel)];
-    return kByPaletteNumber[number & 15];
+    const ModeInfo &info = modeInfo(mode);
+    if (channel < static_cast<int>(info.paletteNumbers.size())) {
+        return kByPaletteNumber[info.paletteNumbers[static_cast<std::size_t>(channel)] & 15];
+    }
+    // Channels beyond the board's: the bright colours in turn, skipping white.
+    return kByPaletteNumber[1 + channel % 14];
 }
 
 bool PlotPainter::marginsShow(const PlotState &state) const
 {
     const HistoryStore *h = state.history();
     return h != nullptr && m_legendBoxes[0].isValid() && h->run() == m_marginsKey.run &&
-           h->mode() == m_marginsKey.mode;
+           h->mode() == m_marginsKey.mode && h->names() == m_marginsKey.names;
 }
 
 void PlotPainter::paint(QPainter &p, QSize size, const PlotState &state,
@@ -192,7 +196,8 @@ void PlotPainter::drawMargins(QPainter &p, QSize size, const PlotState &state,
                          state.xAxis(),
                          state.xAxis() == PlotState::XAxis::Seconds &&
                              AxisTicks::clockAxis(m.from, m.to),
-                         state.units()};
+                         state.units(),
+                         h != nullptr ? h->names() : std::vector<std::string>()};
     if (key != m_marginsKey || m_margins.isNull()) {
         m_marginsKey = key;
         m_margins = QImage(size * ratio, QImage::Format_RGB32);
@@ -330,14 +335,14 @@ void PlotPainter::drawManyTraces(const PlotState &state, const PlotState::Mappin
         return std::clamp(static_cast<int>(std::floor(m.pixelOfValue(v))) - m.area.top, 0,
                           rows - 1);
     };
-    std::array<QRgb, kMaxChannels> colours{};
+    std::array<QRgb, HistoryStore::kMaxStoreChannels> colours{};
     for (int k = 0; k < h.channelCount(); ++k) {
         colours[static_cast<std::size_t>(k)] = channelColour(h.mode(), k).rgb();
     }
     // Each column's spans go into a buffer that holds the plot column by column (so that a
     // span is contiguous), then into the plot's rows; 0 is no trace.
     m_columns.assign(static_cast<std::size_t>(columns) * height, 0);
-    HistoryStore::MinMax spans[kMaxChannels];
+    HistoryStore::MinMax spans[HistoryStore::kMaxStoreChannels];
     for (int c = 0; c < columns; ++c) {
         const std::int64_t a = m_bounds[static_cast<std::size_t>(c)];
         const std::int64_t b = m_bounds[static_cast<std::size_t>(c) + 1];
@@ -387,17 +392,30 @@ void PlotPainter::drawLegend(QPainter &p, QSize size, const PlotState &state)
     const QFontMetrics metrics = p.fontMetrics();
     const HistoryStore *h = state.history();
     const Mode mode = h != nullptr ? h->mode() : Mode::Int;
-    const int channels = modeInfo(mode).channelCount;
+    const int channels = h != nullptr ? h->channelCount() : modeInfo(mode).channelCount;
+    QString what;
+    if (h != nullptr) {
+        what = tr("%1, run %2")
+                   .arg(QString::fromLatin1(RecordingFormat::modeName(mode)),
+                        QString::number(h->run()));
+        if (!state.isLive() && m_growing) {
+            what = tr("PAUSED") + QStringLiteral("   ") + what;
+        }
+    }
+    // The entries that fit beside it; the rest are counted.
+    const int right = size.width() - kRightMargin - metrics.horizontalAdvance(what) - 10;
     int x = kLeftMargin;
     const int y = 6;
-    for (int k = 0; k < kMaxChannels; ++k) {
+    int left = 0;
+    for (int k = 0; k < HistoryStore::kMaxStoreChannels; ++k) {
         QRect &box = m_legendBoxes[static_cast<std::size_t>(k)];
-        if (k >= channels) {
+        const QString name = channelName(state, k);
+        box = QRect(x, y, 22 + metrics.horizontalAdvance(name) + 6, metrics.height() + 4);
+        if (k >= channels || left > 0 || box.right() > right) {
+            left += k < channels ? 1 : 0;
             box = QRect();
             continue;
         }
-        const QString name = channelName(state, k);
-        box = QRect(x, y, 22 + metrics.horizontalAdvance(name) + 6, metrics.height() + 4);
         const QColor colour = channelColour(mode, k);
         if (state.channelShown(k)) {
             p.fillRect(x + 2, y + box.height() / 2 - 2, 16, 4, colour);
@@ -409,17 +427,12 @@ void PlotPainter::drawLegend(QPainter &p, QSize size, const PlotState &state)
         p.drawText(x + 22, y + 2 + metrics.ascent(), name);
         x = box.right() + 10;
     }
-    if (h != nullptr) {
-        p.setPen(kAxisText);
-        QString what = tr("%1, run %2")
-                           .arg(QString::fromLatin1(RecordingFormat::modeName(mode)),
-                                QString::number(h->run()));
-        if (!state.isLive() && m_growing) {
-            what = tr("PAUSED") + QStringLiteral("   ") + what;
-        }
-        p.drawText(QRect(x, y + 2, size.width() - kRightMargin - x, metrics.height()),
-                   Qt::AlignRight, what);
+    p.setPen(kAxisText);
+    if (left > 0) {
+        p.drawText(x, y + 2 + metrics.ascent(), tr("+%1 more").arg(left));
     }
+    p.drawText(QRect(x, y + 2, size.width() - kRightMargin - x, metrics.height()), Qt::AlignRight,
+               what);
 }
 
 void PlotPainter::drawMarkerLines(QPainter &p, const PlotState &state, const PlotState::Mapping &m)

@@ -44,7 +44,10 @@ public:
     /// record nearest to `mouse`.
     void paint(QPainter &p, QSize size, const PlotState &state, std::optional<QPoint> mouse);
     /// Each channel's entry in the legend, as last drawn (empty for channels the mode lacks).
-    const std::array<QRect, kMaxChannels> &legendBoxes() const { return m_legendBoxes; }
+    const std::array<QRect, HistoryStore::kMaxStoreChannels> &legendBoxes() const
+    {
+        return m_legendBoxes;
+    }
     /// Whether the margins were last drawn for the run and mode of `state`'s history.
     bool marginsShow(const PlotState &state) const;
 
@@ -66,7 +69,7 @@ private:
 
     QString m_emptyText =
         tr("No records yet: start a run with INT A/D Start or MCP3201 A/D Start.");
-    std::array<QRect, kMaxChannels> m_legendBoxes{};
+    std::array<QRect, HistoryStore::kMaxStoreChannels> m_legendBoxes{};
     bool m_growing = true;
     std::vector<std::int64_t> m_bounds; ///< the records of each pixel column, reused per paint
     QImage m_plotImage;                 ///< the plot area: grid and traces, drawn per paint
@@ -80,11 +83,12 @@ private:
         Mode mode = Mode::Int;
         std::int64_t run = 0;
         bool live = true;
-        std::array<bool, kMaxChannels> hidden{};
+        std::array<bool, HistoryStore::kMaxStoreChannels> hidden{};
         double low = 0.0, high = 0.0;
         PlotState::XAxis axis = PlotState::XAxis::Seconds;
         bool clock = false;
         ChannelUnits units;
+        std::vector<std::string> names;
         bool operator==(const MarginsKey &) const = default;
     };
     MarginsKey m_marginsKey;

@@ -164,7 +164,7 @@ void ScopeView::mousePressEvent(QMouseEvent *event)
         return;
     }
     const auto &boxes = m_painter.legendBoxes();
-    for (int k = 0; k < kMaxChannels; ++k) {
+    for (int k = 0; k < HistoryStore::kMaxStoreChannels; ++k) {
         if (boxes[static_cast<std::size_t>(k)].contains(event->position().toPoint())) {
             setChannelShown(k, !m_state.channelShown(k));
             return;

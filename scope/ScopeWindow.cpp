@@ -197,8 +197,13 @@ void ScopeWindow::editChannels()
 {
     const HistoryStore *history = m_view->state().history();
     QStringList names;
-    const int channels = history != nullptr ? history->channelCount() : kMaxChannels;
-    for (int k = 0; k < channels; ++k) {
+    if (history != nullptr) {
+        for (const std::string &name : history->names()) {
+            names << QString::fromStdString(name);
+        }
+    }
+    // Before any run, the board's channels.
+    for (int k = static_cast<int>(names.size()); k < kMaxChannels; ++k) {
         names << QStringLiteral("ch%1").arg(k);
     }
     auto *dialog = new ChannelDialog(channelUnits(), names, this);
