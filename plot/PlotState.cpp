@@ -61,6 +61,7 @@ void PlotState::forgetRun()
     m_seenEnd = m_history != nullptr ? m_history->end() : 0;
     m_markerA.reset();
     m_markerB.reset();
+    m_held.reset();
     m_valueScale = m_chosenScale;
     m_live = true;
     m_liveAll = false;
@@ -135,6 +136,36 @@ std::pair<double, double> PlotState::rangeOf(std::int64_t first, std::int64_t la
     return gap > 0.0 ? std::pair(from - gap / 2, to + gap / 2) : std::pair(from, to);
 }
 
+std::pair<double, double> PlotState::heldRange() const
+{
+    if (m_xAxis == XAxis::Records) {
+        // The stretch as it is, the trigger at its share even early in the run.
+        return {static_cast<double>(m_held->start), static_cast<double>(m_held->end - 1)};
+    }
+    const std::int64_t first = std::clamp(m_held->start, m_history->first(), m_history->end() - 1);
+    const std::int64_t last = std::clamp(m_held->end, first + 1, m_history->end());
+    return rangeOf(first, last);
+}
+
+std::int64_t PlotState::windowRecords() const
+{
+    if (m_xAxis == XAxis::Records) {
+        return std::max<std::int64_t>(2, std::llround(m_window));
+    }
+    if (m_history == nullptr || m_history->end() - m_history->first() < 2) {
+        return static_cast<std::int64_t>(kDefaultWindowRecords);
+    }
+    const std::int64_t first = m_history->first();
+    const std::int64_t last = m_history->end() - 1;
+    const double seconds =
+        static_cast<double>(m_history->micros(last) - m_history->micros(first)) / 1e6;
+    if (seconds <= 0.0) {
+        return static_cast<std::int64_t>(kDefaultWindowRecords);
+    }
+    const double perSecond = static_cast<double>(last - first) / seconds;
+    return std::clamp<std::int64_t>(std::llround(m_window * perSecond), 2, m_history->capacity());
+}
+
 std::pair<double, double> PlotState::wholeRange() const
 {
     if (m_history == nullptr || m_history->empty()) {
@@ -150,6 +181,9 @@ std::pair<double, double> PlotState::xRange() const
     }
     if (m_liveAll || m_history == nullptr || m_history->empty()) {
         return wholeRange();
+    }
+    if (m_held) {
+        return heldRange();
     }
     // The newest record at the right edge, once the run is longer than the window.
     const double first = xOf(m_history->first());

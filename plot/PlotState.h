@@ -125,6 +125,29 @@ public:
     std::optional<std::int64_t> marker(Marker which) const;
     void setMarker(Marker which, std::int64_t record);
 
+    /// A stretch of records held still while live (a trigger's), and its trigger point.
+    struct Held {
+        std::int64_t start = 0;
+        std::int64_t end = 0;
+        std::optional<std::int64_t> trigger;
+        bool operator==(const Held &) const = default;
+    };
+    /// Live, the view shows `held` rather than the newest records (none: the newest again).
+    /// Paused, zoomed or panned, it stays on what was held when it was paused.
+    void hold(const std::optional<Held> &held) { m_held = held; }
+    const std::optional<Held> &held() const { return m_held; }
+    /// A level of one channel marked across the plot and on the value axis (a trigger's, in
+    /// counts); none: no mark.
+    struct Level {
+        int channel = 0;
+        double value = 0;
+        bool operator==(const Level &) const = default;
+    };
+    void setLevelMark(const std::optional<Level> &level) { m_level = level; }
+    const std::optional<Level> &levelMark() const { return m_level; }
+    /// About how many records the live window holds, at the run's pace so far (at least 2).
+    std::int64_t windowRecords() const;
+
     /// The channels' names and units (they stay from run to run).
     const ChannelUnits &units() const { return m_units; }
     void setUnits(const ChannelUnits &units) { m_units = units; }
@@ -139,6 +162,7 @@ public:
 
 private:
     std::pair<double, double> wholeRange() const;
+    std::pair<double, double> heldRange() const;
     std::pair<double, double> rangeOf(std::int64_t first, std::int64_t last) const;
     std::pair<double, double> fittedValues() const;
     void forgetRun();
@@ -158,6 +182,8 @@ private:
     std::array<bool, HistoryStore::kMaxStoreChannels> m_hidden{};
     std::optional<std::int64_t> m_markerA, m_markerB;
     ChannelUnits m_units;
+    std::optional<Held> m_held;
+    std::optional<Level> m_level;
     /// The run shown: a new number, Start or mode, or fewer records, is a new run.
     struct RunKey {
         std::int64_t run = 0;

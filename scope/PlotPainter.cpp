@@ -139,6 +139,7 @@ void PlotPainter::paint(QPainter &p, QSize size, const PlotState &state,
     p.setPen(kGrid);
     p.drawRect(plot.adjusted(-1, -1, 0, 0));
     drawMarkerLines(p, state, m);
+    drawTriggerMarks(p, state, m);
     drawReadout(p, state, m, mouse);
     if (state.history() == nullptr || state.history()->empty()) {
         p.setPen(kAxisText);
@@ -457,6 +458,38 @@ void PlotPainter::drawMarkerLines(QPainter &p, const PlotState &state, const Plo
         p.setPen(QPen(kMarker, 1, Qt::DashLine));
         p.drawLine(QPointF(px, top), QPointF(px, bottom));
         p.drawText(QPointF(px + 3, top + metrics.ascent() + 2), name);
+    }
+}
+
+void PlotPainter::drawTriggerMarks(QPainter &p, const PlotState &state, const PlotState::Mapping &m)
+{
+    const HistoryStore *h = state.history();
+    const std::optional<PlotState::Level> level = state.levelMark();
+    if (h == nullptr || !level) {
+        return;
+    }
+    const QColor colour = channelColour(h->mode(), level->channel);
+    const QRect plot = rectOf(m.area);
+    // The level: a dotted line across the plot and a handle on the value axis to drag.
+    const double y =
+        std::clamp(m.pixelOfValue(level->value), double(plot.top()), double(plot.bottom()));
+    p.setPen(QPen(colour, 1, Qt::DotLine));
+    p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    const double tip = plot.left() - 2;
+    p.drawPolygon(QPolygonF({QPointF(tip, y), QPointF(tip - 8, y - 5), QPointF(tip - 8, y + 5)}));
+    p.setBrush(Qt::NoBrush);
+    const std::optional<PlotState::Held> &held = state.held();
+    if (!held || !held->trigger || *held->trigger < h->first() || *held->trigger >= h->end()) {
+        return;
+    }
+    // The trigger point: a line and a T at the top.
+    const double px = m.pixelOfX(state.xOf(*held->trigger));
+    if (px >= plot.left() && px <= plot.right()) {
+        p.setPen(QPen(colour, 1, Qt::DashLine));
+        p.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
+        p.drawText(QPointF(px + 3, plot.bottom() - 4), QStringLiteral("T"));
     }
 }
 

@@ -66,6 +66,7 @@ private:
     void drawReadout(QPainter &p, const PlotState &state, const PlotState::Mapping &m,
                      std::optional<QPoint> mouse);
     void drawMarkerLines(QPainter &p, const PlotState &state, const PlotState::Mapping &m);
+    void drawTriggerMarks(QPainter &p, const PlotState &state, const PlotState::Mapping &m);
 
     QString m_emptyText =
         tr("No records yet: start a run with INT A/D Start or MCP3201 A/D Start.");

@@ -54,10 +54,68 @@ void ScopeView::historyChanged()
 
 void ScopeView::frameDue()
 {
-    if (m_state.isLive()) {
+    // A trigger that holds the same stretch leaves the plot as it is.
+    if (m_state.isLive() && followTrigger()) {
         updateLiveRegion();
     }
     emit viewChanged();
+}
+
+bool ScopeView::followTrigger()
+{
+    const HistoryStore *h = m_state.history();
+    if (!m_triggerSettings || h == nullptr) {
+        return true;
+    }
+    // The run's pace is known better as records come: the stretch follows the window.
+    const std::int64_t records = m_state.windowRecords();
+    if (std::abs(records - m_triggerSettings->records) * 10 > m_triggerSettings->records) {
+        restartTrigger();
+    }
+    m_trigger.follow(*h);
+    std::optional<PlotState::Held> held;
+    if (const std::optional<Trigger::Stretch> s = m_trigger.held(h->end())) {
+        held = PlotState::Held{s->start, s->end, s->trigger};
+    }
+    if (held && held == m_state.held()) {
+        return false;
+    }
+    m_state.hold(held);
+    return true;
+}
+
+void ScopeView::restartTrigger()
+{
+    m_triggerSettings->records = m_state.windowRecords();
+    m_trigger.setSettings(*m_triggerSettings);
+}
+
+void ScopeView::setTrigger(const std::optional<Trigger::Settings> &settings)
+{
+    m_triggerSettings = settings;
+    m_state.hold(std::nullopt);
+    m_state.setLevelMark(std::nullopt);
+    if (settings) {
+        restartTrigger();
+        m_state.setLevelMark(PlotState::Level{settings->channel, settings->level});
+        followTrigger();
+    }
+    moved(m_state.isLive());
+}
+
+void ScopeView::armTrigger()
+{
+    m_trigger.arm();
+}
+
+bool ScopeView::onLevelHandle(QPoint at) const
+{
+    const std::optional<PlotState::Level> level = m_state.levelMark();
+    if (!level) {
+        return false;
+    }
+    const double y = m_state.mapping().pixelOfValue(level->value);
+    return at.x() < plotRect().left() && std::abs(at.y() - y) <= 6;
 }
 
 void ScopeView::updateLiveRegion()
@@ -153,6 +211,11 @@ void ScopeView::wheelEvent(QWheelEvent *event)
         m_state.zoomValues(event->position().y(), factor);
     } else {
         m_state.zoomTime(event->position().x(), factor);
+        if (m_triggerSettings && m_state.isLive()) {
+            // The held stretch grows or shrinks around its trigger point.
+            restartTrigger();
+            followTrigger();
+        }
     }
     event->accept();
     moved(m_state.isLive());
@@ -172,12 +235,23 @@ void ScopeView::mousePressEvent(QMouseEvent *event)
     }
     m_pressAt = event->position().toPoint();
     m_dragged = false;
+    m_draggingLevel = onLevelHandle(*m_pressAt);
     m_state.beginPan();
 }
 
 void ScopeView::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
+    if (m_draggingLevel && (event->buttons() & Qt::LeftButton)) {
+        m_triggerSettings->level = m_state.mapping().valueAt(at.y());
+        m_state.setLevelMark(
+            PlotState::Level{m_triggerSettings->channel, m_triggerSettings->level});
+        restartTrigger();
+        update();
+        emit triggerLevelDragged(m_triggerSettings->level);
+        return;
+    }
+    setCursor(onLevelHandle(at) ? Qt::SizeVerCursor : Qt::ArrowCursor);
     if (m_pressAt && (event->buttons() & Qt::LeftButton)) {
         const int dx = at.x() - m_pressAt->x();
         if (m_dragged || std::abs(dx) >= kDragThreshold) {
@@ -201,17 +275,19 @@ void ScopeView::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton || !m_pressAt) {
         return;
     }
-    if (!m_dragged && plotRect().contains(*m_pressAt)) {
+    if (!m_dragged && !m_draggingLevel && plotRect().contains(*m_pressAt)) {
         const std::optional<std::int64_t> i = m_state.nearestRecord(m_pressAt->x());
         if (i) {
             m_state.setMarker(event->modifiers() & Qt::ShiftModifier ? PlotState::Marker::B
                                                                      : PlotState::Marker::A,
                               *i);
             update();
+            emit viewChanged();
         }
     }
     m_pressAt.reset();
     m_dragged = false;
+    m_draggingLevel = false;
 }
 
 void ScopeView::mouseDoubleClickEvent(QMouseEvent *event)

@@ -3,6 +3,7 @@
 #include "HistoryStore.h"
 #include "PlotPainter.h"
 #include "PlotState.h"
+#include "Trigger.h"
 
 #include <QPoint>
 #include <QRect>
@@ -20,6 +21,10 @@ namespace adc {
 /// Ctrl, in value), dragging pans, a double click fits the whole run; a click sets marker A, a
 /// Shift+click marker B; a click on the legend hides or shows a channel. New records repaint it
 /// at most ten times a second, and only where they move the view.
+///
+/// With a trigger, the live view holds the stretch around the last trigger (the trigger's
+/// length follows the window the wheel sets); the trigger's level is a handle on the value axis
+/// that can be dragged.
 class ScopeView : public QWidget {
     Q_OBJECT
 
@@ -55,6 +60,13 @@ public:
     /// Whether the history grows (a run) or not (a recording, never "PAUSED").
     void setGrowing(bool growing);
 
+    /// Turns the trigger on with `settings` (its level in counts; its length is the window's),
+    /// or off (none).
+    void setTrigger(const std::optional<Trigger::Settings> &settings);
+    const std::optional<Trigger::Settings> &triggerSettings() const { return m_triggerSettings; }
+    /// Single: waits for the next trigger.
+    void armTrigger();
+
     /// Where the traces are drawn, in the widget's pixels.
     QRect plotRect() const { return PlotPainter::plotRect(size()); }
 
@@ -63,6 +75,8 @@ signals:
     void liveChanged(bool live);
     /// Records came or the view moved: what the window says about it may have changed.
     void viewChanged();
+    /// The trigger's level was dragged to `level` (counts).
+    void triggerLevelDragged(double level);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -78,6 +92,9 @@ private:
     void moved(bool wasLive);
     void frameDue();
     void updateLiveRegion();
+    bool followTrigger();
+    bool onLevelHandle(QPoint at) const;
+    void restartTrigger();
 
     PlotState m_state;
     PlotPainter m_painter;
@@ -85,6 +102,9 @@ private:
     std::optional<QPoint> m_mouse;
     std::optional<QPoint> m_pressAt;
     bool m_dragged = false;
+    bool m_draggingLevel = false;
+    Trigger m_trigger;
+    std::optional<Trigger::Settings> m_triggerSettings;
 };
 
 } // namespace adc

@@ -72,7 +72,8 @@ struct ScopeWindow::Export {
 ScopeWindow::ScopeWindow(QWidget *parent)
     : QWidget(parent), m_view(new ScopeView(this)), m_toolBar(new QToolBar(this)),
       m_axis(new QComboBox(this)), m_scale(new QComboBox(this)), m_runs(new QComboBox(this)),
-      m_progress(new QProgressBar(this)), m_status(new QLabel(this))
+      m_progress(new QProgressBar(this)), m_status(new QLabel(this)),
+      m_triggerBar(new TriggerBar(this)), m_measurements(new MeasurementPanel(this))
 {
     setWindowTitle(tr("AD Converter scope"));
     m_axis->addItems({tr("Time since Start"), tr("Record number")});
@@ -92,9 +93,14 @@ ScopeWindow::ScopeWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(bar);
+    layout->addWidget(m_triggerBar);
     layout->addWidget(m_view, 1);
+    layout->addWidget(m_measurements);
+    m_triggerBar->setVisible(false);
+    m_measurements->setVisible(false);
     resize(960, 600);
     connectControls();
+    connectPanels();
     updateStatus();
 }
 
@@ -130,7 +136,11 @@ void ScopeWindow::makeActions()
     m_fit = make(ScopeKeys::Action::FitAll);
     m_picture = make(ScopeKeys::Action::SavePicture);
     m_exportAction = make(ScopeKeys::Action::ExportCsv);
+    m_measure = make(ScopeKeys::Action::Measurements);
+    m_trigger = make(ScopeKeys::Action::Trigger);
     m_channels = make(ScopeKeys::Action::Channels);
+    m_measure->setCheckable(true);
+    m_trigger->setCheckable(true);
 }
 
 QString ScopeWindow::keyHelp()
@@ -176,6 +186,46 @@ void ScopeWindow::connectControls()
     });
 }
 
+void ScopeWindow::connectPanels()
+{
+    m_measureDue.setSingleShot(true);
+    m_measureDue.setInterval(250);
+    connect(&m_measureDue, &QTimer::timeout, this,
+            [this] { m_measurements->measure(m_view->state()); });
+    connect(m_measure, &QAction::toggled, this, [this](bool on) {
+        m_measurements->setVisible(on);
+        if (on) {
+            m_measurements->measure(m_view->state());
+        }
+    });
+    connect(m_view, &ScopeView::viewChanged, this, [this] {
+        if (m_measurements->isVisible() && !m_measureDue.isActive()) {
+            m_measureDue.start();
+        }
+        if (m_triggerBar->isVisible()) {
+            m_triggerBar->showChannels(m_view->state());
+        }
+    });
+    connect(m_trigger, &QAction::toggled, this, [this](bool on) {
+        m_triggerBar->setVisible(on);
+        m_triggerBar->showChannels(m_view->state());
+        applyTrigger();
+    });
+    connect(m_triggerBar, &TriggerBar::changed, this, &ScopeWindow::applyTrigger);
+    connect(m_triggerBar, &TriggerBar::armed, m_view, &ScopeView::armTrigger);
+    connect(m_view, &ScopeView::triggerLevelDragged, this,
+            [this](double level) { m_triggerBar->showLevel(m_view->state(), level); });
+}
+
+void ScopeWindow::applyTrigger()
+{
+    if (!m_trigger->isChecked() || m_view->state().history() == nullptr) {
+        m_view->setTrigger(std::nullopt);
+        return;
+    }
+    m_view->setTrigger(m_triggerBar->settings(m_view->state()));
+}
+
 void ScopeWindow::setKeptChannels(std::function<std::unique_ptr<QSettings>()> open)
 {
     m_openSettings = std::move(open);
@@ -210,6 +260,9 @@ void ScopeWindow::editChannels()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         m_view->setChannelUnits(dialog->units());
+        if (const auto &trigger = m_view->triggerSettings()) {
+            m_triggerBar->showLevel(m_view->state(), trigger->level);
+        }
         if (dialog->keep() && m_openSettings) {
             ChannelDialog::keepIn(*m_openSettings(), dialog->units());
         }
@@ -245,8 +298,10 @@ void ScopeWindow::open(const QString &path, std::int64_t capacity)
     // A recording has no Start to click, and is never live.
     m_view->setEmptyText(QString());
     m_view->setGrowing(false);
-    m_pause->setVisible(false);
-    m_pause->setEnabled(false);
+    for (QAction *live : {m_pause, m_trigger}) {
+        live->setVisible(false);
+        live->setEnabled(false);
+    }
     m_reading.setFuture(QtConcurrent::run(&readRecording, m_loader.get(), path));
 }
 

@@ -2,14 +2,17 @@
 
 #include "ChannelUnits.h"
 #include "HistoryStore.h"
+#include "MeasurementPanel.h"
 #include "RecordingLoader.h"
 #include "ScopeView.h"
+#include "TriggerBar.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -60,6 +63,10 @@ public:
     ScopeView *view() const { return m_view; }
     QAction *pauseAction() const { return m_pause; }
     QAction *channelsAction() const { return m_channels; }
+    QAction *measurementsAction() const { return m_measure; }
+    QAction *triggerAction() const { return m_trigger; }
+    MeasurementPanel *measurements() const { return m_measurements; }
+    TriggerBar *triggerBar() const { return m_triggerBar; }
     QToolBar *toolBar() const { return m_toolBar; }
     QComboBox *runChoice() const { return m_runs; }
     QProgressBar *progress() const { return m_progress; }
@@ -81,6 +88,8 @@ private:
     void makeActions();
     QAction *addAction(const QString &text, const QKeySequence &keys, const QString &tip);
     void connectControls();
+    void connectPanels();
+    void applyTrigger();
     void updateStatus();
     void chooseRun(int index);
     void finishLoading(const QString &error);
@@ -94,6 +103,8 @@ private:
     QAction *m_fit = nullptr;
     QAction *m_picture = nullptr;
     QAction *m_exportAction = nullptr;
+    QAction *m_measure = nullptr;
+    QAction *m_trigger = nullptr;
     QAction *m_channels = nullptr;
     std::function<std::unique_ptr<QSettings>()> m_openSettings;
     QComboBox *m_axis;
@@ -101,6 +112,10 @@ private:
     QComboBox *m_runs;
     QProgressBar *m_progress;
     QLabel *m_status;
+    TriggerBar *m_triggerBar;
+    MeasurementPanel *m_measurements;
+    /// Measurements are brought up to date at most this often while the view moves.
+    QTimer m_measureDue;
     QString m_path;
     std::unique_ptr<RecordingLoader> m_loader;
     /// The recording being read; its result is what is wrong with it (empty when nothing).
