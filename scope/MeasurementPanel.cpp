@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace adc {
 
@@ -39,7 +40,8 @@ QString MeasurementPanel::text() const
 
 void MeasurementPanel::fitHeight(int lines)
 {
-    const int frame = 2 * m_text->frameWidth() + 8;
+    const int frame = 2 * m_text->frameWidth() +
+                      2 * static_cast<int>(std::ceil(m_text->document()->documentMargin())) + 2;
     m_text->setFixedHeight(m_text->fontMetrics().lineSpacing() * std::clamp(lines, 3, 10) + frame);
 }
 

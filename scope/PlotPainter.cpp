@@ -142,8 +142,23 @@ void PlotPainter::paint(QPainter &p, QSize size, const PlotState &state,
     drawTriggerMarks(p, state, m);
     drawReadout(p, state, m, mouse);
     if (state.history() == nullptr || state.history()->empty()) {
-        p.setPen(kAxisText);
-        p.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+        drawHint(p, plot);
+    }
+}
+
+void PlotPainter::drawHint(QPainter &p, const QRect &plot)
+{
+    // Wrapped to the plot's width; where the lines would not fit its height, one line cut short.
+    const QRect room = plot.adjusted(8, 8, -8, -8);
+    const QFontMetrics metrics = p.fontMetrics();
+    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+    const QRect needed = metrics.boundingRect(room, flags, m_emptyText);
+    p.setPen(kAxisText);
+    if (needed.height() <= room.height() && needed.width() <= room.width()) {
+        p.drawText(room, flags, m_emptyText);
+    } else {
+        p.drawText(room, Qt::AlignCenter,
+                   metrics.elidedText(m_emptyText, Qt::ElideRight, room.width()));
     }
 }
 
@@ -314,11 +329,14 @@ void PlotPainter::drawFewTraces(QPainter &inPlot, const PlotState &state,
         inPlot.drawPolyline(points);
         const QRectF extent = points.boundingRect();
         if (extent.width() < 1.0 && extent.height() < 1.0) {
-            // A lone record, or records of one time and value: a dot.
+            // A lone record, or records of one time and value: a dot, whole even on the edge.
+            const bool clipped = inPlot.hasClipping();
+            inPlot.setClipping(false);
             inPlot.setPen(Qt::NoPen);
             inPlot.setBrush(colour);
-            inPlot.drawEllipse(extent.center(), 2.0, 2.0);
+            inPlot.drawEllipse(extent.center(), 3.0, 3.0);
             inPlot.setBrush(Qt::NoBrush);
+            inPlot.setClipping(clipped);
         }
     }
 }
@@ -404,7 +422,8 @@ void PlotPainter::drawLegend(QPainter &p, QSize size, const PlotState &state)
         }
     }
     // The entries that fit beside it; the rest are counted.
-    const int right = size.width() - kRightMargin - metrics.horizontalAdvance(what) - 10;
+    const int right = size.width() - kRightMargin - metrics.horizontalAdvance(what) -
+                      metrics.horizontalAdvance(tr("+%1 more").arg(99)) - 20;
     int x = kLeftMargin;
     const int y = 6;
     int left = 0;

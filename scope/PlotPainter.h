@@ -54,6 +54,7 @@ public:
 private:
     void drawMargins(QPainter &p, QSize size, const PlotState &state, const PlotState::Mapping &m);
     void drawPlot(QPainter &p, const PlotState &state, const PlotState::Mapping &m);
+    void drawHint(QPainter &p, const QRect &plot);
     void drawTimeAxis(QPainter &labels, QPainter &lines, const PlotState &state,
                       const PlotState::Mapping &m);
     void drawValueAxis(QPainter *labels, QPainter *lines, const PlotState &state,

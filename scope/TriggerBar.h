@@ -42,6 +42,7 @@ public:
     /// The share of the stretch before the trigger, 0 to 1.
     double before() const;
 
+    QComboBox *channelChoice() const { return m_channel; }
     QLineEdit *levelField() const { return m_level; }
     QComboBox *sweepChoice() const { return m_sweep; }
 

@@ -318,3 +318,39 @@ TEST(ScopeWindow, FilesTheViewerCannotShowAreToldAndClosingEndsTheReadingAtOnce)
 }
 
 } // namespace
+
+TEST(ScopeWindow, TheTriggerHoldsTheSquareWaveAtARisingEdgeAndThePanelMeasuresWhatIsShown)
+{
+    LiveScope scope;
+    scope.start(Mode::Int);
+    scope.feedRecords(500);
+    ScopeWindow &window = scope.window;
+    window.triggerAction()->trigger();
+    window.triggerBar()->channelChoice()->setCurrentIndex(3);
+    emit window.triggerBar()->channelChoice()->activated(3);
+    // No level typed: the middle of the square wave's 100 and 900.
+    EXPECT_EQ(window.triggerBar()->levelField()->text(), "500");
+    scope.feedRecords(2000);
+    const PlotState &state = window.view()->state();
+    const HistoryStore &h = scope.history;
+    ASSERT_TRUE(waitUntil([&] { return state.held() && state.held()->trigger; }));
+    const PlotState::Held held = *state.held();
+    EXPECT_EQ(h.value(*held.trigger, 3), 900.0);
+    EXPECT_EQ(h.value(*held.trigger - 1, 3), 100.0);
+    // The 10 s window at a record every 10 ms, half of it before the trigger.
+    EXPECT_EQ(held.end - held.start, 1000);
+    EXPECT_EQ(*held.trigger - held.start, 500);
+    // Paused, the view stays on the stretch held.
+    window.view()->setLive(false);
+    scope.feedRecords(400);
+    EXPECT_EQ(state.recordsInView(), std::pair(held.start, held.end));
+
+    window.measurementsAction()->trigger();
+    const QStringList lines = window.measurements()->text().split('\n');
+    ASSERT_EQ(lines.size(), 2 + 8) << window.measurements()->text().toStdString();
+    EXPECT_TRUE(lines[0].contains("1,000 records") || lines[0].contains("1000 records"));
+    // ch3: 100 and 900 in equal shares, a period of 300 records of 10 ms.
+    EXPECT_EQ(lines[5].simplified().split(' ').mid(0, 4),
+              QStringList({"ch3", "1000", "100", "900"}));
+    EXPECT_TRUE(lines[5].simplified().endsWith("0.33333")) << lines[5].toStdString();
+}
