@@ -187,16 +187,25 @@ std::pair<double, double> PlotState::xRange() const
     }
     // The newest record at the right edge, once the run is longer than the window.
     const double first = xOf(m_history->first());
-    const double to = std::max(xOf(m_history->end() - 1), first + m_window);
+    double to = std::max(xOf(m_history->end() - 1), first + m_window);
+    if (m_pixelSteps && m_area.width > 1) {
+        const double column = m_window / (m_area.width - 1);
+        to = std::ceil(to / column) * column;
+    }
     return {to - m_window, to};
 }
 
 std::pair<std::int64_t, std::int64_t> PlotState::recordsInView() const
 {
+    const auto [from, to] = xRange();
+    return recordsIn(from, to);
+}
+
+std::pair<std::int64_t, std::int64_t> PlotState::recordsIn(double from, double to) const
+{
     if (m_history == nullptr) {
         return {0, 0};
     }
-    const auto [from, to] = xRange();
     if (m_xAxis == XAxis::Seconds) {
         // Times are whole microseconds; the range's ends, from seconds, may miss them by a
         // rounding.

@@ -100,6 +100,12 @@ public:
     std::pair<double, double> valueRange() const;
     /// The records in view: [first, second).
     std::pair<std::int64_t, std::int64_t> recordsInView() const;
+    /// The records whose x lies in [from, to].
+    std::pair<std::int64_t, std::int64_t> recordsIn(double from, double to) const;
+    /// Live, the x range moves in whole pixel columns (its right edge at most a column past the
+    /// newest record), so that a plot drawn before can be moved by whole pixels and only its
+    /// new columns drawn.
+    void setPixelSteps(bool steps) { m_pixelSteps = steps; }
     /// The x of record `i` of the history.
     double xOf(std::int64_t record) const;
 
@@ -174,6 +180,7 @@ private:
     ValueScale m_chosenScale = ValueScale::Fixed; ///< the scale before any zoom
     bool m_live = true;
     bool m_liveAll = false; ///< live, showing the whole run rather than the window
+    bool m_pixelSteps = false;
     double m_window = kDefaultWindowSeconds;
     double m_from = 0.0, m_to = 1.0;     ///< the x range while paused
     double m_low = 0.0, m_high = 1023.0; ///< the value range when zoomed

@@ -129,8 +129,9 @@ bool PlotPainter::marginsShow(const PlotState &state) const
 }
 
 void PlotPainter::paint(QPainter &p, QSize size, const PlotState &state,
-                        std::optional<QPoint> mouse)
+                        std::optional<QPoint> mouse, const QRegion &exposed)
 {
+    m_exposed = exposed.isEmpty() ? QRegion(QRect(QPoint(), size)) : exposed;
     const QRect plot = plotRect(size);
     const PlotState::Mapping m = state.mapping();
     drawMargins(p, size, state, m);
@@ -306,13 +307,30 @@ void PlotPainter::drawFewTraces(QPainter &inPlot, const PlotState &state,
     if (h == nullptr || h->empty()) {
         return;
     }
+    // The parts of the plot being painted (all of it, or the columns at either side of a plot
+    // moved by whole pixels), each with its records and clipped to it.
+    for (const QRect &part : m_exposed.intersected(rectOf(m.area))) {
+        auto [first, last] = state.recordsInView();
+        const auto [from, to] =
+            state.recordsIn(m.xAt(part.left() - 2.0), m.xAt(part.right() + 2.0));
+        inPlot.setClipRect(part);
+        drawLines(inPlot, state, m, std::max(first, from), std::min(last, to));
+    }
+}
+
+void PlotPainter::drawLines(QPainter &inPlot, const PlotState &state, const PlotState::Mapping &m,
+                            std::int64_t first, std::int64_t last)
+{
+    const HistoryStore *h = state.history();
     // Saturated and out-of-range values lie on the plot's edge, as on the main window.
     const double top = m.area.top + 0.5;
     const double bottom = m.area.top + m.area.height - 0.5;
-    const auto [first, last] = state.recordsInView();
     // A line through each record, and on to the neighbours outside.
     const std::int64_t a = std::max(h->first(), first - 1);
     const std::int64_t b = std::min(h->end(), last + 1);
+    if (b <= a) {
+        return;
+    }
     inPlot.setRenderHint(QPainter::Antialiasing);
     QPolygonF points(static_cast<int>(b - a));
     for (int k = 0; k < h->channelCount(); ++k) {

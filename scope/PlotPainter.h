@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 
 #include <array>
@@ -41,8 +42,9 @@ public:
         m_margins = QImage();
     }
     /// Paints the widget `p` draws on (of `size`) as `state` shows it, with the readout of the
-    /// record nearest to `mouse`.
-    void paint(QPainter &p, QSize size, const PlotState &state, std::optional<QPoint> mouse);
+    /// record nearest to `mouse`; of the traces, only those within `exposed` (none: all).
+    void paint(QPainter &p, QSize size, const PlotState &state, std::optional<QPoint> mouse,
+               const QRegion &exposed = QRegion());
     /// Each channel's entry in the legend, as last drawn (empty for channels the mode lacks).
     const std::array<QRect, HistoryStore::kMaxStoreChannels> &legendBoxes() const
     {
@@ -61,6 +63,8 @@ private:
                        const PlotState::Mapping &m);
     static QString valueTitle(const PlotState &state);
     void drawFewTraces(QPainter &inPlot, const PlotState &state, const PlotState::Mapping &m);
+    void drawLines(QPainter &inPlot, const PlotState &state, const PlotState::Mapping &m,
+                   std::int64_t first, std::int64_t last);
     void drawManyTraces(const PlotState &state, const PlotState::Mapping &m);
     void copyColumns(int columns);
     void drawLegend(QPainter &p, QSize size, const PlotState &state);
@@ -73,6 +77,7 @@ private:
         tr("No records yet: start a run with INT A/D Start or MCP3201 A/D Start.");
     std::array<QRect, HistoryStore::kMaxStoreChannels> m_legendBoxes{};
     bool m_growing = true;
+    QRegion m_exposed;                  ///< the part of the widget being painted
     std::vector<std::int64_t> m_bounds; ///< the records of each pixel column, reused per paint
     QImage m_plotImage;                 ///< the plot area: grid and traces, drawn per paint
     std::vector<QRgb> m_columns;        ///< the traces of the plot area, column by column

@@ -22,6 +22,7 @@ ScopeView::ScopeView(QWidget *parent) : QWidget(parent)
     m_state.setArea(PlotPainter::areaOf(plotRect()));
     m_frame.setSingleShot(true);
     m_frame.setInterval(kLiveRepaintMilliseconds);
+    m_state.setPixelSteps(true);
     connect(&m_frame, &QTimer::timeout, this, &ScopeView::frameDue);
 }
 
@@ -118,6 +119,30 @@ bool ScopeView::onLevelHandle(QPoint at) const
     return at.x() < plotRect().left() && std::abs(at.y() - y) <= 6;
 }
 
+std::optional<int> ScopeView::scrollColumns() const
+{
+    // Only lines through each record are drawn alike in every column; the readout's line stays
+    // with the mouse.
+    const PlotState::Mapping m = m_state.mapping();
+    const auto [first, last] = m_state.recordsInView();
+    const Painted &was = m_painted;
+    if (!was.whole || m_state.held() || last - first > m.area.width ||
+        (m_mouse && plotRect().contains(*m_mouse)) || was.area.left != m.area.left ||
+        was.area.top != m.area.top || was.area.width != m.area.width ||
+        was.area.height != m.area.height || was.lo != m.lo || was.hi != m.hi) {
+        return std::nullopt;
+    }
+    const double column = (m.to - m.from) / std::max(1, m.area.width - 1);
+    const double shift = (m.from - was.from) / column;
+    const auto columns = static_cast<int>(std::llround(shift));
+    const bool sameWidth = std::abs((was.to - was.from) - (m.to - m.from)) <= column * 1e-6;
+    if (!sameWidth || std::abs(shift - columns) > 1e-3 || columns <= 0 ||
+        columns >= m.area.width / 2) {
+        return std::nullopt;
+    }
+    return columns;
+}
+
 void ScopeView::updateLiveRegion()
 {
     if (!m_painter.marginsShow(m_state)) {
@@ -125,10 +150,24 @@ void ScopeView::updateLiveRegion()
         return;
     }
     // New records move the plot and the time axis below it, the value axis when it is fitted,
-    // and the readout when it shows the record under the mouse or the markers.
+    // and the readout when it shows the record under the mouse or the markers. When the plot
+    // only moved left by whole columns, its pixels move and the columns from the newest record
+    // painted before are drawn.
     const QRect plot = plotRect();
     const QRect legend = m_painter.legendBoxes()[0];
     QRegion region(plot);
+    const HistoryStore *h = m_state.history();
+    if (const std::optional<int> columns = scrollColumns()) {
+        scroll(-*columns, 0, plot);
+        m_scrolled = true;
+        const std::int64_t newest = std::max(h->first(), m_painted.end - 1);
+        const double x = m_state.mapping().pixelOfX(m_state.xOf(newest));
+        const int left =
+            std::clamp(static_cast<int>(std::floor(x)) - 2, plot.left(), plot.right() - *columns);
+        region = QRect(left, plot.top(), plot.right() - left + 1, plot.height());
+        // The first columns too: a line from a record out of view is cut at the plot's edge.
+        region += QRect(plot.left(), plot.top(), 3, plot.height());
+    }
     region += QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1);
     if (m_state.valueScale() == ValueScale::Fitted) {
         region += QRect(0, plot.top(), plot.left(), plot.height());
@@ -188,11 +227,22 @@ void ScopeView::setGrowing(bool growing)
     update();
 }
 
-void ScopeView::paintEvent(QPaintEvent *)
+void ScopeView::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
     m_state.setArea(PlotPainter::areaOf(plotRect()));
-    m_painter.paint(p, size(), m_state, m_mouse);
+    m_painter.paint(p, size(), m_state, m_mouse, event->region());
+    // What the plot shows now, for the next frame to move it by whole pixels.
+    const PlotState::Mapping m = m_state.mapping();
+    const bool whole = event->region().contains(plotRect()) || m_scrolled;
+    m_painted = {whole,
+                 m.area,
+                 m.from,
+                 m.to,
+                 m.lo,
+                 m.hi,
+                 m_state.history() != nullptr ? m_state.history()->end() : 0};
+    m_scrolled = false;
 }
 
 void ScopeView::resizeEvent(QResizeEvent *)

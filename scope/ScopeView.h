@@ -92,6 +92,7 @@ private:
     void moved(bool wasLive);
     void frameDue();
     void updateLiveRegion();
+    std::optional<int> scrollColumns() const;
     bool followTrigger();
     bool onLevelHandle(QPoint at) const;
     void restartTrigger();
@@ -102,6 +103,16 @@ private:
     std::optional<QPoint> m_mouse;
     std::optional<QPoint> m_pressAt;
     bool m_dragged = false;
+    /// The plot as last painted: whether all of it was, its area and ranges, and the history's
+    /// end then.
+    struct Painted {
+        bool whole = false;
+        PlotState::Area area;
+        double from = 0, to = 0, lo = 0, hi = 0;
+        std::int64_t end = 0;
+    };
+    Painted m_painted;
+    bool m_scrolled = false;
     bool m_draggingLevel = false;
     Trigger m_trigger;
     std::optional<Trigger::Settings> m_triggerSettings;
