@@ -59,7 +59,7 @@ void ScopeView::frameDue()
     if (m_state.isLive() && followTrigger()) {
         updateLiveRegion();
     }
-    emit viewChanged();
+    emit recordsCame();
 }
 
 bool ScopeView::followTrigger()
@@ -136,7 +136,7 @@ std::optional<int> ScopeView::scrollColumns() const
     const double shift = (m.from - was.from) / column;
     const auto columns = static_cast<int>(std::llround(shift));
     const bool sameWidth = std::abs((was.to - was.from) - (m.to - m.from)) <= column * 1e-6;
-    if (!sameWidth || std::abs(shift - columns) > 1e-3 || columns <= 0 ||
+    if (!sameWidth || std::abs(shift - columns) > 1e-3 || columns < 0 ||
         columns >= m.area.width / 2) {
         return std::nullopt;
     }
@@ -157,8 +157,15 @@ void ScopeView::updateLiveRegion()
     const QRect legend = m_painter.legendBoxes()[0];
     QRegion region(plot);
     const HistoryStore *h = m_state.history();
+    // The time axis under the plot moves with it.
+    QRegion timeAxis(QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1));
     if (const std::optional<int> columns = scrollColumns()) {
-        scroll(-*columns, 0, plot);
+        if (*columns == 0) {
+            timeAxis = QRegion();
+        }
+        if (*columns > 0) {
+            scroll(-*columns, 0, plot);
+        }
         m_scrolled = true;
         const std::int64_t newest = std::max(h->first(), m_painted.end - 1);
         const double x = m_state.mapping().pixelOfX(m_state.xOf(newest));
@@ -168,7 +175,7 @@ void ScopeView::updateLiveRegion()
         // The first columns too: a line from a record out of view is cut at the plot's edge.
         region += QRect(plot.left(), plot.top(), 3, plot.height());
     }
-    region += QRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1);
+    region += timeAxis;
     if (m_state.valueScale() == ValueScale::Fitted) {
         region += QRect(0, plot.top(), plot.left(), plot.height());
     }

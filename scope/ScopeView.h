@@ -73,8 +73,11 @@ public:
 signals:
     /// The view started or stopped following the newest record.
     void liveChanged(bool live);
-    /// Records came or the view moved: what the window says about it may have changed.
+    /// The view moved (or its channels, markers or units changed): what the window says about
+    /// it may have changed.
     void viewChanged();
+    /// Records came (told at most once a frame).
+    void recordsCame();
     /// The trigger's level was dragged to `level` (counts).
     void triggerLevelDragged(double level);
 

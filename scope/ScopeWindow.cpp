@@ -180,9 +180,20 @@ void ScopeWindow::connectControls()
         m_pause->setText(live ? tr("Pause") : tr("Resume"));
         updateStatus();
     });
+    // The line of text changes with every record; laid out again each time, it would cost as
+    // much as the plot: it follows at once, then at most once a second while records come.
+    m_statusDue.setSingleShot(true);
+    m_statusDue.setInterval(kStatusMilliseconds);
+    connect(&m_statusDue, &QTimer::timeout, this, &ScopeWindow::updateStatus);
     connect(m_view, &ScopeView::viewChanged, this, [this] {
         m_scale->setCurrentIndex(static_cast<int>(m_view->state().valueScale()));
         updateStatus();
+    });
+    connect(m_view, &ScopeView::recordsCame, this, [this] {
+        if (!m_statusDue.isActive()) {
+            updateStatus();
+            m_statusDue.start();
+        }
     });
 }
 
@@ -198,14 +209,16 @@ void ScopeWindow::connectPanels()
             m_measurements->measure(m_view->state());
         }
     });
-    connect(m_view, &ScopeView::viewChanged, this, [this] {
+    const auto follow = [this] {
         if (m_measurements->isVisible() && !m_measureDue.isActive()) {
             m_measureDue.start();
         }
         if (m_triggerBar->isVisible()) {
             m_triggerBar->showChannels(m_view->state());
         }
-    });
+    };
+    connect(m_view, &ScopeView::viewChanged, this, follow);
+    connect(m_view, &ScopeView::recordsCame, this, follow);
     connect(m_trigger, &QAction::toggled, this, [this](bool on) {
         m_triggerBar->setVisible(on);
         m_triggerBar->showChannels(m_view->state());

@@ -116,6 +116,9 @@ private:
     MeasurementPanel *m_measurements;
     /// Measurements are brought up to date at most this often while the view moves.
     QTimer m_measureDue;
+    /// The line of text, at most once in kStatusMilliseconds while records come.
+    static constexpr int kStatusMilliseconds = 1000;
+    QTimer m_statusDue;
     QString m_path;
     std::unique_ptr<RecordingLoader> m_loader;
     /// The recording being read; its result is what is wrong with it (empty when nothing).
