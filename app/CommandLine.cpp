@@ -198,6 +198,15 @@ bool CommandLine::readLimits(const QCommandLineParser &parser)
 bool CommandLine::readScope(const QCommandLineParser &parser)
 {
     m_settings.scope = parser.isSet(QStringLiteral("scope"));
+    for (const QString &channel : parser.values(QStringLiteral("channel"))) {
+        std::string error;
+        const std::optional<ChannelUnits::Setting> setting =
+            ChannelUnits::parse(channel.toStdString(), error);
+        if (!setting) {
+            return refuse(QString::fromStdString(error));
+        }
+        m_settings.channelUnits.push_back(*setting);
+    }
     const QString view = QStringLiteral("view");
     m_viewPath = parser.value(view);
     if (parser.isSet(view) && m_viewPath.isEmpty()) {
@@ -278,6 +287,7 @@ StartSettings CommandLine::overriding(StartSettings remembered) const
     remembered.reconnect = remembered.reconnect || m_settings.reconnect;
     remembered.scope = remembered.scope || m_settings.scope;
     remembered.historyRecords = m_settings.historyRecords;
+    remembered.channelUnits = m_settings.channelUnits;
     return remembered;
 }
 

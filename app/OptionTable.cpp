@@ -2,6 +2,7 @@
 #include "DeviceName.h"
 #include "HistoryStore.h"
 #include "LineSettings.h"
+#include "ScopeKeys.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -89,6 +90,12 @@ constexpr Row kRows[] = {
                    "about 78 bytes each")
         .value("N", kDecimal<HistoryStore::kDefaultCapacity>.data())
         .excluding("headless"),
+    Row("channel",
+        "name channel N (from 0, as the recording's ch0, ch1 ...) in the scope and "
+        "show its counts in units: count x GAIN + OFFSET UNIT, e.g. 0:supply:5/1023:0:V; "
+        "an empty field keeps its default; once per channel")
+        .value("N:NAME:GAIN:OFFSET:UNIT")
+        .takenBy(FrontEnd::Window),
     Row("publish", "publish every accepted record as JSON to the MQTT broker at "
                    "mqtt://[USER@]HOST[:PORT]/TOPIC (mqtts:// for TLS) on TOPIC/records, and "
                    "the logger's state on TOPIC/status")
@@ -337,6 +344,8 @@ QString OptionTable::helpText()
         const QString start = QStringLiteral("  ") + names[i].leftJustified(width + 2);
         help += start + wrapped(describe(kRows[i]), indent) + QLatin1Char('\n');
     }
+    help += QStringLiteral("\nKeys and mouse in the scope:\n") +
+            QString::fromStdString(ScopeKeys::helpText(2));
     return help;
 }
 

@@ -159,6 +159,7 @@ int showWindow(Front &front)
     followChoices(front, menu, window);
     recording.setShownInTitle(front.chosen);
     adc::LiveScope scope(front.session, window, front.settings.historyRecords);
+    scope.setChannelSettings(front.settings.channelUnits);
     QObject::connect(&menu, &adc::WindowMenu::scopeWanted, &scope, &adc::LiveScope::open);
     adc::LineViewOpener lines(front.session);
     QObject::connect(&menu, &adc::WindowMenu::lineViewWanted, &lines, &adc::LineViewOpener::open);
@@ -255,6 +256,8 @@ int runViewer(int argc, char *argv[], const adc::CommandLine &commandLine)
     QApplication app(argc, argv);
     showAsTheMenuEntry();
     adc::ScopeWindow scope;
+    scope.setKeptChannels(&adc::ChoiceStore::openUserSettings);
+    scope.applyChannelSettings(commandLine.settings().channelUnits);
     adc::ExitSignals exitSignals;
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &scope, &QWidget::close);
     scope.show();

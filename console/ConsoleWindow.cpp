@@ -1,5 +1,6 @@
 #include "ConsoleWindow.h"
 
+#include "ChoiceStore.h"
 #include "DeviceName.h"
 #include "FormatChoice.h"
 #include "HistoryStore.h"
@@ -19,6 +20,7 @@
 #include <QIntValidator>
 #include <QLocale>
 #include <QMessageBox>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -60,6 +62,8 @@ ConsoleWindow::ConsoleWindow(RunSession &session, PortScanner &scanner, const St
     m_feed = std::make_unique<LiveFeed>(*m_history,
                                         [view = m_scope->view()] { view->historyChanged(); });
     m_session.addObserver(m_feed.get());
+    m_scope->setKeptChannels(&ChoiceStore::openUserSettings);
+    m_scope->applyChannelSettings(start.channelUnits);
     m_scope->showLive(m_history.get());
     connectSession();
     m_ticker.setInterval(kTickMilliseconds);

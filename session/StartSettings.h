@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChannelUnits.h"
 #include "DeviceName.h"
 #include "HistoryStore.h"
 #include "LineSettings.h"
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace adc {
 
@@ -48,6 +50,9 @@ struct StartSettings {
     bool scope = false;
     /// The records the scope keeps.
     std::int64_t historyRecords = HistoryStore::kDefaultCapacity;
+    /// Channel names and units given on the command line (--channel), in their order; they go
+    /// over what the scope keeps and are never kept themselves.
+    std::vector<ChannelUnits::Setting> channelUnits;
     /// The headless logger ends after this many records, or seconds; 0: no limit.
     std::int64_t countLimit = 0;
     double durationSeconds = 0;

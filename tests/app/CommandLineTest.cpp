@@ -77,6 +77,7 @@ TEST(CommandLineParse, MistakesAreRefusedWithAReason)
         {{"--publish-ca", "ca.crt"}, "--publish URL"},
         {{"--publish", "mqtt://host/lab", "--publish-ca", "ca.crt"}, "mqtts://"},
         {{"--publish", "mqtts://host/lab", "--publish-password-file", "pw"}, "USER@"},
+        {{"--scope", "--channel", "0:a:zero"}, "gain"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -117,6 +118,12 @@ TEST(CommandLineParse, OptionsGivenTakeThePlaceOfWhatWasKept)
     StartSettings simulated = kept;
     simulated.simulated = true;
     EXPECT_FALSE(parse({"--port", "/dev/ttyS1"}).overriding(simulated).simulated);
+    // Every --channel is kept, in its order.
+    const StartSettings named =
+        parse({"--scope", "--channel", "0:supply", "--channel", "0:::1"}).overriding(kept);
+    ASSERT_EQ(named.channelUnits.size(), 2u);
+    EXPECT_EQ(named.channelUnits[0].name, "supply");
+    EXPECT_EQ(named.channelUnits[1].offset, 1.0);
 }
 
 TEST(OptionTable, CompanionsAreRowsAndTheHelpListsEveryRow)
