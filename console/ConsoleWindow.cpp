@@ -65,6 +65,8 @@ ConsoleWindow::ConsoleWindow(RunSession &session, PortScanner &scanner, const St
     m_scope->setKeptChannels(&ChoiceStore::openUserSettings);
     m_scope->applyChannelSettings(start.channelUnits);
     m_scope->showLive(m_history.get());
+    // Other boards' lines have no range of their own: the plot fits the values.
+    m_scope->view()->setValueScale(ScopeView::ValueScale::Fitted);
     connectSession();
     m_ticker.setInterval(kTickMilliseconds);
     connect(&m_ticker, &QTimer::timeout, this, &ConsoleWindow::tick);
