@@ -67,6 +67,8 @@ ConsoleWindow::ConsoleWindow(RunSession &session, PortScanner &scanner, const St
     m_scope->showLive(m_history.get());
     // Other boards' lines have no range of their own: the plot fits the values.
     m_scope->view()->setValueScale(ScopeView::ValueScale::Fitted);
+    m_scope->view()->setEmptyText(tr("No records yet: the values show here as lines come; the "
+                                     "line view (Ctrl+L) shows every line and what became of it."));
     connectSession();
     m_ticker.setInterval(kTickMilliseconds);
     connect(&m_ticker, &QTimer::timeout, this, &ConsoleWindow::tick);

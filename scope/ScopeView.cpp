@@ -123,6 +123,10 @@ std::optional<int> ScopeView::scrollColumns() const
 {
     // Only lines through each record are drawn alike in every column; the readout's line stays
     // with the mouse.
+    // No record yet (a run that could not open its port): nothing to move.
+    if (m_state.history() == nullptr || m_state.history()->empty()) {
+        return std::nullopt;
+    }
     const PlotState::Mapping m = m_state.mapping();
     const auto [first, last] = m_state.recordsInView();
     const Painted &was = m_painted;

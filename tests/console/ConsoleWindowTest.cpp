@@ -57,6 +57,8 @@ TEST(ConsoleWindow, AMissingDeviceIsToldAndNothingRuns)
     ConsoleWindow window(session, scanner, settings);
     window.show();
     window.startRun();
+    // The scope goes on drawing its empty history.
+    QTest::qWait(200);
     ASSERT_NE(window.failureBox(), nullptr);
     EXPECT_EQ(window.failureBox()->text(), SerialMessages::missing(settings.device));
     EXPECT_FALSE(session.port().portOpen());
