@@ -123,13 +123,14 @@ std::optional<int> ScopeView::scrollColumns() const
 {
     // Only lines through each record are drawn alike in every column; the readout's line stays
     // with the mouse.
-    // No record yet (a run that could not open its port): nothing to move.
-    if (m_state.history() == nullptr || m_state.history()->empty()) {
-        return std::nullopt;
-    }
     const PlotState::Mapping m = m_state.mapping();
     const auto [first, last] = m_state.recordsInView();
     const Painted &was = m_painted;
+    // The newest record painted before must still be kept: the strip starts there.
+    const HistoryStore *h = m_state.history();
+    if (h == nullptr || was.end <= h->first() || was.end > h->end()) {
+        return std::nullopt;
+    }
     if (!was.whole || m_state.held() || last - first > m.area.width ||
         (m_mouse && plotRect().contains(*m_mouse)) || was.area.left != m.area.left ||
         was.area.top != m.area.top || was.area.width != m.area.width ||
