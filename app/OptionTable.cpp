@@ -2,6 +2,7 @@
 #include "DeviceName.h"
 #include "HistoryStore.h"
 #include "LineSettings.h"
+#include "ScopeKeys.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -361,6 +362,8 @@ QString OptionTable::helpText()
         const QString start = QStringLiteral("  ") + names[i].leftJustified(width + 2);
         help += start + wrapped(describe(kRows[i]), indent) + QLatin1Char('\n');
     }
+    help += QStringLiteral("\nKeys and mouse in the scope:\n") +
+            QString::fromStdString(ScopeKeys::helpText(2));
     return help;
 }
 

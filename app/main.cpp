@@ -1,9 +1,11 @@
 #include "ChoiceStore.h"
 #include "CommandLine.h"
+#include "ConsoleWindow.h"
 #include "DesktopCheck.h"
 #include "DeviceName.h"
 #include "ExitSignals.h"
 #include "HeadlessLogger.h"
+#include "LineViewOpener.h"
 #include "LiveScope.h"
 #include "MainWindow.h"
 #include "PlotPicture.h"
@@ -108,47 +110,103 @@ std::optional<adc::StartSettings> chooseStart(const adc::CommandLine &commandLin
     return std::nullopt;
 }
 
-/// The main window, its menu and the scope on `session`, until the window is unloaded.
-int showWindow(adc::RunSession &session, adc::SessionStart &start,
-               const adc::StartSettings &settings, bool chosen, adc::PortScanner &scanner,
-               adc::ExitSignals &exitSignals)
+/// What every window of the program works with, for as long as the program runs.
+struct Front {
+    adc::RunSession &session;
+    adc::SessionStart &start;
+    adc::PortScanner &scanner;
+    adc::ExitSignals &exitSignals;
+    /// The window's choices, and whether the user has made any (the start dialog was used).
+    adc::StartSettings settings;
+    bool chosen = false;
+    /// Set when the window closes to let another take its place.
+    bool switching = false;
+};
+
+/// Keeps the choices `chooser` tells of (made in `window` or its menu) for the next start, and
+/// lets another window take the place of `window` when the user chooses the other kind of lines.
+template <typename Chooser> void followChoices(Front &front, Chooser &chooser, QWidget &window)
 {
-    adc::MainWindow window(session);
-    adc::WindowRecording recording(session, window);
-    adc::WindowMenu menu(window, session, recording, scanner, settings);
-    menu.setSimulatedDevice(start.simulatedDevice());
-    QObject::connect(&start, &adc::SessionStart::simulatedBoardMoved, &menu,
+    QObject::connect(&chooser, &Chooser::chosen, &window, [&front](const adc::StartSettings &c) {
+        front.settings = c;
+        front.chosen = true;
+        // Settings are written only once the user chooses something.
+        adc::ChoiceStore::save(*adc::ChoiceStore::openUserSettings(), c);
+    });
+    QObject::connect(&chooser, &Chooser::formatWanted, &window, [&front, &window](adc::Format f) {
+        front.settings.format = f;
+        front.switching = true;
+        window.close();
+    });
+    QObject::connect(&front.exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
+}
+
+/// Quits the event loop once the window has let go of the session; the session itself ends
+/// unless another window takes its place.
+void leaveLoop(Front &front)
+{
+    if (!front.switching) {
+        front.start.stop();
+    }
+    QCoreApplication::exit(0);
+}
+
+/// The main window, its menu and the scope on the session, until the window is unloaded.
+int showWindow(Front &front)
+{
+    adc::MainWindow window(front.session);
+    adc::WindowRecording recording(front.session, window);
+    adc::WindowMenu menu(window, front.session, recording, front.scanner, front.settings);
+    menu.setSimulatedDevice(front.start.simulatedDevice());
+    QObject::connect(&front.start, &adc::SessionStart::simulatedBoardMoved, &menu,
                      &adc::WindowMenu::simulatedBoardMoved);
-    QObject::connect(&window, &adc::MainWindow::unloaded, &start, [&start] {
-        start.stop();
-        QCoreApplication::exit(0);
-    });
-    QObject::connect(&exitSignals, &adc::ExitSignals::received, &window, &QWidget::close);
-    // Settings are written only once the user chooses something.
-    QObject::connect(&menu, &adc::WindowMenu::chosen, &menu, [](const adc::StartSettings &choice) {
-        adc::ChoiceStore::save(*adc::ChoiceStore::openUserSettings(), choice);
-    });
-    recording.setShownInTitle(chosen);
-    adc::LiveScope scope(session, window, settings.historyRecords);
+    QObject::connect(&window, &adc::MainWindow::unloaded, &window, [&front] { leaveLoop(front); });
+    followChoices(front, menu, window);
+    recording.setShownInTitle(front.chosen);
+    adc::LiveScope scope(front.session, window, front.settings.historyRecords);
+    scope.setChannelSettings(front.settings.channelUnits);
     QObject::connect(&menu, &adc::WindowMenu::scopeWanted, &scope, &adc::LiveScope::open);
-    if (adc::Publishing *publishing = start.publishing()) {
+    adc::LineViewOpener lines(front.session);
+    QObject::connect(&menu, &adc::WindowMenu::lineViewWanted, &lines, &adc::LineViewOpener::open);
+    QObject::connect(&scope, &adc::LiveScope::lineViewWanted, &lines, &adc::LineViewOpener::open);
+    if (adc::Publishing *publishing = front.start.publishing()) {
         window.addLineNote([publishing] { return publishing->stateText(); });
         // A refused password or certificate is told once; the runs go on.
         QObject::connect(publishing, &adc::Publishing::failed, &window, &adc::MainWindow::warn);
     }
     window.show();
-    if (settings.scope) {
+    if (front.settings.scope) {
         scope.open();
     }
     menu.startChosenRun();
-    const int status = QCoreApplication::exec();
-    if (const QString notice = session.recordingNotice(); !notice.isEmpty()) {
-        std::fprintf(stderr, "adconverter: %s\n", qPrintable(notice));
-    }
-    return status;
+    return QCoreApplication::exec();
 }
 
-/// The main window until it is unloaded; with --choose the start dialog first.
+/// The window for boards that print lines of numbers (the scope, the port, Start and Stop) on
+/// the session, reading at once, until it is closed.
+int showConsole(Front &front)
+{
+    adc::ConsoleWindow window(front.session, front.scanner, front.settings);
+    window.setSimulatedDevice(front.start.simulatedDevice());
+    QObject::connect(&front.start, &adc::SessionStart::simulatedBoardMoved, &window,
+                     &adc::ConsoleWindow::simulatedBoardMoved);
+    QObject::connect(&window, &adc::ConsoleWindow::closed, &window, [&front] { leaveLoop(front); });
+    followChoices(front, window, window);
+    adc::LineViewOpener lines(front.session);
+    QObject::connect(&window, &adc::ConsoleWindow::lineViewWanted, &lines,
+                     &adc::LineViewOpener::open);
+    if (adc::Publishing *publishing = front.start.publishing()) {
+        window.addLineNote([publishing] { return publishing->stateText(); });
+        QObject::connect(publishing, &adc::Publishing::failed, &window, &adc::ConsoleWindow::warn);
+    }
+    window.show();
+    window.startRun();
+    return QCoreApplication::exec();
+}
+
+/// The main window until it is unloaded; with --choose the start dialog first. A board that
+/// prints lines of numbers gets the window for such boards instead, and either window gives
+/// way to the other when the user chooses the other kind of lines.
 int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine)
 {
     QApplication app(argc, argv);
@@ -169,7 +227,17 @@ int runWindow(int argc, char *argv[], const adc::CommandLine &commandLine)
     } else if (!start.prepare(*settings, commandLine.publishing()) || !start.begin()) {
         return startFailed(start);
     }
-    return showWindow(session, start, *settings, commandLine.choose(), scanner, exitSignals);
+    Front front{session, start, scanner, exitSignals, *settings, commandLine.choose()};
+    int status = 0;
+    do {
+        front.switching = false;
+        status =
+            front.settings.format == adc::Format::Board ? showWindow(front) : showConsole(front);
+    } while (front.switching);
+    if (const QString notice = session.recordingNotice(); !notice.isEmpty()) {
+        std::fprintf(stderr, "adconverter: %s\n", qPrintable(notice));
+    }
+    return status;
 }
 
 /// `--headless`: the core, the port and the recording only; no window and no display.
@@ -193,6 +261,8 @@ int runViewer(int argc, char *argv[], const adc::CommandLine &commandLine)
     QApplication app(argc, argv);
     showAsTheMenuEntry();
     adc::ScopeWindow scope;
+    scope.setKeptChannels(&adc::ChoiceStore::openUserSettings);
+    scope.applyChannelSettings(commandLine.settings().channelUnits);
     adc::ExitSignals exitSignals;
     QObject::connect(&exitSignals, &adc::ExitSignals::received, &scope, &QWidget::close);
     scope.show();

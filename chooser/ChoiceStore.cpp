@@ -13,6 +13,8 @@ const QString kSimulated = QStringLiteral("port/simulated");
 const QString kBaud = QStringLiteral("port/baud");
 const QString kReconnect = QStringLiteral("port/reconnect");
 const QString kMode = QStringLiteral("run/mode");
+const QString kFormat = QStringLiteral("run/format");
+const QString kChannels = QStringLiteral("run/channels");
 const QString kSweep = QStringLiteral("chart/sweep");
 const QString kScope = QStringLiteral("window/scope");
 const QString kRecordFolder = QStringLiteral("recording/folder");
@@ -50,6 +52,10 @@ StartSettings ChoiceStore::load(const QSettings &settings, const StartSettings &
     } else if (mode == QLatin1String("none")) {
         choices.mode.reset();
     }
+    const QString format = settings.value(kFormat).toString();
+    choices.format = formatForOption(format.toStdString()).value_or(defaults.format);
+    const int channels = settings.value(kChannels, defaults.channels).toInt();
+    choices.channels = channels >= 0 && channels <= kMaxTextChannels ? channels : defaults.channels;
     choices.recordFolder = settings.value(kRecordFolder, defaults.recordFolder).toString();
     choices.sweep = settings.value(kSweep, defaults.sweep).toBool();
     choices.reconnect = settings.value(kReconnect, defaults.reconnect).toBool();
@@ -63,6 +69,8 @@ void ChoiceStore::save(QSettings &settings, const StartSettings &choices)
     settings.setValue(kSimulated, choices.simulated);
     settings.setValue(kBaud, choices.baud);
     settings.setValue(kMode, modeName(choices.mode));
+    settings.setValue(kFormat, QString::fromLatin1(formatOptionName(choices.format)));
+    settings.setValue(kChannels, choices.channels);
     settings.setValue(kRecordFolder, choices.recordFolder);
     settings.setValue(kSweep, choices.sweep);
     settings.setValue(kReconnect, choices.reconnect);

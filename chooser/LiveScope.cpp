@@ -1,5 +1,6 @@
 #include "LiveScope.h"
 
+#include "ChoiceStore.h"
 #include "LiveFeed.h"
 #include "RunSession.h"
 #include "ScopeWindow.h"
@@ -34,6 +35,9 @@ void LiveScope::open()
     }
     m_history = std::make_unique<HistoryStore>(m_records);
     m_scope = std::make_unique<ScopeWindow>();
+    connect(m_scope.get(), &ScopeWindow::lineViewWanted, this, &LiveScope::lineViewWanted);
+    m_scope->setKeptChannels(&ChoiceStore::openUserSettings);
+    m_scope->applyChannelSettings(m_channelSettings);
     m_feed = std::make_unique<LiveFeed>(*m_history,
                                         [view = m_scope->view()] { view->historyChanged(); });
     m_session.addObserver(m_feed.get());

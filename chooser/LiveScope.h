@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChannelUnits.h"
+
 #include <QObject>
 #include <QRect>
 #include <QSize>
@@ -7,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -35,6 +38,11 @@ public:
               QObject *parent = nullptr);
     ~LiveScope() override;
 
+    /// Channel names and units given for the session (over those the scope keeps).
+    void setChannelSettings(std::vector<ChannelUnits::Setting> settings)
+    {
+        m_channelSettings = std::move(settings);
+    }
     /// Shows the scope, made the first time and placed beside the window as soon as the window
     /// has its own place on the screen.
     void open();
@@ -48,6 +56,10 @@ public:
     static std::optional<QRect> placeBeside(const QRect &available, const QRect &main, QSize size,
                                             QSize least);
 
+signals:
+    /// The scope asks for the line view (Ctrl+L).
+    void lineViewWanted();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -57,6 +69,7 @@ private:
     RunSession &m_session;
     QWidget &m_window;
     std::int64_t m_records;
+    std::vector<ChannelUnits::Setting> m_channelSettings;
     std::unique_ptr<HistoryStore> m_history;
     std::unique_ptr<ScopeWindow> m_scope;
     std::unique_ptr<LiveFeed> m_feed;

@@ -1,5 +1,6 @@
 #include "StartDialog.h"
 
+#include "FormatChoice.h"
 #include "PortDiagnosis.h"
 #include "PortScanner.h"
 #include "QtSerialControl.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 
 namespace adc {
 
@@ -49,6 +51,7 @@ StartDialog::StartDialog(const StartSettings &defaults, PortScanner &scanner, QW
     connect(&scanner, &PortScanner::scanned, this, &StartDialog::fillDevices);
     connect(device, &QComboBox::currentIndexChanged, this, &StartDialog::deviceActivated);
     connect(recordBrowse, &QPushButton::clicked, this, &StartDialog::browseRecording);
+    connect(format, &QComboBox::currentIndexChanged, this, &StartDialog::formatChosen);
     connect(record, &QCheckBox::toggled, this, [this](bool on) {
         if (on && recordPath->text().trimmed().isEmpty()) {
             browseRecording();
@@ -68,6 +71,8 @@ void StartDialog::createControls()
     device = new QComboBox(this);
     portsNote = new QLabel(tr("Looking for serial ports..."), this);
     speed = new QComboBox(this);
+    format = new QComboBox(this);
+    channels = new QSpinBox(this);
     mode = new QComboBox(this);
     record = new QCheckBox(tr("Record to"), this);
     recordPath = new QLineEdit(this);
@@ -83,6 +88,9 @@ void StartDialog::createControls()
         speed->addItem(QString::number(rate));
     }
     speed->setValidator(new QIntValidator(kMinBaud, kMaxBaud, speed));
+    FormatChoice::fill(*format, Format::Board);
+    channels->setRange(0, kMaxTextChannels);
+    channels->setSpecialValueText(tr("as many as the first line has"));
     mode->addItems({tr("No run: wait for a Start button"), tr("INT A/D (PIC records)"),
                     tr("MCP3201 A/D (MCP records)")});
     recordPath->setPlaceholderText(tr("a CSV file; rows go after those already in it"));
@@ -94,7 +102,10 @@ void StartDialog::createControls()
 void StartDialog::showSettings(const StartSettings &defaults)
 {
     speed->setCurrentText(QString::number(defaults.baud));
+    format->setCurrentIndex(format->findData(static_cast<int>(defaults.format)));
+    channels->setValue(defaults.channels);
     mode->setCurrentIndex(modeIndex(defaults.mode));
+    formatChosen();
     record->setChecked(!defaults.recordPath.isEmpty());
     recordPath->setText(defaults.recordPath);
     sweep->setChecked(defaults.sweep);
@@ -115,6 +126,8 @@ void StartDialog::layOut()
     form->addRow(tr("Device:"), device);
     form->addRow(QString(), portsNote);
     form->addRow(tr("Speed:"), speedRow);
+    form->addRow(tr("Lines:"), format);
+    form->addRow(tr("Values per line:"), channels);
     form->addRow(tr("Start:"), mode);
     form->addRow(recordRow);
     form->addRow(sweep);
@@ -204,6 +217,16 @@ void StartDialog::browseRecording()
     files->open();
 }
 
+void StartDialog::formatChosen()
+{
+    const bool board = FormatChoice::chosen(*format) == Format::Board;
+    // Other boards' lines are read as soon as their window opens, in the scope.
+    mode->setEnabled(board);
+    sweep->setEnabled(board);
+    scope->setEnabled(board);
+    channels->setEnabled(FormatChoice::chosen(*format) == Format::Csv);
+}
+
 QString StartDialog::chosenDevice() const
 {
     return m_current == QLatin1String(kSimulatedEntry) ? QString() : m_current;
@@ -217,6 +240,8 @@ StartSettings StartDialog::choices() const
         chosen.device = m_current;
     }
     chosen.baud = LineSettings::readBaud(speed->currentText().toStdString()).value_or(kDefaultBaud);
+    chosen.format = FormatChoice::chosen(*format);
+    chosen.channels = channels->value();
     chosen.mode.reset();
     if (mode->currentIndex() == 1) {
         chosen.mode = Mode::Int;

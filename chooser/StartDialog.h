@@ -11,14 +11,16 @@ class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace adc {
 
 class PortScanner;
 
 /// `adconverter --choose`: the dialog before the main window. Port 1's device (the serial ports
-/// found, the simulated board, or any other device file), the line speed, the run to start, a
-/// recording and the window's options. OK checks the device first and, when it cannot be
+/// found, the simulated board, or any other device file), the line speed, what the lines are
+/// (the board's records, CSV or name:value lines), the run to start, a recording and the
+/// window's options. OK checks the device first and, when it cannot be
 /// opened, says why (a second OK goes on all the same); Cancel leaves the choices unmade.
 ///
 /// The controls are public members, as the main window's are.
@@ -44,6 +46,8 @@ public:
     QComboBox *device;
     QLabel *portsNote; ///< "Looking for serial ports..." until the first scan has ended
     QComboBox *speed;
+    QComboBox *format;
+    QSpinBox *channels; ///< a CSV line's values; 0: as many as the first line has
     QComboBox *mode;
     QCheckBox *record;
     QLineEdit *recordPath;
@@ -67,6 +71,9 @@ private:
     void fillDevices();
     void deviceActivated(int index);
     void browseRecording();
+    /// Offers what goes with the format chosen: the board's run to start and its chart, or the
+    /// count of a CSV line's values.
+    void formatChosen();
     QString chosenDevice() const;
 
     PortScanner &m_scanner;

@@ -1,5 +1,6 @@
 #include "WindowMenu.h"
 
+#include "FormatChoice.h"
 #include "MainWindow.h"
 #include "PortScanner.h"
 #include "RunSession.h"
@@ -12,6 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -33,6 +35,11 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
     m_reconnect = m_menu->addAction(tr("Wait for the device when it drops out"));
     m_reconnect->setCheckable(true);
     QAction *scope = m_menu->addAction(tr("Open the scope"));
+    QAction *lines = m_menu->addAction(tr("Open the line view"));
+    lines->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    // The key works whenever the window is active, the menu closed.
+    m_window.addAction(lines);
+    addFormats();
     m_menu->addSeparator();
     QAction *about = m_menu->addAction(tr("About AD Converter"));
 
@@ -54,6 +61,7 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
     connect(m_sweep, &QAction::triggered, this, &WindowMenu::chooseSweep);
     connect(m_reconnect, &QAction::triggered, this, &WindowMenu::chooseReconnect);
     connect(scope, &QAction::triggered, this, &WindowMenu::openScope);
+    connect(lines, &QAction::triggered, this, &WindowMenu::lineViewWanted);
     connect(about, &QAction::triggered, this, &WindowMenu::showAbout);
 
     // A right click anywhere on the window: on the window itself and on every control.
@@ -64,6 +72,20 @@ WindowMenu::WindowMenu(MainWindow &window, RunSession &session, WindowRecording 
 }
 
 WindowMenu::~WindowMenu() = default;
+
+void WindowMenu::addFormats()
+{
+    QMenu *formats = m_menu->addMenu(tr("Lines the board prints"));
+    for (const Format format : FormatChoice::kFormats) {
+        QAction *item = formats->addAction(FormatChoice::label(format));
+        item->setCheckable(true);
+        item->setChecked(format == Format::Board);
+        connect(item, &QAction::triggered, this, [this, format, item] {
+            item->setChecked(format == Format::Board);
+            chooseFormat(format);
+        });
+    }
+}
 
 void WindowMenu::startChosenRun()
 {
@@ -187,6 +209,16 @@ void WindowMenu::chooseBaud(qint32 baud)
     m_choices.baud = baud;
     m_session.setLineSettings(LineSettings{baud});
     changed();
+}
+
+void WindowMenu::chooseFormat(Format format)
+{
+    if (format == Format::Board) {
+        return;
+    }
+    m_choices.format = format;
+    changed();
+    emit formatWanted(format);
 }
 
 void WindowMenu::chooseSweep(bool on)

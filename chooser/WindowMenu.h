@@ -17,8 +17,9 @@ class RunSession;
 class WindowRecording;
 
 /// The main window's context menu, opened by a right click anywhere on it: port 1's device and
-/// the line speed (both from the next Start on), a recording started or stopped at any time,
-/// the sweep, waiting for a device that drops out, and the program's version and licence.
+/// the line speed (both from the next Start on), what the lines are, a recording started or stopped
+/// at any time, the sweep, waiting for a device that drops out, the scope, the line view (also
+/// Ctrl+L) and the program's version and licence.
 ///
 /// The menu adds nothing to the window's look. A value box keeps its own items (Copy, Select
 /// All) above the menu's.
@@ -50,6 +51,8 @@ public:
     void chooseDevice(const QString &device);
     void chooseSimulated();
     void chooseBaud(qint32 baud);
+    /// Another board's lines: the window for them is to take this one's place.
+    void chooseFormat(Format format);
     void chooseSweep(bool on);
     void chooseReconnect(bool on);
     /// Records to `path` from now on; a message tells why when the file cannot be had.
@@ -63,11 +66,18 @@ signals:
     void chosen(const adc::StartSettings &choices);
     /// "Open the scope" was chosen.
     void scopeWanted();
+    /// Another board's lines were chosen: the window for them is to take the main window's
+    /// place.
+    void formatWanted(adc::Format format);
+    /// "Open the line view" was chosen, or Ctrl+L typed.
+    void lineViewWanted();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    /// The submenu of what the lines are.
+    void addFormats();
     void fill();
     void fillPorts();
     void fillSpeeds();

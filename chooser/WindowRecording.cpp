@@ -10,12 +10,14 @@
 
 namespace adc {
 
-WindowRecording::WindowRecording(RunSession &session, MainWindow &window, QObject *parent)
+WindowRecording::WindowRecording(RunSession &session, QWidget &window, QObject *parent)
     : QObject(parent), m_session(session), m_window(window), m_title(window.windowTitle())
 {
     m_titleTimer.setInterval(kTitleMilliseconds);
     connect(&m_titleTimer, &QTimer::timeout, this, &WindowRecording::showTitle);
-    connect(&m_window, &MainWindow::unloaded, &m_titleTimer, &QTimer::stop);
+    if (auto *main = qobject_cast<MainWindow *>(&window)) {
+        connect(main, &MainWindow::unloaded, &m_titleTimer, &QTimer::stop);
+    }
 }
 
 bool WindowRecording::start(const QString &path)

@@ -4,9 +4,10 @@
 #include <QString>
 #include <QTimer>
 
+class QWidget;
+
 namespace adc {
 
-class MainWindow;
 class RunSession;
 
 /// The window's recording, started and stopped at any time, between runs or during one (the
@@ -14,7 +15,8 @@ class RunSession;
 ///
 /// Once shown in the title (the start dialog or the menu was used), the window's title says
 /// that it records, to which file and how many rows so far:
-/// "AD Converter - recording bench.csv, 1,204 rows".
+/// "AD Converter - recording bench.csv, 1,204 rows". The title stops changing once a main
+/// window is unloaded.
 class WindowRecording : public QObject {
     Q_OBJECT
 
@@ -23,7 +25,7 @@ public:
     static constexpr int kTitleMilliseconds = 500;
 
     /// Records `session`'s runs, told in `window`'s title.
-    WindowRecording(RunSession &session, MainWindow &window, QObject *parent = nullptr);
+    WindowRecording(RunSession &session, QWidget &window, QObject *parent = nullptr);
     /// Records every record the runs accept to `path` from now on, after the rows
     /// already in it when the file exists. False, with errorText() telling why, when the file
     /// cannot be had.
@@ -53,7 +55,7 @@ private:
     void showTitle();
 
     RunSession &m_session;
-    MainWindow &m_window;
+    QWidget &m_window;
     QString m_title;
     QTimer m_titleTimer;
     bool m_shownInTitle = false;

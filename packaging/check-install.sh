@@ -45,6 +45,7 @@ share/doc/adconverter/changelog.gz
 share/doc/adconverter/copyright
 share/doc/adconverter/docs/chooser.png
 share/doc/adconverter/docs/menu.png
+share/doc/adconverter/docs/other-boards.png
 share/doc/adconverter/docs/performance.md
 share/doc/adconverter/docs/scope.png
 share/doc/adconverter/docs/window.png

@@ -25,8 +25,9 @@ std::vector<std::string_view> fieldsOf(std::string_view text)
     }
 }
 
-/// A finite number, or a fraction of two ("5/1023").
-std::optional<double> readNumber(std::string_view text)
+} // namespace
+
+std::optional<double> ChannelUnits::number(std::string_view text)
 {
     const std::size_t slash = text.find('/');
     std::optional<double> value = numberFromText(text.substr(0, slash));
@@ -36,6 +37,8 @@ std::optional<double> readNumber(std::string_view text)
     }
     return value && std::isfinite(*value) ? value : std::nullopt;
 }
+
+namespace {
 
 std::optional<ChannelUnits::Setting> refused(std::string &error, std::string why)
 {
@@ -53,13 +56,13 @@ std::optional<ChannelUnits::Setting> ChannelUnits::parse(std::string_view text, 
                                   "' (a field holds no colon).");
     }
     Setting setting;
-    const std::optional<double> number = numberFromText(fields[0]);
-    if (!number || *number != std::floor(*number) || *number < 0 || *number >= kMostChannels) {
+    const std::optional<double> channel = numberFromText(fields[0]);
+    if (!channel || *channel != std::floor(*channel) || *channel < 0 || *channel >= kMostChannels) {
         return refused(error, "--channel needs a channel number from 0 to " +
                                   std::to_string(kMostChannels - 1) + " first, not '" +
                                   std::string(fields[0]) + "'.");
     }
-    setting.channel = static_cast<int>(*number);
+    setting.channel = static_cast<int>(*channel);
     const auto field = [&fields](std::size_t i) {
         return i < fields.size() ? fields[i] : std::string_view();
     };
@@ -67,14 +70,14 @@ std::optional<ChannelUnits::Setting> ChannelUnits::parse(std::string_view text, 
         setting.name = std::string(field(1));
     }
     if (!field(2).empty()) {
-        setting.gain = readNumber(field(2));
+        setting.gain = number(field(2));
         if (!setting.gain || *setting.gain == 0.0) {
             return refused(error, "--channel needs a gain such as 0.5 or 5/1023, not 0, not '" +
                                       std::string(field(2)) + "'.");
         }
     }
     if (!field(3).empty()) {
-        setting.offset = readNumber(field(3));
+        setting.offset = number(field(3));
         if (!setting.offset) {
             return refused(error, "--channel needs an offset such as -2.5, not '" +
                                       std::string(field(3)) + "'.");

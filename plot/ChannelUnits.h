@@ -42,6 +42,9 @@ public:
     /// `error` saying why in a sentence, for anything else.
     static std::optional<Setting> parse(std::string_view text, std::string &error);
 
+    /// A finite number as a GAIN or OFFSET field takes it ("-2.5", "5/1023"); none otherwise.
+    static std::optional<double> number(std::string_view text);
+
     /// Applies the fields `setting` gives.
     void apply(const Setting &setting);
     /// Sets channel `channel` (0 <= channel < kMostChannels) as a whole.

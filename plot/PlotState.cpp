@@ -61,6 +61,7 @@ void PlotState::forgetRun()
     m_seenEnd = m_history != nullptr ? m_history->end() : 0;
     m_markerA.reset();
     m_markerB.reset();
+    m_held.reset();
     m_valueScale = m_chosenScale;
     m_live = true;
     m_liveAll = false;
@@ -143,6 +144,36 @@ std::pair<double, double> PlotState::rangeOf(std::int64_t first, std::int64_t la
     return gap > 0.0 ? std::pair(from - gap / 2, to + gap / 2) : std::pair(from, to);
 }
 
+std::pair<double, double> PlotState::heldRange() const
+{
+    if (m_xAxis == XAxis::Records) {
+        // The stretch as it is, the trigger at its share even early in the run.
+        return {static_cast<double>(m_held->start), static_cast<double>(m_held->end - 1)};
+    }
+    const std::int64_t first = std::clamp(m_held->start, m_history->first(), m_history->end() - 1);
+    const std::int64_t last = std::clamp(m_held->end, first + 1, m_history->end());
+    return rangeOf(first, last);
+}
+
+std::int64_t PlotState::windowRecords() const
+{
+    if (m_xAxis == XAxis::Records) {
+        return std::max<std::int64_t>(2, std::llround(m_window));
+    }
+    if (m_history == nullptr || m_history->end() - m_history->first() < 2) {
+        return static_cast<std::int64_t>(kDefaultWindowRecords);
+    }
+    const std::int64_t first = m_history->first();
+    const std::int64_t last = m_history->end() - 1;
+    const double seconds =
+        static_cast<double>(m_history->micros(last) - m_history->micros(first)) / 1e6;
+    if (seconds <= 0.0) {
+        return static_cast<std::int64_t>(kDefaultWindowRecords);
+    }
+    const double perSecond = static_cast<double>(last - first) / seconds;
+    return std::clamp<std::int64_t>(std::llround(m_window * perSecond), 2, m_history->capacity());
+}
+
 std::pair<double, double> PlotState::wholeRange() const
 {
     if (m_history == nullptr || m_history->empty()) {
@@ -159,18 +190,30 @@ std::pair<double, double> PlotState::xRange() const
     if (m_liveAll || m_history == nullptr || m_history->empty()) {
         return wholeRange();
     }
+    if (m_held) {
+        return heldRange();
+    }
     // The newest record at the right edge, once the run is longer than the window.
     const double first = xOf(m_history->first());
-    const double to = std::max(xOf(m_history->end() - 1), first + m_window);
+    double to = std::max(xOf(m_history->end() - 1), first + m_window);
+    if (m_pixelSteps && m_area.width > 1) {
+        const double column = m_window / (m_area.width - 1);
+        to = std::ceil(to / column) * column;
+    }
     return {to - m_window, to};
 }
 
 std::pair<std::int64_t, std::int64_t> PlotState::recordsInView() const
 {
+    const auto [from, to] = xRange();
+    return recordsIn(from, to);
+}
+
+std::pair<std::int64_t, std::int64_t> PlotState::recordsIn(double from, double to) const
+{
     if (m_history == nullptr) {
         return {0, 0};
     }
-    const auto [from, to] = xRange();
     if (m_xAxis == XAxis::Seconds) {
         // Times are whole microseconds; the range's ends, from seconds, may miss them by a
         // rounding.
@@ -310,6 +353,51 @@ std::optional<std::int64_t> PlotState::marker(Marker which) const
 void PlotState::setMarker(Marker which, std::int64_t record)
 {
     (which == Marker::A ? m_markerA : m_markerB) = record;
+}
+
+std::string PlotState::channelName(int channel) const
+{
+    const auto k = static_cast<std::size_t>(channel);
+    if (m_history != nullptr && k < m_history->names().size()) {
+        return m_units.name(channel, m_history->names()[k]);
+    }
+    return m_units.name(channel, "ch" + std::to_string(channel));
+}
+
+std::optional<int> PlotState::axisUnitsChannel() const
+{
+    if (m_history == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<int> first;
+    for (int k = 0; k < m_history->channelCount(); ++k) {
+        if (!channelShown(k)) {
+            continue;
+        }
+        if (!first) {
+            first = k;
+        } else if (!m_units.sameScale(*first, k)) {
+            return std::nullopt;
+        }
+    }
+    return first && m_units.scaled(*first) ? first : std::nullopt;
+}
+
+std::vector<AxisTicks::Tick> PlotState::valueTicks(const Mapping &m, int count) const
+{
+    const std::optional<int> k = axisUnitsChannel();
+    if (!k) {
+        return AxisTicks::valueTicks(m.lo, m.hi, count);
+    }
+    // A negative gain turns the axis upside down in units.
+    const double a = m_units.toUnits(*k, m.lo);
+    const double b = m_units.toUnits(*k, m.hi);
+    std::vector<AxisTicks::Tick> ticks =
+        AxisTicks::valueTicks(std::min(a, b), std::max(a, b), count);
+    for (AxisTicks::Tick &tick : ticks) {
+        tick.at = m_units.toRaw(*k, tick.at);
+    }
+    return ticks;
 }
 
 } // namespace adc

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "AxisTicks.h"
+#include "ChannelUnits.h"
 #include "HistoryStore.h"
 
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -88,7 +91,10 @@ public:
     void setValueScale(ValueScale scale);
     bool channelShown(int channel) const { return !m_hidden[static_cast<std::size_t>(channel)]; }
     void setChannelShown(int channel, bool shown);
-    const std::array<bool, kMaxChannels> &hiddenChannels() const { return m_hidden; }
+    const std::array<bool, HistoryStore::kMaxStoreChannels> &hiddenChannels() const
+    {
+        return m_hidden;
+    }
 
     /// The x (seconds since Start, or record number) shown at the plot's left and right.
     std::pair<double, double> xRange() const;
@@ -96,6 +102,12 @@ public:
     std::pair<double, double> valueRange() const;
     /// The records in view: [first, second).
     std::pair<std::int64_t, std::int64_t> recordsInView() const;
+    /// The records whose x lies in [from, to].
+    std::pair<std::int64_t, std::int64_t> recordsIn(double from, double to) const;
+    /// Live, the x range moves in whole pixel columns (its right edge at most a column past the
+    /// newest record), so that a plot drawn before can be moved by whole pixels and only its
+    /// new columns drawn.
+    void setPixelSteps(bool steps) { m_pixelSteps = steps; }
     /// The x of record `i` of the history.
     double xOf(std::int64_t record) const;
 
@@ -121,8 +133,44 @@ public:
     std::optional<std::int64_t> marker(Marker which) const;
     void setMarker(Marker which, std::int64_t record);
 
+    /// A stretch of records held still while live (a trigger's), and its trigger point.
+    struct Held {
+        std::int64_t start = 0;
+        std::int64_t end = 0;
+        std::optional<std::int64_t> trigger;
+        bool operator==(const Held &) const = default;
+    };
+    /// Live, the view shows `held` rather than the newest records (none: the newest again).
+    /// Paused, zoomed or panned, it stays on what was held when it was paused.
+    void hold(const std::optional<Held> &held) { m_held = held; }
+    const std::optional<Held> &held() const { return m_held; }
+    /// A level of one channel marked across the plot and on the value axis (a trigger's, in
+    /// counts); none: no mark.
+    struct Level {
+        int channel = 0;
+        double value = 0;
+        bool operator==(const Level &) const = default;
+    };
+    void setLevelMark(const std::optional<Level> &level) { m_level = level; }
+    const std::optional<Level> &levelMark() const { return m_level; }
+    /// About how many records the live window holds, at the run's pace so far (at least 2).
+    std::int64_t windowRecords() const;
+
+    /// The channels' names and units (they stay from run to run).
+    const ChannelUnits &units() const { return m_units; }
+    void setUnits(const ChannelUnits &units) { m_units = units; }
+    /// What channel `channel` is called: the user's name, else the run's.
+    std::string channelName(int channel) const;
+    /// A shown channel whose units the value axis reads in, when every shown channel reads the
+    /// same units and they are not counts; none: the axis is in counts.
+    std::optional<int> axisUnitsChannel() const;
+    /// About `count` ticks over the value range of `m`, placed at raw values, labelled in the
+    /// units of axisUnitsChannel() (or counts).
+    std::vector<AxisTicks::Tick> valueTicks(const Mapping &m, int count) const;
+
 private:
     std::pair<double, double> wholeRange() const;
+    std::pair<double, double> heldRange() const;
     std::pair<double, double> rangeOf(std::int64_t first, std::int64_t last) const;
     std::pair<double, double> fittedValues() const;
     void forgetRun();
@@ -134,13 +182,17 @@ private:
     ValueScale m_chosenScale = ValueScale::Fixed; ///< the scale before any zoom
     bool m_live = true;
     bool m_liveAll = false; ///< live, showing the whole run rather than the window
+    bool m_pixelSteps = false;
     double m_window = kDefaultWindowSeconds;
     double m_from = 0.0, m_to = 1.0;     ///< the x range while paused
     double m_low = 0.0, m_high = 1023.0; ///< the value range when zoomed
     double m_panFrom = 0.0, m_panTo = 1.0;
     std::int64_t m_endAtPause = 0;
-    std::array<bool, kMaxChannels> m_hidden{};
+    std::array<bool, HistoryStore::kMaxStoreChannels> m_hidden{};
     std::optional<std::int64_t> m_markerA, m_markerB;
+    ChannelUnits m_units;
+    std::optional<Held> m_held;
+    std::optional<Level> m_level;
     /// The run shown: a new number, Start or mode, or fewer records, is a new run.
     struct RunKey {
         std::int64_t run = 0;

@@ -21,6 +21,11 @@ public:
         m_history.runStarted(start);
         m_changed();
     }
+    void channelsNamed(std::span<const std::string> names) override
+    {
+        m_history.channelsNamed(names);
+        m_changed();
+    }
     void charactersTaken(const Stamp &stamp) override { m_history.charactersTaken(stamp); }
     void recordAccepted(const AcceptedRecord &record) override
     {

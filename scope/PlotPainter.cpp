@@ -40,9 +40,9 @@ void drawRow(QPainter &p, int line, const Pieces &pieces)
     }
 }
 
-QString channelName(int channel)
+QString channelName(const PlotState &state, int channel)
 {
-    return QStringLiteral("ch") + QString::number(channel);
+    return QString::fromStdString(state.channelName(channel));
 }
 
 /// A value exactly as the recording writes it.
@@ -50,6 +50,35 @@ QString valueText(double v)
 {
     char text[RecordingFormat::kMaxValueLength];
     return QString::fromLatin1(text, RecordingFormat::writeValue(text, v) - text);
+}
+
+/// Channel `channel`'s value `raw` as the readout shows it: exactly as recorded in counts, or
+/// in its units with their text.
+QString unitsText(const PlotState &state, int channel, double raw)
+{
+    const ChannelUnits &units = state.units();
+    if (!units.scaled(channel)) {
+        return valueText(raw);
+    }
+    QString text = QString::number(units.toUnits(channel, raw), 'g', 6);
+    if (!units.unit(channel).empty()) {
+        text += QLatin1Char(' ') + QString::fromStdString(units.unit(channel));
+    }
+    return text;
+}
+
+/// Channel `channel`'s change from record `a` to record `b`, in its units.
+QString differenceText(const PlotState &state, int channel, std::int64_t a, std::int64_t b)
+{
+    const HistoryStore &h = *state.history();
+    const ChannelUnits &units = state.units();
+    const double change =
+        units.toUnits(channel, h.value(b, channel)) - units.toUnits(channel, h.value(a, channel));
+    QString text = QString::number(change, 'g', units.scaled(channel) ? 6 : 10);
+    if (!units.unit(channel).empty()) {
+        text += QLatin1Char(' ') + QString::fromStdString(units.unit(channel));
+    }
+    return text;
 }
 
 QRect rectOf(const PlotState::Area &area)
@@ -84,20 +113,25 @@ QColor PlotPainter::channelColour(Mode mode, int channel)
         {0xff, 0x70, 0x70}, {0xe0, 0x70, 0xe0}, {0xd0, 0xc0, 0x50}, {0xdc, 0xdc, 0xdc},
         {0xff, 0x9f, 0x1c}, {0x5c, 0x9d, 0xff}, {0x5c, 0xf0, 0x5c}, {0x40, 0xe8, 0xe8},
         {0xff, 0x5a, 0x5a}, {0xff, 0x6b, 0xff}, {0xff, 0xe6, 0x4d}, {0xff, 0xff, 0xff}};
-    const int number = modeInfo(mode).paletteNumbers[static_cast<std::size_t>(channel)];
-    return kByPaletteNumber[number & 15];
+    const ModeInfo &info = modeInfo(mode);
+    if (channel < static_cast<int>(info.paletteNumbers.size())) {
+        return kByPaletteNumber[info.paletteNumbers[static_cast<std::size_t>(channel)] & 15];
+    }
+    // Channels beyond the board's: the bright colours in turn, skipping white.
+    return kByPaletteNumber[1 + channel % 14];
 }
 
 bool PlotPainter::marginsShow(const PlotState &state) const
 {
     const HistoryStore *h = state.history();
     return h != nullptr && m_legendBoxes[0].isValid() && h->run() == m_marginsKey.run &&
-           h->mode() == m_marginsKey.mode;
+           h->mode() == m_marginsKey.mode && h->names() == m_marginsKey.names;
 }
 
 void PlotPainter::paint(QPainter &p, QSize size, const PlotState &state,
-                        std::optional<QPoint> mouse)
+                        std::optional<QPoint> mouse, const QRegion &exposed)
 {
+    m_exposed = exposed.isEmpty() ? QRegion(QRect(QPoint(), size)) : exposed;
     const QRect plot = plotRect(size);
     const PlotState::Mapping m = state.mapping();
     drawMargins(p, size, state, m);
@@ -106,10 +140,26 @@ void PlotPainter::paint(QPainter &p, QSize size, const PlotState &state,
     p.setPen(kGrid);
     p.drawRect(plot.adjusted(-1, -1, 0, 0));
     drawMarkerLines(p, state, m);
+    drawTriggerMarks(p, state, m);
     drawReadout(p, state, m, mouse);
     if (state.history() == nullptr || state.history()->empty()) {
-        p.setPen(kAxisText);
-        p.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+        drawHint(p, plot);
+    }
+}
+
+void PlotPainter::drawHint(QPainter &p, const QRect &plot)
+{
+    // Wrapped to the plot's width; where the lines would not fit its height, one line cut short.
+    const QRect room = plot.adjusted(8, 8, -8, -8);
+    const QFontMetrics metrics = p.fontMetrics();
+    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+    const QRect needed = metrics.boundingRect(room, flags, m_emptyText);
+    p.setPen(kAxisText);
+    if (needed.height() <= room.height() && needed.width() <= room.width()) {
+        p.drawText(room, flags, m_emptyText);
+    } else {
+        p.drawText(room, Qt::AlignCenter,
+                   metrics.elidedText(m_emptyText, Qt::ElideRight, room.width()));
     }
 }
 
@@ -121,7 +171,7 @@ void PlotPainter::drawPlot(QPainter &p, const PlotState &state, const PlotState:
         // Few records: a line through each, drawn straight onto the widget.
         p.fillRect(plot, kPlotBackground);
         drawTimeAxis(p, p, state, m);
-        drawValueAxis(nullptr, &p, m);
+        drawValueAxis(nullptr, &p, state, m);
         p.save();
         p.setClipRect(plot);
         drawFewTraces(p, state, m);
@@ -138,7 +188,7 @@ void PlotPainter::drawPlot(QPainter &p, const PlotState &state, const PlotState:
         QPainter inPlot(&m_plotImage);
         inPlot.translate(-plot.topLeft());
         drawTimeAxis(p, inPlot, state, m);
-        drawValueAxis(nullptr, &inPlot, m);
+        drawValueAxis(nullptr, &inPlot, state, m);
     }
     drawManyTraces(state, m);
     p.drawImage(plot.topLeft(), m_plotImage);
@@ -162,7 +212,9 @@ void PlotPainter::drawMargins(QPainter &p, QSize size, const PlotState &state,
                          m.hi,
                          state.xAxis(),
                          state.xAxis() == PlotState::XAxis::Seconds &&
-                             AxisTicks::clockAxis(m.from, m.to)};
+                             AxisTicks::clockAxis(m.from, m.to),
+                         state.units(),
+                         h != nullptr ? h->names() : std::vector<std::string>()};
     if (key != m_marginsKey || m_margins.isNull()) {
         m_marginsKey = key;
         m_margins = QImage(size * ratio, QImage::Format_RGB32);
@@ -171,9 +223,12 @@ void PlotPainter::drawMargins(QPainter &p, QSize size, const PlotState &state,
         QPainter margins(&m_margins);
         margins.setFont(p.font());
         // The value axis's labels; its lines are drawn with the plot.
-        drawValueAxis(&margins, nullptr, m);
+        drawValueAxis(&margins, nullptr, state, m);
         margins.setPen(kAxisText);
         const QFontMetrics metrics = margins.fontMetrics();
+        margins.drawText(
+            QRect(0, plot.top() - metrics.height() - 2, kLeftMargin - 6, metrics.height()),
+            Qt::AlignRight, valueTitle(state));
         const QString xTitle = key.axis == PlotState::XAxis::Records ? tr("record")
                                : key.clock ? tr("time since Start (h:mm:ss)")
                                            : tr("time since Start (s)");
@@ -208,13 +263,28 @@ void PlotPainter::drawTimeAxis(QPainter &labels, QPainter &lines, const PlotStat
     }
 }
 
-void PlotPainter::drawValueAxis(QPainter *labels, QPainter *lines, const PlotState::Mapping &m)
+QString PlotPainter::valueTitle(const PlotState &state)
+{
+    const HistoryStore *h = state.history();
+    if (const std::optional<int> k = state.axisUnitsChannel()) {
+        return QString::fromStdString(state.units().unit(*k));
+    }
+    // Shown channels in different units: the axis stays in counts, and says so.
+    for (int k = 0; h != nullptr && k < h->channelCount(); ++k) {
+        if (state.channelShown(k) && state.units().scaled(k)) {
+            return tr("counts");
+        }
+    }
+    return {};
+}
+
+void PlotPainter::drawValueAxis(QPainter *labels, QPainter *lines, const PlotState &state,
+                                const PlotState::Mapping &m)
 {
     const int left = m.area.left;
     const int right = m.area.left + m.area.width - 1;
     // Value ticks about every 50 pixels.
-    for (const AxisTicks::Tick &tick :
-         AxisTicks::valueTicks(m.lo, m.hi, std::max(2, m.area.height / 50))) {
+    for (const AxisTicks::Tick &tick : state.valueTicks(m, std::max(2, m.area.height / 50))) {
         const int py = static_cast<int>(std::floor(m.pixelOfValue(tick.at)));
         if (lines != nullptr) {
             lines->setPen(kGrid);
@@ -237,13 +307,30 @@ void PlotPainter::drawFewTraces(QPainter &inPlot, const PlotState &state,
     if (h == nullptr || h->empty()) {
         return;
     }
+    // The parts of the plot being painted (all of it, or the columns at either side of a plot
+    // moved by whole pixels), each with its records and clipped to it.
+    for (const QRect &part : m_exposed.intersected(rectOf(m.area))) {
+        auto [first, last] = state.recordsInView();
+        const auto [from, to] =
+            state.recordsIn(m.xAt(part.left() - 2.0), m.xAt(part.right() + 2.0));
+        inPlot.setClipRect(part);
+        drawLines(inPlot, state, m, std::max(first, from), std::min(last, to));
+    }
+}
+
+void PlotPainter::drawLines(QPainter &inPlot, const PlotState &state, const PlotState::Mapping &m,
+                            std::int64_t first, std::int64_t last)
+{
+    const HistoryStore *h = state.history();
     // Saturated and out-of-range values lie on the plot's edge, as on the main window.
     const double top = m.area.top + 0.5;
     const double bottom = m.area.top + m.area.height - 0.5;
-    const auto [first, last] = state.recordsInView();
     // A line through each record, and on to the neighbours outside.
     const std::int64_t a = std::max(h->first(), first - 1);
     const std::int64_t b = std::min(h->end(), last + 1);
+    if (b <= a) {
+        return;
+    }
     inPlot.setRenderHint(QPainter::Antialiasing);
     QPolygonF points(static_cast<int>(b - a));
     for (int k = 0; k < h->channelCount(); ++k) {
@@ -260,11 +347,14 @@ void PlotPainter::drawFewTraces(QPainter &inPlot, const PlotState &state,
         inPlot.drawPolyline(points);
         const QRectF extent = points.boundingRect();
         if (extent.width() < 1.0 && extent.height() < 1.0) {
-            // A lone record, or records of one time and value: a dot.
+            // A lone record, or records of one time and value: a dot, whole even on the edge.
+            const bool clipped = inPlot.hasClipping();
+            inPlot.setClipping(false);
             inPlot.setPen(Qt::NoPen);
             inPlot.setBrush(colour);
-            inPlot.drawEllipse(extent.center(), 2.0, 2.0);
+            inPlot.drawEllipse(extent.center(), 3.0, 3.0);
             inPlot.setBrush(Qt::NoBrush);
+            inPlot.setClipping(clipped);
         }
     }
 }
@@ -282,14 +372,14 @@ void PlotPainter::drawManyTraces(const PlotState &state, const PlotState::Mappin
         return std::clamp(static_cast<int>(std::floor(m.pixelOfValue(v))) - m.area.top, 0,
                           rows - 1);
     };
-    std::array<QRgb, kMaxChannels> colours{};
+    std::array<QRgb, HistoryStore::kMaxStoreChannels> colours{};
     for (int k = 0; k < h.channelCount(); ++k) {
         colours[static_cast<std::size_t>(k)] = channelColour(h.mode(), k).rgb();
     }
     // Each column's spans go into a buffer that holds the plot column by column (so that a
     // span is contiguous), then into the plot's rows; 0 is no trace.
     m_columns.assign(static_cast<std::size_t>(columns) * height, 0);
-    HistoryStore::MinMax spans[kMaxChannels];
+    HistoryStore::MinMax spans[HistoryStore::kMaxStoreChannels];
     for (int c = 0; c < columns; ++c) {
         const std::int64_t a = m_bounds[static_cast<std::size_t>(c)];
         const std::int64_t b = m_bounds[static_cast<std::size_t>(c) + 1];
@@ -339,17 +429,31 @@ void PlotPainter::drawLegend(QPainter &p, QSize size, const PlotState &state)
     const QFontMetrics metrics = p.fontMetrics();
     const HistoryStore *h = state.history();
     const Mode mode = h != nullptr ? h->mode() : Mode::Int;
-    const int channels = modeInfo(mode).channelCount;
+    const int channels = h != nullptr ? h->channelCount() : modeInfo(mode).channelCount;
+    QString what;
+    if (h != nullptr) {
+        what = tr("%1, run %2")
+                   .arg(QString::fromLatin1(RecordingFormat::modeName(mode)),
+                        QString::number(h->run()));
+        if (!state.isLive() && m_growing) {
+            what = tr("PAUSED") + QStringLiteral("   ") + what;
+        }
+    }
+    // The entries that fit beside it; the rest are counted.
+    const int right = size.width() - kRightMargin - metrics.horizontalAdvance(what) -
+                      metrics.horizontalAdvance(tr("+%1 more").arg(99)) - 20;
     int x = kLeftMargin;
     const int y = 6;
-    for (int k = 0; k < kMaxChannels; ++k) {
+    int left = 0;
+    for (int k = 0; k < HistoryStore::kMaxStoreChannels; ++k) {
         QRect &box = m_legendBoxes[static_cast<std::size_t>(k)];
-        if (k >= channels) {
+        const QString name = channelName(state, k);
+        box = QRect(x, y, 22 + metrics.horizontalAdvance(name) + 6, metrics.height() + 4);
+        if (k >= channels || left > 0 || box.right() > right) {
+            left += k < channels ? 1 : 0;
             box = QRect();
             continue;
         }
-        const QString name = channelName(k);
-        box = QRect(x, y, 22 + metrics.horizontalAdvance(name) + 6, metrics.height() + 4);
         const QColor colour = channelColour(mode, k);
         if (state.channelShown(k)) {
             p.fillRect(x + 2, y + box.height() / 2 - 2, 16, 4, colour);
@@ -361,17 +465,12 @@ void PlotPainter::drawLegend(QPainter &p, QSize size, const PlotState &state)
         p.drawText(x + 22, y + 2 + metrics.ascent(), name);
         x = box.right() + 10;
     }
-    if (h != nullptr) {
-        p.setPen(kAxisText);
-        QString what = tr("%1, run %2")
-                           .arg(QString::fromLatin1(RecordingFormat::modeName(mode)),
-                                QString::number(h->run()));
-        if (!state.isLive()) {
-            what = tr("PAUSED") + QStringLiteral("   ") + what;
-        }
-        p.drawText(QRect(x, y + 2, size.width() - kRightMargin - x, metrics.height()),
-                   Qt::AlignRight, what);
+    p.setPen(kAxisText);
+    if (left > 0) {
+        p.drawText(x, y + 2 + metrics.ascent(), tr("+%1 more").arg(left));
     }
+    p.drawText(QRect(x, y + 2, size.width() - kRightMargin - x, metrics.height()), Qt::AlignRight,
+               what);
 }
 
 void PlotPainter::drawMarkerLines(QPainter &p, const PlotState &state, const PlotState::Mapping &m)
@@ -399,6 +498,38 @@ void PlotPainter::drawMarkerLines(QPainter &p, const PlotState &state, const Plo
     }
 }
 
+void PlotPainter::drawTriggerMarks(QPainter &p, const PlotState &state, const PlotState::Mapping &m)
+{
+    const HistoryStore *h = state.history();
+    const std::optional<PlotState::Level> level = state.levelMark();
+    if (h == nullptr || !level) {
+        return;
+    }
+    const QColor colour = channelColour(h->mode(), level->channel);
+    const QRect plot = rectOf(m.area);
+    // The level: a dotted line across the plot and a handle on the value axis to drag.
+    const double y =
+        std::clamp(m.pixelOfValue(level->value), double(plot.top()), double(plot.bottom()));
+    p.setPen(QPen(colour, 1, Qt::DotLine));
+    p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    const double tip = plot.left() - 2;
+    p.drawPolygon(QPolygonF({QPointF(tip, y), QPointF(tip - 8, y - 5), QPointF(tip - 8, y + 5)}));
+    p.setBrush(Qt::NoBrush);
+    const std::optional<PlotState::Held> &held = state.held();
+    if (!held || !held->trigger || *held->trigger < h->first() || *held->trigger >= h->end()) {
+        return;
+    }
+    // The trigger point: a line and a T at the top.
+    const double px = m.pixelOfX(state.xOf(*held->trigger));
+    if (px >= plot.left() && px <= plot.right()) {
+        p.setPen(QPen(colour, 1, Qt::DashLine));
+        p.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
+        p.drawText(QPointF(px + 3, plot.bottom() - 4), QStringLiteral("T"));
+    }
+}
+
 void PlotPainter::drawReadout(QPainter &p, const PlotState &state, const PlotState::Mapping &m,
                               std::optional<QPoint> mouse)
 {
@@ -417,7 +548,8 @@ void PlotPainter::drawReadout(QPainter &p, const PlotState &state, const PlotSta
                        kAxisText}};
         for (int k = 0; k < h->channelCount(); ++k) {
             if (state.channelShown(k)) {
-                pieces.emplace_back(channelName(k) + QLatin1Char(' ') + valueText(h->value(*at, k)),
+                pieces.emplace_back(channelName(state, k) + QLatin1Char(' ') +
+                                        unitsText(state, k, h->value(*at, k)),
                                     channelColour(h->mode(), k));
             }
         }
@@ -432,8 +564,8 @@ void PlotPainter::drawReadout(QPainter &p, const PlotState &state, const PlotSta
             {tr("B-A: %1 s, %2 records").arg(seconds, QString::number(*b - *a)), kMarker}};
         for (int k = 0; k < h->channelCount(); ++k) {
             if (state.channelShown(k)) {
-                pieces.emplace_back(channelName(k) + QLatin1Char(' ') +
-                                        QString::number(h->value(*b, k) - h->value(*a, k), 'g', 10),
+                pieces.emplace_back(channelName(state, k) + QLatin1Char(' ') +
+                                        differenceText(state, k, *a, *b),
                                     channelColour(h->mode(), k));
             }
         }

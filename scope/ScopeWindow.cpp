@@ -1,9 +1,11 @@
 #include "ScopeWindow.h"
 #include "DeviceName.h"
 
+#include "ChannelDialog.h"
 #include "HistoryExport.h"
 #include "InterruptibleFile.h"
 #include "RecordingFormat.h"
+#include "ScopeKeys.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -11,8 +13,9 @@
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLocale>
-#include <QShortcut>
+#include <QSettings>
 #include <QTimer>
+#include <QToolBar>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -67,27 +70,21 @@ struct ScopeWindow::Export {
 };
 
 ScopeWindow::ScopeWindow(QWidget *parent)
-    : QWidget(parent), m_view(new ScopeView(this)), m_pause(new QPushButton(tr("Pause"), this)),
-      m_fit(new QPushButton(tr("Fit all"), this)), m_axis(new QComboBox(this)),
-      m_scale(new QComboBox(this)), m_runs(new QComboBox(this)), m_progress(new QProgressBar(this)),
-      m_status(new QLabel(this))
+    : QWidget(parent), m_view(new ScopeView(this)), m_toolBar(new QToolBar(this)),
+      m_axis(new QComboBox(this)), m_scale(new QComboBox(this)), m_runs(new QComboBox(this)),
+      m_progress(new QProgressBar(this)), m_status(new QLabel(this)),
+      m_triggerBar(new TriggerBar(this)), m_measurements(new MeasurementPanel(this))
 {
     setWindowTitle(tr("AD Converter scope"));
     m_axis->addItems({tr("Time since Start"), tr("Record number")});
     m_scale->addItems({tr("Board's range"), tr("Fitted"), tr("Zoomed")});
     m_scale->setItemData(2, 0, Qt::UserRole - 1); // "Zoomed" comes from Ctrl+wheel only
-    m_pause->setToolTip(tr("Pause the view while the run goes on (Space)"));
-    m_fit->setToolTip(tr("Show the whole run (Home or a double click)"));
-    // Space is the window's shortcut, not a click of the focused button.
-    for (QWidget *w : {static_cast<QWidget *>(m_pause), static_cast<QWidget *>(m_fit)}) {
-        w->setFocusPolicy(Qt::NoFocus);
-    }
     m_runs->setVisible(false);
     m_progress->setVisible(false);
+    makeActions();
 
     auto *bar = new QHBoxLayout;
-    bar->addWidget(m_pause);
-    bar->addWidget(m_fit);
+    bar->addWidget(m_toolBar);
     bar->addWidget(m_axis);
     bar->addWidget(m_scale);
     bar->addWidget(m_runs);
@@ -96,17 +93,71 @@ ScopeWindow::ScopeWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addLayout(bar);
+    layout->addWidget(m_triggerBar);
     layout->addWidget(m_view, 1);
+    layout->addWidget(m_measurements);
+    m_triggerBar->setVisible(false);
+    m_measurements->setVisible(false);
     resize(960, 600);
     connectControls();
+    connectPanels();
     updateStatus();
+}
+
+QAction *ScopeWindow::addAction(const QString &text, const QKeySequence &keys, const QString &tip)
+{
+    auto *action = new QAction(text, this);
+    action->setShortcut(keys);
+    // The keys work wherever the focus is in the window; a field being typed in keeps its own.
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setToolTip(QStringLiteral("%1 (%2)").arg(tip, keys.toString(QKeySequence::NativeText)));
+    QWidget::addAction(action);
+    m_toolBar->addAction(action);
+    m_view->addAction(action);
+    return action;
+}
+
+void ScopeWindow::makeActions()
+{
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // The plot's right-click menu holds the same actions.
+    m_view->setContextMenuPolicy(Qt::ActionsContextMenu);
+    const auto make = [this](ScopeKeys::Action which) {
+        const ScopeKeys::Row &row = ScopeKeys::row(which);
+        const auto text = [](std::string_view v) {
+            return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+        };
+        QString tip = text(row.does);
+        tip[0] = tip[0].toUpper();
+        return addAction(text(row.name),
+                         QKeySequence::fromString(text(row.keys), QKeySequence::PortableText), tip);
+    };
+    m_pause = make(ScopeKeys::Action::Pause);
+    m_fit = make(ScopeKeys::Action::FitAll);
+    m_picture = make(ScopeKeys::Action::SavePicture);
+    m_exportAction = make(ScopeKeys::Action::ExportCsv);
+    m_measure = make(ScopeKeys::Action::Measurements);
+    m_trigger = make(ScopeKeys::Action::Trigger);
+    m_channels = make(ScopeKeys::Action::Channels);
+    m_lineView = make(ScopeKeys::Action::LineView);
+    m_measure->setCheckable(true);
+    m_trigger->setCheckable(true);
+}
+
+QString ScopeWindow::keyHelp()
+{
+    return QString::fromStdString(ScopeKeys::helpText(2));
 }
 
 void ScopeWindow::connectControls()
 {
-    const auto togglePause = [this] { m_view->setLive(!m_view->state().isLive()); };
-    connect(m_pause, &QPushButton::clicked, this, togglePause);
-    connect(m_fit, &QPushButton::clicked, m_view, &ScopeView::fitAll);
+    connect(m_pause, &QAction::triggered, this,
+            [this] { m_view->setLive(!m_view->state().isLive()); });
+    connect(m_fit, &QAction::triggered, m_view, &ScopeView::fitAll);
+    connect(m_picture, &QAction::triggered, this, &ScopeWindow::askPicture);
+    connect(m_exportAction, &QAction::triggered, this, &ScopeWindow::askExport);
+    connect(m_channels, &QAction::triggered, this, &ScopeWindow::editChannels);
+    connect(m_lineView, &QAction::triggered, this, &ScopeWindow::lineViewWanted);
     connect(m_axis, &QComboBox::currentIndexChanged, this, [this](int index) {
         m_view->setXAxis(index == 0 ? ScopeView::XAxis::Seconds : ScopeView::XAxis::Records);
     });
@@ -131,17 +182,107 @@ void ScopeWindow::connectControls()
         m_pause->setText(live ? tr("Pause") : tr("Resume"));
         updateStatus();
     });
+    // The line of text changes with every record; laid out again each time, it would cost as
+    // much as the plot: it follows at once, then at most once a second while records come.
+    m_statusDue.setSingleShot(true);
+    m_statusDue.setInterval(kStatusMilliseconds);
+    connect(&m_statusDue, &QTimer::timeout, this, &ScopeWindow::updateStatus);
     connect(m_view, &ScopeView::viewChanged, this, [this] {
         m_scale->setCurrentIndex(static_cast<int>(m_view->state().valueScale()));
         updateStatus();
     });
-    const auto shortcut = [this](const QKeySequence &keys, auto slot) {
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, slot);
+    connect(m_view, &ScopeView::recordsCame, this, [this] {
+        if (!m_statusDue.isActive()) {
+            updateStatus();
+            m_statusDue.start();
+        }
+    });
+}
+
+void ScopeWindow::connectPanels()
+{
+    m_measureDue.setSingleShot(true);
+    m_measureDue.setInterval(250);
+    connect(&m_measureDue, &QTimer::timeout, this,
+            [this] { m_measurements->measure(m_view->state()); });
+    connect(m_measure, &QAction::toggled, this, [this](bool on) {
+        m_measurements->setVisible(on);
+        if (on) {
+            m_measurements->measure(m_view->state());
+        }
+    });
+    const auto follow = [this] {
+        if (m_measurements->isVisible() && !m_measureDue.isActive()) {
+            m_measureDue.start();
+        }
+        if (m_triggerBar->isVisible()) {
+            m_triggerBar->showChannels(m_view->state());
+        }
     };
-    shortcut(QKeySequence(Qt::Key_Space), togglePause);
-    shortcut(QKeySequence(Qt::Key_Home), [this] { m_view->fitAll(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { askPicture(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_E), [this] { askExport(); });
+    connect(m_view, &ScopeView::viewChanged, this, follow);
+    connect(m_view, &ScopeView::recordsCame, this, follow);
+    connect(m_trigger, &QAction::toggled, this, [this](bool on) {
+        m_triggerBar->setVisible(on);
+        m_triggerBar->showChannels(m_view->state());
+        applyTrigger();
+    });
+    connect(m_triggerBar, &TriggerBar::changed, this, &ScopeWindow::applyTrigger);
+    connect(m_triggerBar, &TriggerBar::armed, m_view, &ScopeView::armTrigger);
+    connect(m_view, &ScopeView::triggerLevelDragged, this,
+            [this](double level) { m_triggerBar->showLevel(m_view->state(), level); });
+}
+
+void ScopeWindow::applyTrigger()
+{
+    if (!m_trigger->isChecked() || m_view->state().history() == nullptr) {
+        m_view->setTrigger(std::nullopt);
+        return;
+    }
+    m_view->setTrigger(m_triggerBar->settings(m_view->state()));
+}
+
+void ScopeWindow::setKeptChannels(std::function<std::unique_ptr<QSettings>()> open)
+{
+    m_openSettings = std::move(open);
+    if (m_openSettings) {
+        m_view->setChannelUnits(ChannelDialog::kept(*m_openSettings()));
+    }
+}
+
+void ScopeWindow::applyChannelSettings(std::span<const ChannelUnits::Setting> settings)
+{
+    ChannelUnits units = channelUnits();
+    for (const ChannelUnits::Setting &setting : settings) {
+        units.apply(setting);
+    }
+    m_view->setChannelUnits(units);
+}
+
+void ScopeWindow::editChannels()
+{
+    const HistoryStore *history = m_view->state().history();
+    QStringList names;
+    if (history != nullptr) {
+        for (const std::string &name : history->names()) {
+            names << QString::fromStdString(name);
+        }
+    }
+    // Before any run, the board's channels.
+    for (int k = static_cast<int>(names.size()); k < kMaxChannels; ++k) {
+        names << QStringLiteral("ch%1").arg(k);
+    }
+    auto *dialog = new ChannelDialog(channelUnits(), names, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        m_view->setChannelUnits(dialog->units());
+        if (const auto &trigger = m_view->triggerSettings()) {
+            m_triggerBar->showLevel(m_view->state(), trigger->level);
+        }
+        if (dialog->keep() && m_openSettings) {
+            ChannelDialog::keepIn(*m_openSettings(), dialog->units());
+        }
+    });
+    dialog->open();
 }
 
 ScopeWindow::~ScopeWindow()
@@ -169,8 +310,13 @@ void ScopeWindow::open(const QString &path, std::int64_t capacity)
     m_progress->setValue(0);
     m_progress->setVisible(true);
     m_status->setText(tr("Reading %1 ...").arg(path));
-    // A recording has no Start to click.
+    // A recording has no Start to click, and is never live.
     m_view->setEmptyText(QString());
+    m_view->setGrowing(false);
+    for (QAction *live : {m_pause, m_trigger, m_lineView}) {
+        live->setVisible(false);
+        live->setEnabled(false);
+    }
     m_reading.setFuture(QtConcurrent::run(&readRecording, m_loader.get(), path));
 }
 

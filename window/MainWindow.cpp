@@ -2,6 +2,7 @@
 
 #include "BoxStyle.h"
 #include "ValueBox.h"
+#include "WarningBox.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -380,14 +381,10 @@ void MainWindow::showFailure(const QString &message)
 
 QMessageBox *MainWindow::warn(const QString &message)
 {
-    auto *box =
-        new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
     // Not modal: EXIT and the close box must still end the program while a message is up, and
     // closing the message through the window system ends it too.
-    box->setWindowModality(Qt::NonModal);
+    QMessageBox *box = WarningBox::open(*this, message);
     box->installEventFilter(this);
-    box->show();
     return box;
 }
 

@@ -26,6 +26,8 @@ TEST(ChoiceStore, ChoicesComeBackAndWhatCannotBeReadLeavesTheDefaults)
     made.device = QStringLiteral("/dev/ttyUSB3");
     made.baud = 115200;
     made.mode = Mode::Mcp3201;
+    made.format = Format::KeyValue;
+    made.channels = 12;
     made.recordPath = QStringLiteral("/data/bench.csv");
     made.recordFolder = QStringLiteral("/data");
     made.sweep = true;
@@ -44,8 +46,12 @@ TEST(ChoiceStore, ChoicesComeBackAndWhatCannotBeReadLeavesTheDefaults)
     // What cannot be read leaves the program's own defaults.
     settings.setValue(QStringLiteral("port/baud"), QStringLiteral("fast"));
     settings.setValue(QStringLiteral("run/mode"), QStringLiteral("pic"));
+    settings.setValue(QStringLiteral("run/format"), QStringLiteral("json"));
+    settings.setValue(QStringLiteral("run/channels"), 33);
     StartSettings defaults;
     defaults.mode = Mode::Int;
+    EXPECT_EQ(ChoiceStore::load(settings, defaults).format, Format::Board);
+    EXPECT_EQ(ChoiceStore::load(settings, defaults).channels, 0);
     EXPECT_EQ(ChoiceStore::load(settings, defaults).baud, defaults.baud);
     EXPECT_EQ(ChoiceStore::load(settings, defaults).mode, Mode::Int);
 }

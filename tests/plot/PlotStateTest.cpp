@@ -103,3 +103,30 @@ TEST(PlotState, EveryRecordOfTheRunIsInViewAtFitAllFromTheFirstToTheLast)
 }
 
 } // namespace
+
+TEST(PlotState, TheValueAxisReadsInUnitsOnlyWhenEveryShownChannelSharesThem)
+{
+    HistoryStore history;
+    history.startRun(Mode::Int, 1, {});
+    fill(history, 10, 0, 1000);
+    PlotState state;
+    state.setArea(kArea);
+    state.setHistory(&history);
+    EXPECT_FALSE(state.axisUnitsChannel());
+    ChannelUnits units;
+    for (int k = 0; k < kMaxChannels; ++k) {
+        units.set(k, {"", 5.0 / 1023, 0.0, "V"});
+    }
+    units.set(3, {"", 1.0, 0.0, "degC"});
+    state.setUnits(units);
+    EXPECT_FALSE(state.axisUnitsChannel());
+    state.setChannelShown(3, false);
+    ASSERT_EQ(state.axisUnitsChannel(), 0);
+    // 0 to 1023 counts is 0 to 5 V: the ticks are whole volts, placed at their counts.
+    const PlotState::Mapping m = state.mapping();
+    const std::vector<AxisTicks::Tick> ticks = state.valueTicks(m, 5);
+    ASSERT_FALSE(ticks.empty());
+    EXPECT_EQ(ticks.back().label, "5");
+    EXPECT_NEAR(ticks.back().at, 1023.0, 1e-9);
+    EXPECT_NEAR(ticks[1].at - ticks[0].at, 1023.0 / 5, 1e-9);
+}

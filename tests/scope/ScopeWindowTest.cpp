@@ -106,11 +106,15 @@ TEST(ScopeWindow, PauseKeepsTheViewStillWhileRecordsGoOnAndResumeJumpsToTheLiveE
     ASSERT_TRUE(waitUntil([&] { return scope.window.status()->text().contains("500"); }))
         << scope.window.status()->text().toStdString();
     EXPECT_EQ(scope.plot(), still);
-    EXPECT_EQ(scope.window.pauseButton()->text(), "Resume");
+    EXPECT_EQ(scope.window.pauseAction()->text(), "Resume");
 
     QTest::keyClick(&scope.window, Qt::Key_Space);
     EXPECT_TRUE(view.state().isLive());
-    EXPECT_DOUBLE_EQ(view.state().xRange().second, scope.history.micros(2499) / 1e6);
+    // The newest record at the right edge, or less than a pixel column before it.
+    const auto [from, to] = view.state().xRange();
+    const double newest = scope.history.micros(2499) / 1e6;
+    EXPECT_GE(to, newest);
+    EXPECT_LT(to - newest, (to - from) / (view.plotRect().width() - 1));
     EXPECT_NE(scope.plot(), still);
 }
 
@@ -148,7 +152,7 @@ TEST(ScopeWindow, TheWheelZoomsHomeShowsAllAndANewStartFitsTheNewRun)
     scope.start(Mode::Mcp3201);
     scope.feedRecords(50);
     EXPECT_TRUE(view.state().isLive());
-    EXPECT_EQ(scope.window.pauseButton()->text(), "Pause");
+    EXPECT_EQ(scope.window.pauseAction()->text(), "Pause");
     EXPECT_EQ(view.state().valueRange(), std::pair(0.0, 4095.0));
     EXPECT_FALSE(view.state().marker(PlotState::Marker::A) ||
                  view.state().marker(PlotState::Marker::B));
@@ -162,6 +166,18 @@ bool shows(const QImage &image, double px, double py, QColor colour)
     return std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
                std::abs(c.blue() - colour.blue()) <
            90;
+}
+
+// How much of the pixels of row `py` around `px` (a column to either side) a line of `colour`
+// covers on the plot's background `ground`: about 1 for a line through them.
+double covered(const QImage &image, double px, int py, QColor colour, QColor ground)
+{
+    double share = 0.0;
+    for (int x = static_cast<int>(px) - 1; x <= static_cast<int>(px) + 1; ++x) {
+        const QColor c = image.pixelColor(x, py);
+        share += (c.redF() - ground.redF()) / (colour.redF() - ground.redF());
+    }
+    return share;
 }
 
 // Spikes in the first and the last record (ch6 at the top, ch7 at the bottom) show at Fit all,
@@ -185,9 +201,14 @@ TEST(ScopeWindow, EveryRecordInViewIsDrawnTheFirstTheLastAndALoneOne)
         view.resize(900, 500);
         view.setHistory(&history);
         const QRect plot = view.plotRect();
-        // Live: the newest record at the right edge.
+        // Live: the newest record at the right edge (within a pixel column).
         if (records == 300) {
-            EXPECT_TRUE(shows(view.grab().toImage(), plot.right(), plot.bottom(), bottom));
+            const QImage live = view.grab().toImage();
+            const PlotState::Mapping m = view.state().mapping();
+            const double x = m.pixelOfX(view.state().xOf(records - 1));
+            EXPECT_GT(x, plot.right() - 1.0);
+            const QColor ground = live.pixelColor(plot.topLeft() + QPoint(3, 3));
+            EXPECT_GT(covered(live, x, plot.bottom(), bottom, ground), 0.8);
         }
         view.setLive(false);
         view.fitAll();
@@ -251,7 +272,10 @@ TEST(ScopeWindow, ARecordingViewedShowsWhatTheLiveScopeShowed)
             ASSERT_EQ(shown.value(i, k), live.history.value(i, k)) << i << " ch" << k;
         }
     }
+    // The same picture, but for the word PAUSED, which a recording (never live) does not show.
+    live.window.view()->setGrowing(false);
     EXPECT_EQ(viewed.view()->grab().toImage(), live.plot());
+    EXPECT_FALSE(viewed.pauseAction()->isVisible());
 
     // The records in view, exported, are the recording's rows for them.
     QSignalSpy exported(&live.window, &ScopeWindow::exported);
@@ -315,3 +339,73 @@ TEST(ScopeWindow, FilesTheViewerCannotShowAreToldAndClosingEndsTheReadingAtOnce)
 }
 
 } // namespace
+
+TEST(ScopeWindow, TheTriggerHoldsTheSquareWaveAtARisingEdgeAndThePanelMeasuresWhatIsShown)
+{
+    LiveScope scope;
+    scope.start(Mode::Int);
+    scope.feedRecords(500);
+    ScopeWindow &window = scope.window;
+    window.triggerAction()->trigger();
+    window.triggerBar()->channelChoice()->setCurrentIndex(3);
+    emit window.triggerBar()->channelChoice()->activated(3);
+    // No level typed: the middle of the square wave's 100 and 900.
+    EXPECT_EQ(window.triggerBar()->levelField()->text(), "500");
+    scope.feedRecords(2000);
+    const PlotState &state = window.view()->state();
+    const HistoryStore &h = scope.history;
+    ASSERT_TRUE(waitUntil([&] { return state.held() && state.held()->trigger; }));
+    const PlotState::Held held = *state.held();
+    EXPECT_EQ(h.value(*held.trigger, 3), 900.0);
+    EXPECT_EQ(h.value(*held.trigger - 1, 3), 100.0);
+    // The 10 s window at a record every 10 ms, half of it before the trigger.
+    EXPECT_EQ(held.end - held.start, 1000);
+    EXPECT_EQ(*held.trigger - held.start, 500);
+    // Paused, the view stays on the stretch held.
+    window.view()->setLive(false);
+    scope.feedRecords(400);
+    EXPECT_EQ(state.recordsInView(), std::pair(held.start, held.end));
+
+    window.measurementsAction()->trigger();
+    const QStringList lines = window.measurements()->text().split('\n');
+    ASSERT_EQ(lines.size(), 2 + 8) << window.measurements()->text().toStdString();
+    EXPECT_TRUE(lines[0].contains("1,000 records") || lines[0].contains("1000 records"));
+    // ch3: 100 and 900 in equal shares, a period of 300 records of 10 ms.
+    EXPECT_EQ(lines[5].simplified().split(' ').mid(0, 4),
+              QStringList({"ch3", "1000", "100", "900"}));
+    EXPECT_TRUE(lines[5].simplified().endsWith("0.33333")) << lines[5].toStdString();
+}
+
+// Live, the plot moves by whole pixels and only its new columns are drawn: what is on the
+// screen after many frames is what a full paint draws.
+TEST(ScopeWindow, APlotMovedByWholePixelsIsWhatAFullPaintDraws)
+{
+    LiveScope scope;
+    scope.start(Mode::Int);
+    ScopeView &view = *scope.window.view();
+    const auto onScreen = [&] {
+        const QImage window = scope.window.screen()->grabWindow(scope.window.winId()).toImage();
+        return window.copy(QRect(view.mapTo(&scope.window, QPoint()), view.size()));
+    };
+    scope.window.resize(1300, 560); // a pixel column for each record in view, or more
+    scope.feedRecords(1200);        // longer than the window: it moves from now on
+    for (int frame = 0; frame < 10; ++frame) {
+        scope.feedRecords(7);
+        QTest::qWait(ScopeView::kLiveRepaintMilliseconds + 20);
+    }
+    // Alike but for the smoothing where a line crosses the edge of a strip drawn (a few levels;
+    // a strip left out is over a hundred).
+    const QImage shown = onScreen().convertToFormat(QImage::Format_RGB32);
+    const QImage full = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), full.size());
+    int most = 0;
+    for (int y = 0; y < full.height(); ++y) {
+        for (int x = 0; x < full.width(); ++x) {
+            const QRgb a = shown.pixel(x, y);
+            const QRgb b = full.pixel(x, y);
+            most = std::max({most, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                             std::abs(qBlue(a) - qBlue(b))});
+        }
+    }
+    EXPECT_LE(most, 40);
+}
