@@ -126,6 +126,11 @@ std::optional<int> ScopeView::scrollColumns() const
     const PlotState::Mapping m = m_state.mapping();
     const auto [first, last] = m_state.recordsInView();
     const Painted &was = m_painted;
+    // The newest record painted before must still be kept: the strip starts there.
+    const HistoryStore *h = m_state.history();
+    if (h == nullptr || was.end <= h->first() || was.end > h->end()) {
+        return std::nullopt;
+    }
     if (!was.whole || m_state.held() || last - first > m.area.width ||
         (m_mouse && plotRect().contains(*m_mouse)) || was.area.left != m.area.left ||
         was.area.top != m.area.top || was.area.width != m.area.width ||
