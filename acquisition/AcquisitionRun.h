@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Display.h"
+#include "LineFramer.h"
 #include "LineMonitor.h"
+#include "LineReader.h"
 #include "LineSettings.h"
 #include "ModeTable.h"
 #include "RecordFramer.h"
@@ -9,12 +11,16 @@
 #include "RecordParser.h"
 #include "RunClock.h"
 #include "SerialControl.h"
+#include "WireLog.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace adc {
 
@@ -23,6 +29,12 @@ namespace adc {
 ///
 /// The run reads its clock once at Start and once per block of characters: the observers get
 /// the Start and each block's stamp, and the line monitor the block's time.
+///
+/// In a board mode the run frames the board's records; in a format of other boards it cuts the
+/// characters into lines and reads them with the format's LineReader: a line taken counts as a
+/// record and goes to the observers with the channels' names before it, and the display is told
+/// the count and the run's state only (the board's value boxes and chart are not its). Every
+/// line, in every mode, goes to the wire log (when there is one) with what became of it.
 ///
 /// The run never waits: service() works on what has arrived, at most a bounded amount per call,
 /// and returns so that the window's event loop goes on. The caller calls it again when the port
@@ -41,6 +53,11 @@ public:
 
     /// Where the run reads the time (the system's clocks unless set); `clock` must outlive it.
     void setClock(const RunClock &clock) { m_clock = &clock; }
+    /// Where every line read goes with its verdict (none: nullptr); `wire` must outlive the run.
+    void setWireLog(WireLog *wire) { m_wire = wire; }
+    /// How many values each CSV line carries (1 .. kMaxTextChannels), or 0 to take the count
+    /// from the first line of numbers; set before start(). Other modes have no use for it.
+    void setChannelCount(int channels);
 
     /// Tells the observer that run number `number` begins, runs the start sequence on the port
     /// and marks the window as running. Returns false when the port refuses a step; the port is
@@ -79,8 +96,11 @@ public:
 
     bool running() const { return m_running; }
     Mode mode() const { return m_mode.mode; }
-    /// Records accepted so far.
+    /// Records accepted so far (for other boards, lines taken).
     std::int64_t count() const { return m_count; }
+    /// The channels' names as the observers were told them last; empty before a text run's
+    /// lines have said how many channels there are.
+    std::span<const std::string> channelNames() const { return m_names; }
     /// Lines dropped since Start: a wrong tag, too few fields or too long (the other mode's
     /// records are not among them; line() counts them apart).
     std::int64_t droppedRecords() const;
@@ -91,12 +111,24 @@ public:
 
 private:
     bool openPort();
-    void accept(std::string &record);
+    void processRecords(std::string_view characters);
+    LineVerdict frameRecords(std::string_view segment);
+    void processLines(std::string_view characters);
+    LineVerdict accept(std::string &record);
+    void acceptLine();
+    void countOne();
+    void resetFramers();
 
     const ModeInfo &m_mode;
     SerialControl &m_port;
     Display &m_display;
     RecordFramer m_framer;
+    /// Cuts every mode's characters into the lines the wire log shows and text formats read.
+    LineFramer m_lines;
+    /// The format's reader of other boards' lines; none in a board mode.
+    std::unique_ptr<LineReader> m_reader;
+    WireLog *m_wire = nullptr;
+    std::vector<std::string> m_names;
     std::string_view m_otherTagHead;
     LineMonitor m_line;
     std::array<Colour, kMaxChannels> m_colours{};

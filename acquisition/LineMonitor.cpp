@@ -13,6 +13,7 @@ LineMonitor::LineMonitor(Mode mode) : m_mode(mode), m_otherTag(modeInfo(otherMod
 {
     // The other tag is searched for by a character that this mode's own tag (and so its
     // records' start) lacks: "M" of MCP for INT, "I" of PIC for MCP3201.
+    // Other boards' lines have no tag, and so no other tag to look for.
     const std::string_view ownTag = modeInfo(mode).tag;
     for (std::size_t k = 0; k < m_otherTag.size(); ++k) {
         if (ownTag.find(m_otherTag[k]) == std::string_view::npos) {
@@ -43,6 +44,9 @@ void LineMonitor::arrived(std::string_view characters)
 void LineMonitor::countOtherTags(std::string_view characters)
 {
     const std::size_t length = m_otherTag.size();
+    if (length == 0) {
+        return;
+    }
     // A tag that began in the last read's tail and ends in this one.
     if (m_tailLength > 0) {
         std::array<char, 2 * kTail> joined{};
@@ -148,7 +152,11 @@ LineMonitor::Hint LineMonitor::findHint(Clock::time_point now) const
 
 std::int64_t LineMonitor::dropped() const
 {
-    return drops(Drop::WrongTag) + drops(Drop::TooFewFields) + drops(Drop::TooLong);
+    std::int64_t all = 0;
+    for (const std::int64_t lines : m_drops) {
+        all += lines;
+    }
+    return all;
 }
 
 std::string LineMonitor::otherModeText() const
@@ -171,6 +179,9 @@ std::string_view LineMonitor::hintText(Hint hint) const
     case Hint::NoLineEnds:
         return "characters arrive but no line ends: wrong speed?";
     case Hint::NoRecords:
+        if (!isBoard(m_mode)) {
+            return "lines arrive but none is taken: wrong speed, or another format?";
+        }
         return "lines arrive but none is a record: wrong speed, or another device on this port?";
     case Hint::Silence:
         return "nothing arrives: is the board on this port and powered?";
@@ -187,9 +198,15 @@ std::string LineMonitor::summary(std::string_view separator, const State &state)
     std::string text(rate.data(), end);
     text += " records per second";
     text += separator;
-    text += "dropped since Start: " + std::to_string(drops(Drop::WrongTag)) + " wrong tag, " +
-            std::to_string(drops(Drop::TooFewFields)) + " too few fields, " +
-            std::to_string(drops(Drop::TooLong)) + " too long";
+    text += "dropped since Start: ";
+    const bool board = isBoard(m_mode);
+    // The board's records are dropped for the first three reasons only; other boards' lines
+    // have no tag.
+    for (std::size_t k = board ? 0 : 1; k < (board ? 3 : kDropReasonCount); ++k) {
+        const auto reason = static_cast<Drop>(k);
+        text += (k == (board ? 0 : 1) ? "" : ", ") + std::to_string(drops(reason)) + " " +
+                std::string(dropReasonText(reason));
+    }
     if (const std::string other = otherModeText(); !other.empty()) {
         text += separator;
         text += other;

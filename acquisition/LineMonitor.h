@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DropReason.h"
 #include "ModeTable.h"
 
 #include <array>
@@ -27,18 +28,14 @@ public:
     using Clock = std::chrono::steady_clock;
 
     /// Why a line was dropped.
-    enum class Drop {
-        WrongTag,     ///< it did not start with the mode's tag
-        TooFewFields, ///< it had fewer fields than the mode has channels
-        TooLong,      ///< it ran past the longest record
-    };
+    using Drop = DropReason;
 
     /// The likely cause when no record has been taken for kQuietTime.
     enum class Hint {
         None,       ///< records are taken (or the run is younger than kQuietTime)
         OtherMode,  ///< lines with the other mode's tag arrive
         NoLineEnds, ///< characters arrive, but no line feed among them
-        NoRecords,  ///< lines arrive, but none is a record of either mode
+        NoRecords,  ///< lines arrive, but none is a record of either mode (or none is taken)
         Silence,    ///< nothing arrives at all
     };
 
@@ -89,7 +86,8 @@ public:
 
     /// The rate and the hint (when there is one) of `state` and the drops in plain words, joined
     /// by `separator`: "18.0 records per second", "dropped since Start: 0 wrong tag, 0 too few
-    /// fields, 0 too long", the other mode's records when there were any, then the hint.
+    /// fields, 0 too long" (for other boards' lines every reason but the tag), the other mode's
+    /// records when there were any, then the hint.
     std::string summary(std::string_view separator, const State &state) const;
 
 private:
@@ -116,7 +114,7 @@ private:
     /// The totals as noted, oldest first, reaching back just beyond kRateWindow; the newest is
     /// moved on with each block until it is kNoteInterval younger than the one before.
     std::deque<Sample> m_samples;
-    std::array<std::int64_t, 3> m_drops{};
+    std::array<std::int64_t, kDropReasonCount> m_drops{};
     /// The last characters of the stream (a tag's length less one), where a tag cut between
     /// two reads begins.
     static constexpr std::size_t kTail = 2;

@@ -9,9 +9,6 @@
 
 namespace adc {
 
-/// Up to how many channels the lines of other boards carry.
-inline constexpr int kMaxTextChannels = 32;
-
 /// Reads the lines of a board that prints its values as text, one line at a time, into named
 /// channels. A value that is missing from a line, or that the line gives as "nan", reads as NaN
 /// (the recording leaves its cell empty).

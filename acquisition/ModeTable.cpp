@@ -7,9 +7,22 @@ namespace adc {
 
 namespace {
 
-constexpr std::array<ModeInfo, 2> kModes{{
-    {Mode::Int, 'P', "PIC", 8, 1023, "int", "INT A/D", "INT", {7, 8, 9, 10, 11, 12, 13, 14}},
+// Traces of other boards' channels in colours that stand apart on the scope's dark ground.
+constexpr std::array<int, kMaxChannels> kTextPalette{12, 10, 11, 14, 13, 9, 15, 7};
+
+constexpr std::array<ModeInfo, 4> kModes{{
+    {Mode::Int,
+     Format::Board,
+     'P',
+     "PIC",
+     8,
+     1023,
+     "int",
+     "INT A/D",
+     "INT",
+     {7, 8, 9, 10, 11, 12, 13, 14}},
     {Mode::Mcp3201,
+     Format::Board,
      'M',
      "MCP",
      2,
@@ -18,7 +31,13 @@ constexpr std::array<ModeInfo, 2> kModes{{
      "MCP3201 A/D",
      "MCP3201",
      {12, 9, 0, 0, 0, 0, 0, 0}},
+    {Mode::Csv, Format::Csv, 0, "", kMaxTextChannels, 0, "csv", "CSV lines", "csv", kTextPalette},
+    {Mode::KeyValue, Format::KeyValue, 0, "", kMaxTextChannels, 0, "keyvalue", "name:value lines",
+     "keyvalue", kTextPalette},
 }};
+
+/// How many rows of kModes are the board's.
+constexpr std::size_t kBoardModes = 2;
 
 constexpr Colour rgb(unsigned r, unsigned g, unsigned b)
 {
@@ -33,8 +52,11 @@ constexpr std::array<Colour, 16> kPalette{
     rgb(255, 0, 0),     rgb(255, 0, 255), rgb(255, 255, 0), rgb(255, 255, 255),
 };
 
-static_assert(kModes[0].mode == Mode::Int && kModes[1].mode == Mode::Mcp3201,
+static_assert(kModes[0].mode == Mode::Int && kModes[1].mode == Mode::Mcp3201 &&
+                  kModes[2].mode == Mode::Csv && kModes[3].mode == Mode::KeyValue,
               "a mode's row stands at the mode's number");
+
+constexpr std::array<std::string_view, 3> kFormatNames{"board", "csv", "keyvalue"};
 
 } // namespace
 
@@ -43,19 +65,38 @@ std::span<const ModeInfo> modeTable()
     return kModes;
 }
 
+std::span<const ModeInfo> boardModes()
+{
+    return std::span(kModes).first(kBoardModes);
+}
+
 const ModeInfo &modeInfo(Mode mode)
 {
     return kModes[static_cast<std::size_t>(mode)];
 }
 
+bool isBoard(Mode mode)
+{
+    return modeInfo(mode).format == Format::Board;
+}
+
 Mode otherMode(Mode mode)
 {
-    return mode == Mode::Int ? Mode::Mcp3201 : Mode::Int;
+    switch (mode) {
+    case Mode::Int:
+        return Mode::Mcp3201;
+    case Mode::Mcp3201:
+        return Mode::Int;
+    case Mode::Csv:
+    case Mode::KeyValue:
+        break;
+    }
+    return mode;
 }
 
 std::optional<Mode> modeForOption(std::string_view name)
 {
-    for (const ModeInfo &info : kModes) {
+    for (const ModeInfo &info : boardModes()) {
         if (info.optionName == name) {
             return info.mode;
         }
@@ -66,10 +107,44 @@ std::optional<Mode> modeForOption(std::string_view name)
 std::string optionNames(std::string_view separator)
 {
     std::string names;
-    for (const ModeInfo &info : kModes) {
+    for (const ModeInfo &info : boardModes()) {
         names += (names.empty() ? "" : std::string(separator)) + std::string(info.optionName);
     }
     return names;
+}
+
+std::optional<Format> formatForOption(std::string_view name)
+{
+    for (std::size_t k = 0; k < kFormatNames.size(); ++k) {
+        if (kFormatNames[k] == name) {
+            return static_cast<Format>(k);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view formatOptionName(Format format)
+{
+    return kFormatNames[static_cast<std::size_t>(format)];
+}
+
+std::string formatNames(std::string_view separator)
+{
+    std::string names;
+    for (const std::string_view name : kFormatNames) {
+        names += (names.empty() ? "" : std::string(separator)) + std::string(name);
+    }
+    return names;
+}
+
+Mode modeOf(Format format)
+{
+    for (const ModeInfo &info : kModes) {
+        if (info.format == format) {
+            return info.mode;
+        }
+    }
+    return Mode::Int;
 }
 
 Colour paletteColour(int number)
@@ -79,7 +154,8 @@ Colour paletteColour(int number)
 
 Colour channelColour(Mode mode, int channel)
 {
-    return paletteColour(modeInfo(mode).paletteNumbers[static_cast<std::size_t>(channel)]);
+    const auto slot = static_cast<std::size_t>(channel) % kMaxChannels;
+    return paletteColour(modeInfo(mode).paletteNumbers[slot]);
 }
 
 std::int32_t ordinateOf(Mode mode, double v)

@@ -45,6 +45,11 @@ void RecordFanOut::runStarted(const RunStart &start)
     tell([&start](RecordObserver &o) { o.runStarted(start); });
 }
 
+void RecordFanOut::channelsNamed(std::span<const std::string> names)
+{
+    tell([names](RecordObserver &o) { o.channelsNamed(names); });
+}
+
 void RecordFanOut::charactersTaken(const Stamp &stamp)
 {
     tell([&stamp](RecordObserver &o) { o.charactersTaken(stamp); });

@@ -16,6 +16,7 @@ public:
     void remove(RecordObserver *observer);
 
     void runStarted(const RunStart &start) override;
+    void channelsNamed(std::span<const std::string> names) override;
     void charactersTaken(const Stamp &stamp) override;
     void recordAccepted(const AcceptedRecord &record) override;
     void charactersDone() override;

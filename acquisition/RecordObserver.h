@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace adc {
 
@@ -31,7 +32,8 @@ struct AcceptedRecord {
     /// The sample count after this record, as the counter box shows it.
     std::int64_t count;
     /// Each channel's value as the number rule reads it (the value the chart draws), one per
-    /// channel of the mode; +infinity where the value is too large for a double.
+    /// channel named last (see RecordObserver::channelsNamed); +infinity where the value is too
+    /// large for a double; NaN where the line gave none.
     std::span<const double> values;
 };
 
@@ -44,6 +46,12 @@ public:
 
     /// A run begins (its port is opened next), or the observer joins a run going.
     virtual void runStarted(const RunStart &start) = 0;
+    /// The channels' names, in channel order: told after runStarted() (a board mode's are its
+    /// recording columns, "ch0" ...) and again, before the record that first has them, whenever
+    /// the lines of another board name their channels anew. Each record that follows has one
+    /// value per name. A text run tells none until its lines have said how many channels there
+    /// are.
+    virtual void channelsNamed(std::span<const std::string> /*names*/) {}
     /// Characters have been taken from the port at `stamp`; the records they complete follow.
     virtual void charactersTaken(const Stamp & /*stamp*/) {}
     /// The run has accepted `record`; called after the display has been given it.

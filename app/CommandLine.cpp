@@ -6,6 +6,9 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+#include <charconv>
+#include <cmath>
+
 namespace adc {
 
 CommandLine CommandLine::parse(const QStringList &arguments)
@@ -14,12 +17,21 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     OptionTable::addTo(parser);
     CommandLine result;
-    if (result.readAction(parser, arguments) && result.m_action == Action::Run) {
+    // --stats alone means --stats table: its value may be left out.
+    QStringList given = arguments;
+    for (qsizetype i = 1; i < given.size(); ++i) {
+        if ((given[i] == QLatin1String("--stats") || given[i] == QLatin1String("-stats")) &&
+            (i + 1 == given.size() || given[i + 1].startsWith(QLatin1Char('-')))) {
+            given.insert(i + 1, QStringLiteral("table"));
+        }
+    }
+    if (result.readAction(parser, given) && result.m_action == Action::Run) {
         const QString combination = OptionTable::combinationError(parser);
         if (!combination.isEmpty()) {
             result.refuse(combination);
         } else if (result.readPort(parser) && result.readLogging(parser) &&
-                   result.readLimits(parser) && result.readScope(parser)) {
+                   result.readLimits(parser) && result.readScope(parser) &&
+                   result.readReport(parser)) {
             result.readPublishing(parser);
         }
     }
@@ -224,6 +236,93 @@ bool CommandLine::readPublishing(const QCommandLineParser &parser)
         publishing.passwordFile = DeviceName::toBytes(passwordFile).toStdString();
     }
     m_publishing = std::move(publishing);
+    return true;
+}
+
+namespace {
+
+/// `text` as a whole number or a number; none when it is anything else.
+template <typename Number> std::optional<Number> numberOf(const QString &text)
+{
+    const std::string bytes = text.toStdString();
+    Number n{};
+    const auto [end, error] = std::from_chars(bytes.data(), bytes.data() + bytes.size(), n);
+    if (error != std::errc() || end != bytes.data() + bytes.size() || bytes.empty()) {
+        return std::nullopt;
+    }
+    return n;
+}
+
+} // namespace
+
+bool CommandLine::readReport(const QCommandLineParser &parser)
+{
+    const bool plot = parser.isSet(QStringLiteral("plot"));
+    const bool stats = parser.isSet(QStringLiteral("stats"));
+    if (!plot && !stats) {
+        for (const char *option : {"run", "from", "to"}) {
+            if (parser.isSet(QLatin1String(option))) {
+                return refuse(
+                    QStringLiteral("--%1 goes with --plot or --stats.").arg(QLatin1String(option)));
+            }
+        }
+        return true;
+    }
+    Report report;
+    report.plotPath = parser.value(QStringLiteral("plot"));
+    if (plot && report.plotPath.isEmpty()) {
+        return refuse(QStringLiteral("The option --plot needs a file name for the picture."));
+    }
+    const QString style = parser.value(QStringLiteral("stats"));
+    if (stats && style != QLatin1String("table") && style != QLatin1String("csv")) {
+        return refuse(QStringLiteral("--stats takes table or csv, not '") + style +
+                      QStringLiteral("'."));
+    }
+    report.csv = style == QLatin1String("csv");
+    const QStringList size = parser.value(QStringLiteral("size")).split(QLatin1Char('x'));
+    const auto width = numberOf<int>(size.value(0));
+    const auto height = numberOf<int>(size.value(1));
+    if (size.size() != 2 || !width || !height || *width < 64 || *height < 64 || *width > 10000 ||
+        *height > 10000) {
+        return refuse(QStringLiteral("--size needs WIDTHxHEIGHT in pixels, each from 64 to "
+                                     "10000, such as 1200x700, not '") +
+                      parser.value(QStringLiteral("size")) + QStringLiteral("'."));
+    }
+    report.width = *width;
+    report.height = *height;
+    if (parser.isSet(QStringLiteral("history"))) {
+        report.history = m_settings.historyRecords;
+    }
+    if (!readReportRange(parser, report)) {
+        return false;
+    }
+    m_report = std::move(report);
+    return true;
+}
+
+bool CommandLine::readReportRange(const QCommandLineParser &parser, Report &report)
+{
+    if (parser.isSet(QStringLiteral("run"))) {
+        report.choice.run = numberOf<std::int64_t>(parser.value(QStringLiteral("run")));
+        if (!report.choice.run || *report.choice.run < 1) {
+            return refuse(QStringLiteral("--run needs a run number from 1, as in the "
+                                         "recording's run column, not '") +
+                          parser.value(QStringLiteral("run")) + QStringLiteral("'."));
+        }
+    }
+    for (const char *option : {"from", "to"}) {
+        const QString name = QLatin1String(option);
+        if (!parser.isSet(name)) {
+            continue;
+        }
+        const std::optional<double> seconds = numberOf<double>(parser.value(name));
+        if (!seconds || !std::isfinite(*seconds)) {
+            return refuse(QStringLiteral("--%1 needs a number of seconds since the run's Start, "
+                                         "not '%2'.")
+                              .arg(name, parser.value(name)));
+        }
+        (name == QLatin1String("from") ? report.choice.from : report.choice.to) = seconds;
+    }
     return true;
 }
 

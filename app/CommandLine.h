@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PublishSettings.h"
+#include "RecordingReport.h"
 #include "StartSettings.h"
 
 #include <optional>
@@ -31,7 +32,7 @@ public:
     /// The longest --duration taken, in seconds.
     static constexpr double kMaxDurationSeconds = 1e9;
 
-    /// The most records --history takes (about 78 GB).
+    /// The most records --history takes (about 85 GB).
     static constexpr qint64 kMaxHistoryRecords = 1'000'000'000;
 
     /// Reads `arguments`, each as DeviceName::fromBytes() gives it; the first one is the
@@ -57,6 +58,17 @@ public:
     bool headless() const { return m_headless; }
     /// The recording the scope shows alone (--view); empty: none.
     QString viewPath() const { return m_viewPath; }
+
+    /// --plot or --stats: a report of the recording of --view, made without a window.
+    struct Report {
+        QString plotPath; ///< the PNG to draw (--plot); empty: the measurements (--stats)
+        bool csv = false; ///< --stats csv
+        RecordingReport::Choice choice;
+        int width = 0, height = 0; ///< the picture's size (--size)
+        /// The records each run keeps: --history when given, else none (as many as fit).
+        std::optional<std::int64_t> history;
+    };
+    const std::optional<Report> &report() const { return m_report; }
     /// Why the command line was refused (when action() is Fail).
     QString errorText() const { return m_errorText; }
     /// The exit status for an action that ends the program without a window.
@@ -71,6 +83,8 @@ private:
     bool readLimits(const QCommandLineParser &parser);
     bool readScope(const QCommandLineParser &parser);
     bool readPublishing(const QCommandLineParser &parser);
+    bool readReport(const QCommandLineParser &parser);
+    bool readReportRange(const QCommandLineParser &parser, Report &report);
 
     Action m_action = Action::Run;
     QString m_errorText;
@@ -81,6 +95,7 @@ private:
     bool m_choose = false;
     bool m_headless = false;
     QString m_viewPath;
+    std::optional<Report> m_report;
 };
 
 } // namespace adc

@@ -72,7 +72,7 @@ constexpr Row kRows[] = {
         .value("FILE.csv")
         .excluding("port demo baud reconnect sweep record scope headless"),
     Row("history", "the records the scope keeps (--scope or --view), the oldest leaving first; "
-                   "about 78 bytes each")
+                   "about 85 bytes each")
         .value("N", kDecimal<HistoryStore::kDefaultCapacity>.data())
         .excluding("headless"),
     Row("channel",
@@ -81,6 +81,24 @@ constexpr Row kRows[] = {
         "an empty field keeps its default; once per channel")
         .value("N:NAME:GAIN:OFFSET:UNIT")
         .takenBy(FrontEnd::Window),
+    Row("plot", "draw the recording of --view as the scope shows it, with axes and legend, "
+                "into the PNG picture OUT.png and exit; no display needed")
+        .value("OUT.png")
+        .needing("view")
+        .excluding("stats"),
+    Row("stats", "print the measurements of the recording of --view and exit: per channel the "
+                 "records, min, max, mean, std, rms, pp (peak to peak) and frequency in Hz, as "
+                 "a table or as CSV")
+        .value("table|csv", "table")
+        .needing("view"),
+    Row("run", "with --plot or --stats: the run numbered N in the recording's run column "
+               "(otherwise its first run)")
+        .value("N"),
+    Row("from", "with --plot or --stats: from S seconds since the run's Start").value("S"),
+    Row("to", "with --plot or --stats: up to S seconds since the run's Start").value("S"),
+    Row("size", "the size of the picture of --plot, in pixels")
+        .value("WxH", "1200x700")
+        .needing("plot"),
     Row("publish", "publish every accepted record as JSON to the MQTT broker at "
                    "mqtt://[USER@]HOST[:PORT]/TOPIC (mqtts:// for TLS) on TOPIC/records, and "
                    "the logger's state on TOPIC/status")

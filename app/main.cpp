@@ -6,6 +6,7 @@
 #include "HeadlessLogger.h"
 #include "LiveScope.h"
 #include "MainWindow.h"
+#include "PlotPicture.h"
 #include "PortDiagnosis.h"
 #include "PortList.h"
 #include "PortScanner.h"
@@ -20,7 +21,11 @@
 #include <QIcon>
 #include <QSettings>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -198,6 +203,61 @@ int runViewer(int argc, char *argv[], const adc::CommandLine &commandLine)
     return QCoreApplication::exec();
 }
 
+/// The records each run of a report keeps: --history, else all of the recording's (a row takes
+/// 32 bytes at least) as far as memory holds them; memory is taken only as rows come.
+std::int64_t reportCapacity(const adc::CommandLine::Report &report, const std::string &path)
+{
+    if (report.history) {
+        return *report.history;
+    }
+    std::error_code error;
+    const auto bytes = static_cast<std::int64_t>(std::filesystem::file_size(path, error));
+    const std::int64_t fits =
+        adc::HistoryStore::largestCapacity(adc::HistoryStore::physicalMemory());
+    return std::max<std::int64_t>(1, std::min(error ? fits : bytes / 32 + 1, fits));
+}
+
+/// `--view FILE.csv --plot OUT.png | --stats`: the picture or the measurements of a run of the
+/// recording, without a window and without a display. A bad file, run or range: status 2.
+int runReport(int argc, char *argv[], const adc::CommandLine &commandLine)
+{
+    const adc::CommandLine::Report &report = *commandLine.report();
+    const QString view = commandLine.viewPath();
+    const std::string path = adc::DeviceName::toBytes(view).toStdString();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "adconverter: cannot open %s: %s\n", qPrintable(view),
+                     std::strerror(errno));
+        return 2;
+    }
+    adc::RecordingReport recording(reportCapacity(report, path));
+    if (!recording.load(in, report.choice)) {
+        std::fprintf(stderr, "adconverter: %s: %s\n", qPrintable(view), recording.error().c_str());
+        return 2;
+    }
+    if (report.plotPath.isEmpty()) {
+        adc::ChannelUnits units;
+        for (const adc::ChannelUnits::Setting &setting : commandLine.settings().channelUnits) {
+            units.apply(setting);
+        }
+        const auto style =
+            report.csv ? adc::MeasurementTable::Style::Csv : adc::MeasurementTable::Style::Table;
+        std::fputs(recording.stats(style, &units).c_str(), stdout);
+        return 0;
+    }
+    // Drawn off screen: no display is needed, nor used when there is one.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QImage picture =
+        adc::PlotPicture::draw(recording.history(), recording.first(), recording.end(),
+                               QSize(report.width, report.height));
+    if (!picture.save(report.plotPath, "PNG")) {
+        std::fprintf(stderr, "adconverter: cannot write %s\n", qPrintable(report.plotPath));
+        return 2;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -215,6 +275,9 @@ int main(int argc, char *argv[])
     }
     if (commandLine.headless()) {
         return runHeadless(argc, argv, commandLine);
+    }
+    if (commandLine.report()) {
+        return runReport(argc, argv, commandLine);
     }
     // Without a window system nothing is started, and no recording is made.
     if (!haveDesktop()) {

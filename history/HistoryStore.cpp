@@ -219,36 +219,39 @@ const HistoryStore::Sums *HistoryStore::sumsBlock(std::size_t level, std::int64_
 template <std::size_t Channels>
 void HistoryStore::reduceBlock(std::size_t at, float *out, Sums *sums) const
 {
-    // Channels known at compile time let the compiler keep each channel's figures in registers
-    // across the block's rows; 0 stands for the store's count.
+    // Channels known at compile time let the compiler unroll the channels; 0 stands for the
+    // store's count.
     const std::size_t channels = Channels != 0 ? Channels : static_cast<std::size_t>(m_channels);
     const auto capacity = static_cast<std::size_t>(m_capacity);
-    float lo[kMaxStoreChannels];
-    float hi[kMaxStoreChannels];
-    Sums s[kMaxStoreChannels];
-    const double *row = this->row(at);
-    for (std::size_t k = 0; k < channels; ++k) {
-        lo[k] = hi[k] = static_cast<float>(row[k]);
-        s[k] = {};
-    }
-    for (std::int64_t r = 0;;) {
-        for (std::size_t k = 0; k < channels; ++k) {
-            const double v = row[k];
-            const auto f = static_cast<float>(v);
-            lo[k] = f < lo[k] ? f : lo[k];
-            hi[k] = f > hi[k] ? f : hi[k];
-            s[k].add(v);
-        }
-        if (++r == kBlock) {
-            break;
-        }
+    // The block's rows (it may wrap round the capacity), then one channel at a time with its
+    // figures in registers.
+    const double *rows[kBlock];
+    for (std::int64_t r = 0; r < kBlock; ++r) {
+        rows[r] = row(at);
         at = at + 1 == capacity ? 0 : at + 1;
-        row = this->row(at);
     }
     for (std::size_t k = 0; k < channels; ++k) {
-        out[2 * k] = lo[k];
-        out[2 * k + 1] = hi[k];
-        sums[k] = s[k];
+        // A value a line did not give (NaN) takes no part: it fails every comparison. Nor
+        // does a saturated one in the sums, without a branch per value.
+        float lo = std::numeric_limits<float>::infinity();
+        float hi = -lo;
+        double sum = 0;
+        double squares = 0;
+        std::int64_t finite = 0;
+        for (const double *r : rows) {
+            const double v = r[k];
+            const auto f = static_cast<float>(v);
+            lo = f < lo ? f : lo;
+            hi = f > hi ? f : hi;
+            const bool counted = std::isfinite(v);
+            const double x = counted ? v : 0.0;
+            sum += x;
+            squares += x * x;
+            finite += counted ? 1 : 0;
+        }
+        out[2 * k] = lo;
+        out[2 * k + 1] = hi;
+        sums[k] = {finite, sum, squares};
     }
 }
 
@@ -340,6 +343,13 @@ void HistoryStore::walk(std::int64_t from, std::int64_t to, Records records, Blo
         blocks(level, i / m_levels[level].size);
         i += m_levels[level].size;
     }
+}
+
+std::int64_t HistoryStore::blockSize(std::int64_t size) const
+{
+    const auto level =
+        std::ranges::find_if(m_levels, [size](const Level &l) { return l.size >= size; });
+    return level != m_levels.end() ? level->size : m_levels.back().size;
 }
 
 HistoryStore::MinMax HistoryStore::minMax(std::int64_t from, std::int64_t to, int channel) const

@@ -2,6 +2,7 @@
 
 #include "RecordObserver.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
@@ -36,7 +37,7 @@ namespace adc {
 class HistoryStore : public RecordObserver {
 public:
     /// The most channels a store keeps: as many as a line of text may carry.
-    static constexpr int kMaxStoreChannels = 32;
+    static constexpr int kMaxStoreChannels = kMaxTextChannels;
     /// The records kept unless told otherwise.
     static constexpr std::int64_t kDefaultCapacity = 1'000'000;
     /// Records per block of the lowest index level, and blocks per block of the next.
@@ -98,7 +99,7 @@ public:
     void recordAccepted(const AcceptedRecord &record) override;
     /// The channels' names (at most kMaxStoreChannels are kept): names that differ from those
     /// held empty the store, which goes on with as many channels as there are names.
-    void channelsNamed(std::span<const std::string> names);
+    void channelsNamed(std::span<const std::string> names) override;
 
     /// Empties the store for run number `run` in `mode`, started at `start` (a recording read
     /// back).
@@ -137,6 +138,46 @@ public:
     }
     /// The sample count of record `i`, as the counter showed it.
     std::int64_t count(std::int64_t i) const { return m_countBase + i; }
+
+    /// Calls `use(micros, value)` with the time and the value of `channel` of each record in
+    /// [from, to), clamped to those kept, oldest first.
+    template <class Use>
+    void forEach(std::int64_t from, std::int64_t to, int channel, Use use) const
+    {
+        from = std::max(from, first());
+        to = std::min(to, m_end);
+        if (from >= to) {
+            return;
+        }
+        const auto k = static_cast<std::size_t>(channel);
+        const auto capacity = static_cast<std::size_t>(m_capacity);
+        for (std::size_t s = slot(from); from < to; ++from) {
+            use(microsAt(s), row(s)[k]);
+            s = s + 1 == capacity ? 0 : s + 1;
+        }
+    }
+
+    /// The index level whose blocks hold `size` records or, when none does, more (the
+    /// largest: enough for the whole capacity).
+    std::int64_t blockSize(std::int64_t size) const;
+    /// Calls `use(firstRecord, sums)` with the sums of `channel` of each whole block of
+    /// blockSize(size) records in [from, to), clamped to those kept, oldest first.
+    template <class Use>
+    void forEachBlock(std::int64_t from, std::int64_t to, std::int64_t size, int channel,
+                      Use use) const
+    {
+        std::size_t level = 0;
+        while (level + 1 < m_levels.size() && m_levels[level].size < size) {
+            ++level;
+        }
+        size = m_levels[level].size;
+        to = std::min(to, m_end);
+        const auto k = static_cast<std::size_t>(channel);
+        for (std::int64_t b = (std::max(from, first()) + size - 1) / size; (b + 1) * size <= to;
+             ++b) {
+            use(b * size, sumsBlock(level, b)[k]);
+        }
+    }
 
     /// The first record kept taken at `micros` or later (end() when none).
     std::int64_t lowerBound(double micros) const;

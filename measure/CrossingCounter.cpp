@@ -5,25 +5,15 @@
 
 namespace adc {
 
-void CrossingCounter::add(std::int64_t micros, double value)
+void CrossingCounter::rise(std::int64_t micros)
 {
-    if (!std::isfinite(value)) {
-        return;
+    if (m_lastRise) {
+        const auto period = static_cast<double>(micros - *m_lastRise);
+        ++m_periods;
+        m_sum += period;
+        m_sumSquares += period * period;
     }
-    if (value <= m_middle - m_band) {
-        m_side = Side::Low;
-    } else if (value >= m_middle + m_band) {
-        if (m_side == Side::Low) {
-            if (m_lastRise) {
-                const auto period = static_cast<double>(micros - *m_lastRise);
-                ++m_periods;
-                m_sum += period;
-                m_sumSquares += period * period;
-            }
-            m_lastRise = micros;
-        }
-        m_side = Side::High;
-    }
+    m_lastRise = micros;
 }
 
 void CrossingCounter::restart()

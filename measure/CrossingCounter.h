@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -15,7 +16,17 @@ public:
     CrossingCounter(double middle, double band) : m_middle(middle), m_band(band) {}
 
     /// One point of the signal at time `micros`; non-finite values are passed over.
-    void add(std::int64_t micros, double value);
+    void add(std::int64_t micros, double value)
+    {
+        if (value <= m_middle - m_band) {
+            m_side = Side::Low;
+        } else if (value >= m_middle + m_band && std::isfinite(value)) {
+            if (m_side == Side::Low) {
+                rise(micros);
+            }
+            m_side = Side::High;
+        }
+    }
     /// The next points belong to a stretch apart from those before.
     void restart();
 
@@ -27,6 +38,8 @@ public:
 
 private:
     enum class Side { Unknown, Low, High };
+
+    void rise(std::int64_t micros);
 
     double m_middle;
     double m_band;

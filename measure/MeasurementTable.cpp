@@ -92,6 +92,8 @@ std::string MeasurementTable::row(const Measurement &m, std::string_view label) 
             line += c == 0 && fields[c].size() >= kLabelWidth ? " " : "";
         }
     }
+    // No blanks after an empty frequency.
+    line.erase(line.find_last_not_of(' ') + 1);
     return line + '\n';
 }
 

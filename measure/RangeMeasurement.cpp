@@ -22,7 +22,7 @@ Measurement RangeMeasurement::measure(std::int64_t from, std::int64_t to, int ch
     m.channel = channel;
     from = std::max(from, m_history.first());
     to = std::min(to, m_history.end());
-    if (from >= to) {
+    if (from >= to || channel < 0 || channel >= m_history.channelCount()) {
         return m;
     }
     m.records = to - from;
@@ -81,9 +81,8 @@ std::optional<double> RangeMeasurement::frequency(std::int64_t from, std::int64_
         const std::int64_t start =
             windows == 1 ? from : from + (length - window) / (windows - 1) * w;
         counter.restart();
-        for (std::int64_t i = start; i < start + window; ++i) {
-            counter.add(m_history.micros(i), m_history.value(i, channel));
-        }
+        m_history.forEach(start, start + window, channel,
+                          [&counter](std::int64_t micros, double v) { counter.add(micros, v); });
     }
     if (windows == 1 || counter.frequency()) {
         return counter.frequency();
@@ -95,17 +94,15 @@ std::optional<double> RangeMeasurement::frequencyOfBlocks(std::int64_t from, std
                                                           int channel, double mean,
                                                           double band) const
 {
-    std::int64_t size = HistoryStore::kBlock;
-    while ((to - from) / size > kMaxReads) {
-        size *= HistoryStore::kFanOut;
-    }
+    const std::int64_t size = m_history.blockSize((to - from + kMaxBlocks - 1) / kMaxBlocks);
     CrossingCounter counter(mean, band);
-    for (std::int64_t start = (from + size - 1) / size * size; start + size <= to; start += size) {
-        const HistoryStore::Sums s = m_history.sums(start, start + size, channel);
-        if (s.count > 0) {
-            counter.add(m_history.micros(start + size / 2), s.sum / static_cast<double>(s.count));
-        }
-    }
+    m_history.forEachBlock(from, to, size, channel,
+                           [&](std::int64_t first, const HistoryStore::Sums &s) {
+                               if (s.count > 0) {
+                                   counter.add(m_history.micros(first + size / 2),
+                                               s.sum / static_cast<double>(s.count));
+                               }
+                           });
     return counter.frequency();
 }
 

@@ -30,11 +30,12 @@ struct Measurement {
 /// standard deviation and RMS from its sums: a range of any length costs one visit per level
 /// plus its two ends. The frequency reads records, at most kMaxReads of them: a longer range is
 /// read in kWindows windows spread over it, and if they hold no whole periods, as the means of
-/// index blocks small enough that at most kMaxReads of them span the range.
+/// at most kMaxBlocks index blocks that span the range (finding periods of four blocks or more).
 class RangeMeasurement {
 public:
-    static constexpr std::int64_t kMaxReads = 1 << 17;
-    static constexpr std::int64_t kWindows = 8;
+    static constexpr std::int64_t kMaxReads = 1 << 16;
+    static constexpr std::int64_t kWindows = 4;
+    static constexpr std::int64_t kMaxBlocks = 1 << 13;
 
     /// `units` may be null: the figures are then in counts.
     RangeMeasurement(const HistoryStore &history, const ChannelUnits *units = nullptr)
@@ -42,6 +43,8 @@ public:
     {
     }
 
+    /// The figures of `channel` in records [from, to); no records for a channel the history
+    /// does not have.
     Measurement measure(std::int64_t from, std::int64_t to, int channel) const;
 
 private:

@@ -95,6 +95,14 @@ void PlotState::fitAll()
     }
 }
 
+void PlotState::showRecords(std::int64_t first, std::int64_t last)
+{
+    setLive(false);
+    if (m_history != nullptr && last > first) {
+        std::tie(m_from, m_to) = rangeOf(first, last);
+    }
+}
+
 void PlotState::setXAxis(XAxis axis)
 {
     if (axis == m_xAxis) {

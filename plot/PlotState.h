@@ -81,6 +81,8 @@ public:
     std::int64_t recordsSincePause() const;
     /// Shows the whole history; live, the window then grows with the run.
     void fitAll();
+    /// Pauses on records [first, last) of the history (as fitAll() shows the whole of it).
+    void showRecords(std::int64_t first, std::int64_t last);
 
     XAxis xAxis() const { return m_xAxis; }
     /// Another x axis, with the same records in view.

@@ -7,7 +7,9 @@
 #include <QScopedValueRollback>
 
 #include <asm/termbits.h>
+#include <fcntl.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -125,8 +127,10 @@ bool QtSerialControl::open()
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.setReadBufferSize(kReadBufferSize);
     applyLineSettings(kOpeningBaud);
-    // The program only listens to the board, so the port is opened for reading alone.
-    if (!m_port.open(QIODevice::ReadOnly)) {
+    // Writing is for what the user sends; a device this user may only read is opened for
+    // reading alone, as the board needs nothing sent to it.
+    const bool writable = ::faccessat(AT_FDCWD, real.c_str(), W_OK, AT_EACCESS) == 0;
+    if (!m_port.open(writable ? QIODevice::ReadWrite : QIODevice::ReadOnly)) {
         return refuse(SerialMessages::openFailed(m_openDevice, realName, m_port.error(),
                                                  m_port.errorString()));
     }
@@ -188,6 +192,27 @@ std::size_t QtSerialControl::input(char *buffer, std::size_t max)
     constexpr auto largest = static_cast<std::size_t>(std::numeric_limits<qint64>::max());
     const qint64 got = m_port.read(buffer, static_cast<qint64>(std::min(max, largest)));
     return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+bool QtSerialControl::write(std::string_view bytes)
+{
+    if (!m_port.isOpen()) {
+        return refuse(SerialMessages::notOpenForSending());
+    }
+    if (!m_port.isWritable()) {
+        return refuse(SerialMessages::writeFailed(m_openDevice, SerialMessages::readOnly()));
+    }
+    if (const qint64 waiting = m_port.bytesToWrite(); waiting > kMaxWriteBehind) {
+        return refuse(SerialMessages::sendingBehind(waiting));
+    }
+    const QScopedValueRollback call(m_ownCalls, m_ownCalls + 1);
+    const auto size = static_cast<qint64>(bytes.size());
+    if (m_port.write(bytes.data(), size) != size) {
+        return refuse(SerialMessages::writeFailed(m_openDevice, m_port.errorString()));
+    }
+    // As much as the line takes now, without waiting; the rest goes from the event loop.
+    m_port.flush();
+    return true;
 }
 
 std::string QtSerialControl::errorText() const

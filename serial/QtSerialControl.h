@@ -48,7 +48,13 @@ public:
     bool setInBufferCount(int count) override;
     std::size_t inBufferCount() override;
     std::size_t input(char *buffer, std::size_t max) override;
+    /// Queues `bytes` for the open port; refused while the port is closed or while more than
+    /// kMaxWriteBehind bytes sent before still wait to go out.
+    bool write(std::string_view bytes) override;
     std::string errorText() const override;
+
+    /// Bytes sent that may wait to go out at most before a further write is refused.
+    static constexpr qint64 kMaxWriteBehind = 64 * 1024;
 
     /// The speed the open line runs at, read back from the device; 0 while closed.
     qint32 lineSpeed() const;

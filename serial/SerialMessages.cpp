@@ -173,6 +173,26 @@ QString SerialMessages::rtsFailed(const QString &device, const QString &reason)
     return tr("Cannot set the RTS line of %1: %2.").arg(DeviceName::shown(device), reason);
 }
 
+QString SerialMessages::notOpenForSending()
+{
+    return tr("Nothing was sent: the port is not open.");
+}
+
+QString SerialMessages::sendingBehind(qint64 waiting)
+{
+    return tr("Nothing was sent: %1 bytes sent before still wait to go out.").arg(waiting);
+}
+
+QString SerialMessages::readOnly()
+{
+    return tr("this user may only read it");
+}
+
+QString SerialMessages::writeFailed(const QString &device, const QString &reason)
+{
+    return tr("Cannot write to %1: %2.").arg(DeviceName::shown(device), reason);
+}
+
 QString SerialMessages::speedOutOfRange()
 {
     return tr("the speed must be from %1 to %2 baud").arg(kMinBaud).arg(kMaxBaud);

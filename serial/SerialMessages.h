@@ -40,6 +40,14 @@ public:
     /// The reason given for a speed no line may have.
     static QString speedOutOfRange();
     static QString inBufferCountRefused(int count);
+    /// Nothing can be sent: the port is closed.
+    static QString notOpenForSending();
+    /// What was sent before still waits to go out (`waiting` bytes).
+    static QString sendingBehind(qint64 waiting);
+    /// The reason given when the device may only be read by this user.
+    static QString readOnly();
+    /// Writing to `device` failed (`reason`).
+    static QString writeFailed(const QString &device, const QString &reason);
 };
 
 } // namespace adc

@@ -25,8 +25,29 @@ NoDisplay g_noDisplay;
 
 } // namespace
 
-RunSession::RunSession(QObject *parent) : QObject(parent)
+class RunSession::NameSignal final : public RecordObserver {
+public:
+    explicit NameSignal(RunSession &session) : m_session(session) {}
+    void runStarted(const RunStart &) override {}
+    void channelsNamed(std::span<const std::string> names) override
+    {
+        QStringList list;
+        list.reserve(static_cast<qsizetype>(names.size()));
+        for (const std::string &name : names) {
+            list.append(QString::fromStdString(name));
+        }
+        emit m_session.channelsNamed(list);
+    }
+    void recordAccepted(const AcceptedRecord &) override {}
+
+private:
+    RunSession &m_session;
+};
+
+RunSession::RunSession(QObject *parent)
+    : QObject(parent), m_nameSignal(std::make_unique<NameSignal>(*this))
 {
+    m_observers.add(m_nameSignal.get());
     connect(&m_port, &QtSerialControl::dataWaiting, this, &RunSession::serviceRun);
     connect(&m_port, &QtSerialControl::failed, this, &RunSession::portFailed);
     m_reconnectTimer.setInterval(kReconnectMilliseconds);
@@ -60,6 +81,9 @@ bool RunSession::start(Mode mode)
     m_run->setLineSettings(m_lineSettings);
     m_run->setClock(*m_clock);
     m_run->setObserver(&m_observers);
+    m_run->setChannelCount(m_channelCount);
+    m_wire.clear();
+    m_run->setWireLog(&m_wire);
     m_lastRun = nextRunNumber();
     if (!m_run->start(m_lastRun)) {
         emit ended(QString::fromStdString(m_port.errorText()));
@@ -81,7 +105,38 @@ void RunSession::addObserver(RecordObserver *observer)
 {
     if (m_observers.add(observer) && m_run && m_run->running()) {
         observer->runStarted(m_run->runStart());
+        if (!m_run->channelNames().empty()) {
+            observer->channelsNamed(m_run->channelNames());
+        }
     }
+}
+
+void RunSession::pauseWire(bool paused)
+{
+    if (paused) {
+        m_wire.pause();
+    } else {
+        m_wire.resume();
+    }
+}
+
+bool RunSession::send(std::string_view bytes)
+{
+    if (!m_run || !m_run->running()) {
+        m_sendError = tr("Nothing was sent: no run is going.");
+        return false;
+    }
+    if (m_run->suspended()) {
+        m_sendError = tr("Nothing was sent: the run waits for %1 to come back.")
+                          .arg(DeviceName::shown(device()));
+        return false;
+    }
+    if (!m_port.write(bytes)) {
+        m_sendError = QString::fromStdString(m_port.errorText());
+        return false;
+    }
+    m_sendError.clear();
+    return true;
 }
 
 void RunSession::stop()

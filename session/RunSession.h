@@ -7,14 +7,17 @@
 #include "QtSerialControl.h"
 #include "RecordFanOut.h"
 #include "RunClock.h"
+#include "WireLog.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 namespace adc {
 
@@ -27,6 +30,9 @@ namespace adc {
 /// A recording opened during a run gets the run going with its Start: its seconds count from
 /// that Start, and when the file already holds a run of the run's number or later, the run takes
 /// the number after the file's last from the next block on, for every observer.
+///
+/// Every line read, in every format, goes to the wire log with what became of it; the log
+/// starts afresh with each start(). What the user sends goes to the port while a run is going.
 ///
 /// The run works on at most serviceBudget() characters per turn of the event loop and queues
 /// the next turn while more wait. While a lost device is waited for, its path is looked at four
@@ -65,8 +71,13 @@ public:
     void addObserver(RecordObserver *observer);
     void removeObserver(RecordObserver *observer) { m_observers.remove(observer); }
 
-    /// Ends the run going, if any, and starts one in `mode`. Returns false when the port cannot
-    /// be opened; ended() has told why.
+    /// How many values each CSV line carries from the next start() (1 .. kMaxTextChannels), or
+    /// 0 to take the count from the first line of numbers.
+    void setChannelCount(int channels) { m_channelCount = channels; }
+    int channelCount() const { return m_channelCount; }
+
+    /// Ends the run going, if any, and starts one in `mode` (a board mode, or the mode of another
+    /// board's format). Returns false when the port cannot be opened; ended() has told why.
     bool start(Mode mode);
     /// Ends the run going without a message, and closes the port.
     void stop();
@@ -75,6 +86,16 @@ public:
     AcquisitionRun *run() { return m_run.get(); }
     QtSerialControl &port() { return m_port; }
     const QtSerialControl &port() const { return m_port; }
+
+    /// The last lines read, each with what became of it.
+    const WireLog &wireLog() const { return m_wire; }
+    /// Keeps the wire log as it is (true) while its lines are only counted, or keeps lines again.
+    void pauseWire(bool paused);
+
+    /// Writes `bytes` to the port while a run is going and its port is open. Returns false
+    /// otherwise, or when the port refuses them; sendError() then says why.
+    bool send(std::string_view bytes);
+    QString sendError() const { return m_sendError; }
 
     /// Whether the run waits for its lost device.
     bool waiting() const { return m_reconnectTimer.isActive(); }
@@ -119,6 +140,9 @@ signals:
     void ended(const QString &message);
     /// A write to the recording failed, which stopped it; told once.
     void recordingFailed(const QString &message);
+    /// The run's channels have been named (again): in a board mode after started(), for other
+    /// boards whenever their lines name them anew.
+    void channelsNamed(const QStringList &names);
 
 private:
     void serviceRun();
@@ -133,6 +157,12 @@ private:
     QtSerialControl m_port;
     std::unique_ptr<AcquisitionRun> m_run;
     RecordFanOut m_observers;
+    /// The observer that emits channelsNamed().
+    class NameSignal;
+    std::unique_ptr<NameSignal> m_nameSignal;
+    WireLog m_wire;
+    QString m_sendError;
+    int m_channelCount = 0;
     Display *m_display = nullptr;
     const RunClock *m_clock = &RunClock::system();
     /// The number of the last run started.

@@ -29,8 +29,12 @@ struct StartSettings {
     bool simulated = false;
     qint32 baud = kDefaultBaud;
     /// The run started at once (the headless logger's mode); none: the window waits for a
-    /// Start button.
+    /// Start button. For the lines of other boards the run is modeOf(format).
     std::optional<Mode> mode;
+    /// What the lines on the port are: the board's records or the lines of another board.
+    Format format = Format::Board;
+    /// How many values each CSV line carries; 0: as many as the first line of numbers.
+    int channels = 0;
     /// The CSV file recorded to from the start, as DeviceName keeps it ("-": standard output);
     /// empty: none.
     QString recordPath;

@@ -69,7 +69,7 @@ std::string takeModes(SimulatorOptions &o, std::string_view name, std::string_vi
 {
     if (value == "both") {
         o.modes.clear();
-        for (const ModeInfo &info : modeTable()) {
+        for (const ModeInfo &info : boardModes()) {
             o.modes.push_back(info.mode);
         }
         return {};
@@ -210,7 +210,7 @@ std::string modeUsage()
     std::string text = "  --mode " + optionNames("|") +
                        "|both   records to send, or both taking turns "
                        "(default both):\n";
-    for (const ModeInfo &info : modeTable()) {
+    for (const ModeInfo &info : boardModes()) {
         text += "                        " + std::string(info.optionName) + ": \"" +
                 std::string(info.tag) + "\" records, " + std::to_string(info.channelCount) +
                 " channels, 0-" + std::to_string(info.fullScale) + "\n";

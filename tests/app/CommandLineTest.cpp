@@ -1,8 +1,10 @@
 #include "CommandLine.h"
 #include "HistoryStore.h"
 #include "OptionTable.h"
+#include "PlotPainter.h"
 
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -269,6 +271,71 @@ TEST(Program, AStartThatFailsSaysWhatToDoAndLeavesNoRecording)
         EXPECT_TRUE(o.err.contains(dir.filePath("none"))) << o.err.toStdString();
         EXPECT_FALSE(QFile::exists(record));
     }
+}
+
+// A small recording measured and drawn without a display: run 1 a square wave of 50 Hz
+// (ten records at 100, ten at 900, one a millisecond) and a steady 7, run 2 five MCP records.
+TEST(Program, StatsAndPlotOfASmallRecordingWithoutADisplay)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("small.csv"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("time,seconds,run,mode,count,ch0,ch1,ch2,ch3,ch4,ch5,ch6,ch7\n");
+    for (int i = 0; i < 200; ++i) {
+        file.write(QStringLiteral("2026-12-07T08:15:00.%1Z,0.%2,1,INT,%3,%4,7,0,0,0,0,0,0\n")
+                       .arg(i, 3, 10, QLatin1Char('0'))
+                       .arg(i * 1000, 6, 10, QLatin1Char('0'))
+                       .arg(i + 1)
+                       .arg((i / 10) % 2 == 0 ? 100 : 900)
+                       .toLatin1());
+    }
+    for (int i = 0; i < 5; ++i) {
+        file.write(QStringLiteral("2026-12-07T08:16:00.000Z,0.0%1,2,MCP3201,%2,%3,4095,,,,,,\n")
+                       .arg(i)
+                       .arg(i + 1)
+                       .arg(i * 2)
+                       .toLatin1());
+    }
+    file.close();
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    noDisplay.remove(QStringLiteral("DISPLAY"));
+    noDisplay.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    Outcome o = runProgram({"--view", path, "--stats", "csv"}, noDisplay);
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    EXPECT_TRUE(
+        o.out.startsWith(QStringLiteral("channel,records,min,max,mean,std,rms,pp,frequency\n"
+                                        "ch0,200,100,900,500,400,640.3124,800,50\n"
+                                        "ch1,200,7,7,7,0,7,0,\n")))
+        << o.out.toStdString();
+    EXPECT_EQ(o.out.count(QLatin1Char('\n')), 9);
+    o = runProgram(
+        {"--view", path, "--stats", "csv", "--run", "2", "--from", "0.01", "--to", "0.03"},
+        noDisplay);
+    EXPECT_EQ(o.out, QStringLiteral("channel,records,min,max,mean,std,rms,pp,frequency\n"
+                                    "ch0,3,2,6,4,1.632993,4.320494,4,\n"
+                                    "ch1,3,4095,4095,4095,0,4095,0,\n"));
+    for (const QStringList &bad :
+         {QStringList{"--run", "3"}, {"--from", "1", "--to", "2"}, {"--to", "-1"}}) {
+        o = runProgram(QStringList{"--view", path, "--stats"} + bad, noDisplay);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.err.count(QLatin1Char('\n')), 1) << o.err.toStdString();
+    }
+
+    const QString png = dir.filePath(QStringLiteral("small.png"));
+    o = runProgram({"--view", path, "--plot", png, "--size", "640x400"}, noDisplay);
+    EXPECT_EQ(o.status, 0) << o.err.toStdString();
+    const QImage picture(png);
+    ASSERT_EQ(picture.size(), QSize(640, 400));
+    // Channel 0's trace and legend are drawn in its colour.
+    const QRgb ch0 = PlotPainter::channelColour(Mode::Int, 0).rgb() & 0xffffff;
+    int drawn = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            drawn += (picture.pixel(x, y) & 0xffffff) == ch0 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(drawn, 100);
 }
 
 } // namespace

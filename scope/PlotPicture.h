@@ -1,0 +1,20 @@
+#pragma once
+
+#include "HistoryStore.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <cstdint>
+
+namespace adc {
+
+/// The scope's picture of a stretch of a history, drawn without a window (for --plot): the
+/// traces, axes and legend of records [first, end), still, at the scope's value scale.
+class PlotPicture {
+public:
+    static QImage draw(const HistoryStore &history, std::int64_t first, std::int64_t end,
+                       QSize size);
+};
+
+} // namespace adc
