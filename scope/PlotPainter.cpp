@@ -227,7 +227,7 @@ void PlotPainter::drawMargins(QPainter &p, QSize size, const PlotState &state,
         margins.setPen(kAxisText);
         const QFontMetrics metrics = margins.fontMetrics();
         margins.drawText(
-            QRect(0, plot.top() - metrics.height() - 2, kLeftMargin - 6, metrics.height()),
+            QRect(0, plot.top() - metrics.height() * 3 / 2 - 2, kLeftMargin - 6, metrics.height()),
             Qt::AlignRight, valueTitle(state));
         const QString xTitle = key.axis == PlotState::XAxis::Records ? tr("record")
                                : key.clock ? tr("time since Start (h:mm:ss)")

@@ -80,6 +80,8 @@ ScopeWindow::ScopeWindow(QWidget *parent)
     m_scale->addItems({tr("Board's range"), tr("Fitted"), tr("Zoomed")});
     m_scale->setItemData(2, 0, Qt::UserRole - 1); // "Zoomed" comes from Ctrl+wheel only
     m_runs->setVisible(false);
+    // The line of text takes the room the buttons leave, not theirs.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_progress->setVisible(false);
     makeActions();
 

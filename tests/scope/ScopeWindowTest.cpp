@@ -1,4 +1,5 @@
 #include "ScopeWindow.h"
+#include "ChannelDialog.h"
 #include "CsvRecorder.h"
 #include "HistoryStore.h"
 #include "LiveFeed.h"
@@ -7,7 +8,11 @@
 #include "RecordingReader.h"
 #include "WindowTestHelpers.h"
 
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -383,6 +388,11 @@ TEST(ScopeWindow, APlotMovedByWholePixelsIsWhatAFullPaintDraws)
     LiveScope scope;
     scope.start(Mode::Int);
     ScopeView &view = *scope.window.view();
+    // Frames before the run's first record have nothing to move.
+    for (int frame = 0; frame < 2; ++frame) {
+        view.historyChanged();
+        QTest::qWait(ScopeView::kLiveRepaintMilliseconds + 20);
+    }
     const auto onScreen = [&] {
         const QImage window = scope.window.screen()->grabWindow(scope.window.winId()).toImage();
         return window.copy(QRect(view.mapTo(&scope.window, QPoint()), view.size()));
@@ -408,4 +418,36 @@ TEST(ScopeWindow, APlotMovedByWholePixelsIsWhatAFullPaintDraws)
         }
     }
     EXPECT_LE(most, 40);
+}
+
+// The channel dialog's fields become the scope's names and units; only Keep writes them, and
+// they read back as they were; a gain of 0 is refused in the dialog.
+TEST(ScopeWindow, ChannelSettingsAreKeptOnlyByKeepAndReadBack)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("kept.ini");
+    const auto open = [file] { return std::make_unique<QSettings>(file, QSettings::IniFormat); };
+    ScopeWindow window;
+    window.setKeptChannels(open);
+    const ChannelUnits::Setting given{2, "supply", 5.0 / 1023, std::nullopt, "V"};
+    window.applyChannelSettings(std::span(&given, 1));
+    const auto edit = [&] {
+        window.editChannels();
+        return window.findChild<ChannelDialog *>();
+    };
+    ChannelDialog *dialog = edit();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->field(2, 0)->text(), "supply");
+    dialog->field(1, 1)->setText("0");
+    dialog->keepButton()->click();
+    EXPECT_TRUE(dialog->isVisible()); // the gain of ch1 is 0
+    dialog->field(1, 1)->setText("1/10");
+    dialog->field(1, 3)->setText("mA");
+    EXPECT_FALSE(QFile::exists(file));
+    dialog->keepButton()->click();
+    EXPECT_DOUBLE_EQ(window.channelUnits().toUnits(1, 25), 2.5);
+    const ChannelUnits kept = ChannelDialog::kept(*open());
+    EXPECT_TRUE(kept == window.channelUnits());
+    EXPECT_EQ(kept.name(2, "ch2"), "supply");
+    EXPECT_EQ(kept.unit(1), "mA");
 }
