@@ -302,11 +302,11 @@ int runReport(int argc, char *argv[], const adc::CommandLine &commandLine)
         std::fprintf(stderr, "adconverter: %s: %s\n", qPrintable(view), recording.error().c_str());
         return 2;
     }
+    adc::ChannelUnits units;
+    for (const adc::ChannelUnits::Setting &setting : commandLine.settings().channelUnits) {
+        units.apply(setting);
+    }
     if (report.plotPath.isEmpty()) {
-        adc::ChannelUnits units;
-        for (const adc::ChannelUnits::Setting &setting : commandLine.settings().channelUnits) {
-            units.apply(setting);
-        }
         const auto style =
             report.csv ? adc::MeasurementTable::Style::Csv : adc::MeasurementTable::Style::Table;
         std::fputs(recording.stats(style, &units).c_str(), stdout);
@@ -317,7 +317,7 @@ int runReport(int argc, char *argv[], const adc::CommandLine &commandLine)
     QGuiApplication app(argc, argv);
     const QImage picture =
         adc::PlotPicture::draw(recording.history(), recording.first(), recording.end(),
-                               QSize(report.width, report.height));
+                               QSize(report.width, report.height), units);
     if (!picture.save(report.plotPath, "PNG")) {
         std::fprintf(stderr, "adconverter: cannot write %s\n", qPrintable(report.plotPath));
         return 2;

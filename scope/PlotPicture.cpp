@@ -7,10 +7,11 @@
 namespace adc {
 
 QImage PlotPicture::draw(const HistoryStore &history, std::int64_t first, std::int64_t end,
-                         QSize size)
+                         QSize size, const ChannelUnits &units)
 {
     PlotState state;
     state.setHistory(&history);
+    state.setUnits(units);
     state.setArea(PlotPainter::areaOf(PlotPainter::plotRect(size)));
     state.showRecords(first, end);
     QImage image(size, QImage::Format_RGB32);
@@ -18,6 +19,7 @@ QImage PlotPicture::draw(const HistoryStore &history, std::int64_t first, std::i
     QPainter p(&image);
     PlotPainter painter;
     painter.setEmptyText(QString());
+    painter.setGrowing(false);
     painter.paint(p, size, state, std::nullopt);
     return image;
 }

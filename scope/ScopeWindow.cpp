@@ -364,6 +364,17 @@ void ScopeWindow::chooseRun(int index)
     updateStatus();
 }
 
+namespace {
+
+/// "1 record", "2,000 records".
+QString recordsText(const QLocale &locale, std::int64_t n)
+{
+    return n == 1 ? ScopeWindow::tr("1 record")
+                  : ScopeWindow::tr("%1 records").arg(locale.toString(n));
+}
+
+} // namespace
+
 void ScopeWindow::updateStatus()
 {
     if (m_reading.isRunning() || !m_status->styleSheet().isEmpty()) {
@@ -373,16 +384,16 @@ void ScopeWindow::updateStatus()
     const HistoryStore *history = state.history();
     QLocale locale;
     const auto [first, last] = state.recordsInView();
-    const QString inView = tr("%1 records in view").arg(locale.toString(last - first));
+    const QString inView = tr("%1 in view").arg(recordsText(locale, last - first));
     if (history == nullptr) {
         m_status->clear();
     } else if (m_loader) {
         m_status->setText(inView);
     } else if (state.isLive()) {
-        m_status->setText(tr("Live, %1 records since Start").arg(locale.toString(history->end())));
+        m_status->setText(tr("Live, %1 since Start").arg(recordsText(locale, history->end())));
     } else {
-        m_status->setText(tr("Paused, %1 records since; %2")
-                              .arg(locale.toString(state.recordsSincePause()), inView));
+        m_status->setText(tr("Paused, %1 since; %2")
+                              .arg(recordsText(locale, state.recordsSincePause()), inView));
     }
 }
 
