@@ -235,7 +235,8 @@ bool CommandLine::readScope(const QCommandLineParser &parser)
                           .arg(kMaxHistoryRecords) +
                       history + QStringLiteral("'."));
     }
-    const std::int64_t fits = HistoryStore::largestCapacity(HistoryStore::physicalMemory());
+    const std::int64_t fits =
+        HistoryStore::largestCapacity(HistoryStore::physicalMemory(), m_settings.runMode());
     if (m_settings.historyRecords > fits) {
         return refuse(QStringLiteral("--history %1 does not fit in this computer's memory; the "
                                      "most it holds is %2.")

@@ -20,10 +20,12 @@ HistoryStore::HistoryStore(std::int64_t capacity) : m_capacity(std::max<std::int
     startRun(Mode::Int, 0, {});
 }
 
-std::int64_t HistoryStore::largestCapacity(std::uint64_t memoryBytes)
+std::int64_t HistoryStore::largestCapacity(std::uint64_t memoryBytes, Mode mode)
 {
     // The bytes per record of a large store: its index's share no longer shrinks.
-    const double perRecord = HistoryStore(kDefaultCapacity).bytesPerRecord();
+    HistoryStore store(kDefaultCapacity);
+    store.startRun(mode, 0, {});
+    const double perRecord = store.bytesPerRecord();
     return static_cast<std::int64_t>(static_cast<double>(memoryBytes) / perRecord);
 }
 

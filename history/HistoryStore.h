@@ -88,8 +88,9 @@ public:
 
     explicit HistoryStore(std::int64_t capacity = kDefaultCapacity);
 
-    /// The largest capacity whose store fits in `memoryBytes` once full.
-    static std::int64_t largestCapacity(std::uint64_t memoryBytes);
+    /// The largest capacity whose store of a run in `mode` fits in `memoryBytes` once full (a
+    /// run of other boards' lines counted at its most channels).
+    static std::int64_t largestCapacity(std::uint64_t memoryBytes, Mode mode = Mode::Int);
     /// This machine's memory, in bytes.
     static std::uint64_t physicalMemory();
 

@@ -392,8 +392,8 @@ void ScopeWindow::updateStatus()
     } else if (state.isLive()) {
         m_status->setText(tr("Live, %1 since Start").arg(recordsText(locale, history->end())));
     } else {
-        m_status->setText(tr("Paused, %1 since; %2")
-                              .arg(recordsText(locale, state.recordsSincePause()), inView));
+        m_status->setText(
+            tr("Paused, %1 since; %2").arg(recordsText(locale, state.recordsSincePause()), inView));
     }
 }
 
