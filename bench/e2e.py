@@ -86,11 +86,11 @@ class Simulator:
 class VirtualScreen:
     """An Xvfb of our own, so that the real program draws on a screen that can be watched."""
 
-    def __init__(self):
+    def __init__(self, screen="1024x768x24"):
         read_end, write_end = os.pipe()
         self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
         with os.fdopen(read_end) as f:
             self.env = dict(os.environ, DISPLAY=":" + f.readline().strip())

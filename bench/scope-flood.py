@@ -20,14 +20,7 @@ class WideScreen(e2e.VirtualScreen):
     """An Xvfb with room for the scope beside the window, so that nothing covers its Start."""
 
     def __init__(self):
-        read_end, write_end = os.pipe()
-        self.proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1920x1080x24", "-nolisten",
-             "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as f:
-            self.env = dict(os.environ, DISPLAY=":" + f.readline().strip())
-        self.env.pop("QT_QPA_PLATFORM", None)
+        super().__init__("1920x1080x24")
 
 
 def flood(build, screen, records, extra):

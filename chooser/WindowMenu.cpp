@@ -291,13 +291,7 @@ void WindowMenu::askBaud()
 
 void WindowMenu::askRecording()
 {
-    auto *files = new QFileDialog(&m_window, tr("Record to"), m_choices.recordFolder,
-                                  tr("CSV files (*.csv);;All files (*)"));
-    files->setAcceptMode(QFileDialog::AcceptSave);
-    files->setDefaultSuffix(QStringLiteral("csv"));
-    // An existing file is not replaced: the rows go after its own.
-    files->setOption(QFileDialog::DontConfirmOverwrite);
-    files->setAttribute(Qt::WA_DeleteOnClose);
+    QFileDialog *files = WindowRecording::fileDialog(&m_window, m_choices.recordFolder);
     connect(files, &QFileDialog::fileSelected, this, &WindowMenu::startRecording);
     files->open();
 }

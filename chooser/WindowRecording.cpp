@@ -5,10 +5,22 @@
 #include "RunSession.h"
 
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
 
 namespace adc {
+
+QFileDialog *WindowRecording::fileDialog(QWidget *parent, const QString &folder)
+{
+    auto *files =
+        new QFileDialog(parent, tr("Record to"), folder, tr("CSV files (*.csv);;All files (*)"));
+    files->setAcceptMode(QFileDialog::AcceptSave);
+    files->setDefaultSuffix(QStringLiteral("csv"));
+    files->setOption(QFileDialog::DontConfirmOverwrite);
+    files->setAttribute(Qt::WA_DeleteOnClose);
+    return files;
+}
 
 WindowRecording::WindowRecording(RunSession &session, QWidget &window, QObject *parent)
     : QObject(parent), m_session(session), m_window(window), m_title(window.windowTitle())

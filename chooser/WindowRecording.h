@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 
+class QFileDialog;
 class QWidget;
 
 namespace adc {
@@ -26,6 +27,9 @@ public:
 
     /// Records `session`'s runs, told in `window`'s title.
     WindowRecording(RunSession &session, QWidget &window, QObject *parent = nullptr);
+    /// A file dialog over `parent` that asks for a CSV file to record to, opening in `folder`;
+    /// an existing file is not replaced (the rows go after its own). It deletes itself on close.
+    static QFileDialog *fileDialog(QWidget *parent, const QString &folder);
     /// Records every record the runs accept to `path` from now on, after the rows
     /// already in it when the file exists. False, with errorText() telling why, when the file
     /// cannot be had.

@@ -318,13 +318,7 @@ void ConsoleWindow::stopRecording()
 
 void ConsoleWindow::askRecording()
 {
-    auto *files = new QFileDialog(this, tr("Record to"), m_choices.recordFolder,
-                                  tr("CSV files (*.csv);;All files (*)"));
-    files->setAcceptMode(QFileDialog::AcceptSave);
-    files->setDefaultSuffix(QStringLiteral("csv"));
-    // An existing file is not replaced: the rows go after its own.
-    files->setOption(QFileDialog::DontConfirmOverwrite);
-    files->setAttribute(Qt::WA_DeleteOnClose);
+    QFileDialog *files = WindowRecording::fileDialog(this, m_choices.recordFolder);
     connect(files, &QFileDialog::fileSelected, this, &ConsoleWindow::startRecording);
     files->open();
 }
