@@ -9,7 +9,6 @@ The two alternate, ROUNDS times; prints each round's rates and their ratio, then
 
 import argparse
 import os
-import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
