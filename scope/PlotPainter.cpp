@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace adc {
 
@@ -560,8 +561,9 @@ void PlotPainter::drawReadout(QPainter &p, const PlotState &state, const PlotSta
     if (a && b && *a >= h->first() && *b >= h->first()) {
         const QString seconds =
             QString::number(static_cast<double>(h->micros(*b) - h->micros(*a)) / 1e6, 'f', 6);
-        Pieces pieces{
-            {tr("B-A: %1 s, %2 records").arg(seconds, QString::number(*b - *a)), kMarker}};
+        Pieces pieces{{tr("B-A: %1 s, %2 records from A to B")
+                           .arg(seconds, QString::number(std::abs(*b - *a) + 1)),
+                       kMarker}};
         for (int k = 0; k < h->channelCount(); ++k) {
             if (state.channelShown(k)) {
                 pieces.emplace_back(channelName(state, k) + QLatin1Char(' ') +
